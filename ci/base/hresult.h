@@ -1,0 +1,43 @@
+// HRESULT values and propagation helpers shared by portable and Windows code.
+#pragma once
+
+#include <cstdint>
+
+namespace ci {
+
+// A signed 32-bit result; negative means failure.
+using HResult = std::int32_t;
+
+constexpr HResult kS_OK = 0;
+constexpr HResult kS_FALSE = 1;
+constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
+constexpr HResult kE_NOTIMPL = static_cast<HResult>(0x80004001u);
+constexpr HResult kE_POINTER = static_cast<HResult>(0x80004003u);
+constexpr HResult kE_OUTOFMEMORY = static_cast<HResult>(0x8007000Eu);
+constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
+constexpr HResult kDISP_E_EXCEPTION = static_cast<HResult>(0x80020009u);
+
+constexpr bool Succeeded(HResult hr) { return hr >= 0; }
+constexpr bool Failed(HResult hr) { return hr < 0; }
+
+// A Win32 error code as an HRESULT: codes of 0 or below pass unchanged, positive
+// codes become 0x8007xxxx (facility WIN32).
+constexpr HResult HResultFromWin32(std::int32_t code) {
+  return code <= 0 ? code
+                   : static_cast<HResult>(0x80070000u | (static_cast<std::uint32_t>(code) & 0xFFFFu));
+}
+
+}  // namespace ci
+
+// Returns the HRESULT of `expr` from the enclosing function when it is a failure.
+#define CI_RETURN_IF_FAILED(expr)                          \
+  do {                                                     \
+    const ::ci::HResult ci_hr_ = static_cast<::ci::HResult>(expr); \
+    if (::ci::Failed(ci_hr_)) return ci_hr_;               \
+  } while (0)
+
+// Returns `hr` from the enclosing function when `cond` is false.
+#define CI_RETURN_IF(cond, hr) \
+  do {                         \
+    if (cond) return (hr);     \
+  } while (0)

@@ -1,0 +1,83 @@
+#include "ci/base/string_utils.h"
+
+namespace ci {
+
+WChar ToUpperChar(WChar c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<WChar>(c - 0x20) : c;
+  return PlatformCharUpper(c);
+}
+
+WChar ToLowerChar(WChar c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<WChar>(c + 0x20) : c;
+  return PlatformCharLower(c);
+}
+
+WString& LowerCaseInPlace(WString& s) {
+  for (WChar c : s) {
+    if (c >= 0x80) {
+      PlatformLowerString(s);
+      return s;
+    }
+  }
+  for (WChar& c : s) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<WChar>(c + 0x20);
+  }
+  return s;
+}
+
+int CompareChars(const WChar* a, const WChar* b, std::size_t count, bool ignore_case) {
+  int diff = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const WChar ca = ignore_case ? ToLowerChar(a[i]) : a[i];
+    const WChar cb = ignore_case ? ToLowerChar(b[i]) : b[i];
+    diff = static_cast<int>(ca) - static_cast<int>(cb);
+    if (diff != 0 || a[i] == 0) break;
+  }
+  return diff;
+}
+
+std::size_t FindIgnoreCase(const WString& text, const WString& pattern) {
+  if (pattern.size() > text.size()) return WString::npos;
+  const std::size_t last = text.size() - pattern.size();
+  for (std::size_t start = 0; start <= last; ++start) {
+    std::size_t i = 0;
+    while (i < pattern.size() && ToUpperChar(text[start + i]) == ToUpperChar(pattern[i])) ++i;
+    if (i == pattern.size()) return start;
+  }
+  return WString::npos;
+}
+
+int DigitValue(WChar c) { return (c >= u'0' && c <= u'9') ? c - u'0' : -1; }
+
+std::int32_t ParseDecimal(const WChar* s, const WChar** end) {
+  const WChar* p = s;
+  while (*p == u' ') ++p;
+  bool negative = false;
+  if (*p == u'-' || *p == u'+') negative = (*p++ == u'-');
+
+  const WChar* const digits = p;
+  std::uint32_t value = 0;
+  bool overflow = false;
+  for (int d; (d = DigitValue(*p)) >= 0; ++p) {
+    if (overflow) continue;
+    const std::uint64_t next = std::uint64_t{value} * 10 + static_cast<std::uint32_t>(d);
+    if (next > 0xFFFFFFFFu) {
+      overflow = true;
+    } else {
+      value = static_cast<std::uint32_t>(next);
+    }
+  }
+  if (p == digits) {
+    if (end) *end = s;
+    return 0;
+  }
+  if (end) *end = p;
+  if (negative) {
+    if (overflow || value > 2147483648u) return INT32_MIN;
+    return static_cast<std::int32_t>(-static_cast<std::int64_t>(value));
+  }
+  if (overflow || value > 2147483647u) return INT32_MAX;
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace ci
