@@ -5,7 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:?flavour: native, native-release, win64, win32 or fuzz}
 shift
-dir=$root/build/$flavour
+# VU_BUILD_ROOT lets several work trees or people build side by side.
+dir=${VU_BUILD_ROOT:-$root/build}/$flavour
 args=(-G Ninja -S "$root" -B "$dir")
 case $flavour in
   native) args+=(-DVU_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
@@ -15,9 +16,8 @@ case $flavour in
   fuzz) args+=(-DVU_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
 esac
-if [ ! -f "$dir/build.ninja" ]; then
-  cmake "${args[@]}" >/dev/null
-fi
+# Always configure: a folder that gained its CMakeLists.txt joins the build.
+cmake "${args[@]}" >/dev/null
 if [ $# -gt 0 ]; then
   cmake --build "$dir" --target "$@"
 else

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include "ci/base/win_result.h"
 #include <oleauto.h>
 
 #include <utility>
