@@ -1,0 +1,66 @@
+// The base class of every message class, the store interface that DecodeBlob
+// fills, and the entry points that turn bytes into messages and back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class ByteChain;
+class Decoder;
+class MessageType;
+
+class ProtocolMessage {
+ public:
+  // Releases the message's string objects and its unknown-field chain.
+  virtual ~ProtocolMessage() = default;
+  // Null when every required field is present, else "missing field: <name>".
+  virtual const char* FindMissingField() const = 0;
+  // Defaults everywhere, has-bits clear, strings emptied but kept, unknown
+  // fields dropped.
+  virtual void Clear() = 0;
+  virtual void WriteToChain(ByteChain* chain) const = 0;
+  // Writes into a buffer of at least EncodedSize() bytes; returns the first
+  // byte past the encoding.
+  virtual uint8_t* WriteToArray(uint8_t* out) const = 0;
+  // Decodes fields into the message without clearing it first.
+  virtual bool MergeFromDecoder(Decoder* decoder) = 0;
+  virtual const MessageType& GetType() const = 0;
+  // A new default instance of the same class, or null when out of memory.
+  virtual ProtocolMessage* NewInstance() const = 0;
+  // Exact byte count that WriteToChain and WriteToArray produce.
+  virtual int32_t EncodedSize() const = 0;
+  // Estimate of the memory the message holds.
+  virtual int32_t MemoryFootprint() const = 0;
+
+ protected:
+  ProtocolMessage() = default;
+  ProtocolMessage(const ProtocolMessage&) = default;
+  ProtocolMessage& operator=(const ProtocolMessage&) = default;
+};
+
+// A store that DecodeBlob fills from a decoded message. Each store owns the
+// message GetMessage hands out and deletes it when the store is destroyed.
+class ProtoWrapper {
+ public:
+  // The store's own message, created on the first call and kept.
+  virtual ProtocolMessage* GetMessage() = 0;
+  // Copies every field of `message`, values and presence, into the store.
+  virtual void ReadFromMessage(ProtocolMessage* message) = 0;
+  // Copies the fields the store holds as present into `message`.
+  virtual void WriteToMessage(ProtocolMessage* message) = 0;
+
+ protected:
+  ~ProtoWrapper() = default;
+};
+
+// Decodes `length` bytes into `message` without clearing it first.
+bool ParseFromBytes(ProtocolMessage* message, const uint8_t* bytes, int32_t length);
+
+// Appends the encoding of `message` to `bytes`, sizing once and writing once.
+void AppendEncoded(const ProtocolMessage& message, std::string* bytes);
+
+// Clears the store's message and decodes the bytes into it; on success hands the
+// message to the store's ReadFromMessage. Null bytes or length 0 give false
+// without touching the store. On failure the message is left cleared and
+// possibly partly filled, and the store is not updated.
+bool DecodeBlob(const void* bytes, uint32_t byte_length, ProtoWrapper* store);
