@@ -1,0 +1,45 @@
+// The platform-free decisions of the server module: how the result of COM
+// initialisation is taken, and the order and results of running the server.
+#pragma once
+
+#include <cstdint>
+
+#include "admin_prefs/module_locks.h"
+#include "ci/base/hresult.h"
+
+namespace ci {
+
+constexpr HResult kRPC_E_CHANGED_MODE = static_cast<HResult>(0x80010106u);
+
+enum class ComInitOutcome {
+  kInitialisedHere,       // undo with CoUninitialize at exit
+  kInitialisedElsewhere,  // another party set up COM in the other model; serve anyway
+  kFailed,                // the module cannot run
+};
+
+// `hr` is CoInitialize's result; `mscoree_loaded` whether "Mscoree.dll" is in the
+// process (its runtime initialises COM in the multithreaded model).
+ComInitOutcome ClassifyComInit(HResult hr, bool mscoree_loaded);
+
+// The steps of running the server, supplied by the Windows module.
+class ServerSteps {
+ public:
+  // Registers every class object; the result of the last registration.
+  virtual HResult RegisterClassObjects() = 0;
+  // Creates the shutdown event and the idle monitor thread; E_FAIL when either fails.
+  virtual HResult StartIdleMonitor() = 0;
+  // Pumps messages until the quit message (or an error) ends the loop.
+  virtual void RunMessageLoop() = 0;
+  // Revokes the registered class objects, stopping at the first failure.
+  virtual HResult RevokeClassObjects() = 0;
+  virtual void Sleep(std::uint32_t ms) = 0;
+
+ protected:
+  ~ServerSteps() = default;
+};
+
+// Registers, serves until idle, revokes and pauses; returns the exit code: S_OK
+// after an idle shutdown, otherwise the HRESULT of the step that failed.
+HResult RunServer(ServerSteps& steps, ModuleLocks& locks);
+
+}  // namespace ci

@@ -1,0 +1,16 @@
+# Server module, class factory and service object. Included by CMakeLists.txt.
+# admin_prefs_core: the platform-free lock counting, idle monitor and run order.
+add_library(admin_prefs_core STATIC module_locks.cc idle_monitor.cc module_run.cc)
+target_link_libraries(admin_prefs_core PUBLIC vu_flags)
+if(NOT VU_WINDOWS)
+  return()
+endif()
+# admin_prefs_module: AdminPrefsModule and the class factory over COM.
+add_library(admin_prefs_module STATIC module_win.cc class_factory_win.cc)
+target_link_libraries(admin_prefs_module PUBLIC admin_prefs_core ci_base ole32 oleaut32 uuid user32)
+# admin_prefs_service: ci::AdminPrefsManager, the service object.
+if(TARGET ci_prefs AND TARGET net_proto)
+  add_library(admin_prefs_service STATIC EXCLUDE_FROM_ALL admin_prefs_manager.cc)
+  target_link_libraries(admin_prefs_service PUBLIC admin_prefs_module admin_prefs_idl ci_prefs
+    net_proto protocol_messages advapi32)
+endif()
