@@ -1,0 +1,184 @@
+#include "ci/crash/glock.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+#include <string>
+
+#include "ci/crash/integrity_win.h"
+#include "ci/crash/mutex_creators_win.h"
+#include "ci/crash/os_version.h"
+#include "ci/crash/security_attributes_win.h"
+#include "win_test_support.h"
+
+namespace ci {
+namespace {
+
+std::wstring UniqueName(const wchar_t* what) {
+  return std::wstring(L"Global\\vu_crash_test_") + what + L"_" +
+         std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
+}
+
+TEST(GLock, ProcessesTakeTurns) {
+  const std::wstring name = UniqueName(L"serial");
+  wchar_t temp[MAX_PATH];
+  ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
+  const std::wstring log = std::wstring(temp) + L"vu_glock_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+  ::DeleteFileW(log.c_str());
+
+  const std::wstring helper = test::BesideExecutable(L"glock_helper.exe");
+  std::vector<UniqueHandle> processes;
+  const int kProcesses = 6;
+  for (int i = 0; i < kProcesses; ++i) {
+    processes.push_back(test::StartProcess(
+        helper, L"serial " + name + L" \"" + log + L"\" P" + std::to_wstring(i)));
+    ASSERT_TRUE(processes.back()) << ::GetLastError();
+  }
+  for (DWORD code : test::WaitForAll(processes, 60000)) EXPECT_EQ(code, 0u);
+
+  std::ifstream in(std::string(log.begin(), log.end()));
+  std::string enter, leave;
+  int pairs = 0;
+  while (std::getline(in, enter)) {
+    ASSERT_TRUE(std::getline(in, leave)) << "unfinished turn " << enter;
+    ASSERT_EQ(enter.back(), '+') << enter;
+    // Nobody else wrote between this process's entry and exit.
+    EXPECT_EQ(leave, enter.substr(0, enter.size() - 1) + "-");
+    ++pairs;
+  }
+  EXPECT_EQ(pairs, kProcesses);
+  in.close();
+  ::DeleteFileW(log.c_str());
+}
+
+TEST(GLock, WaitAfterTheOwnerDiedSucceeds) {
+  const std::wstring name = UniqueName(L"abandon");
+  GLock lock(name.c_str());
+  ASSERT_TRUE(lock.has_handle());
+  UniqueHandle owner = test::StartProcess(test::BesideExecutable(L"glock_helper.exe"), L"abandon " + name);
+  ASSERT_TRUE(owner);
+  std::vector<UniqueHandle> processes;
+  processes.push_back(std::move(owner));
+  ASSERT_EQ(test::WaitForAll(processes, 30000)[0], 0u);
+  EXPECT_TRUE(lock.Lock(5000));
+  EXPECT_TRUE(lock.Unlock());
+}
+
+TEST(GLock, FailedCreationFailsEveryWaitAtOnce) {
+  // A mutex cannot take the name of an existing event.
+  const std::wstring name = UniqueName(L"taken");
+  UniqueHandle event(::CreateEventW(nullptr, TRUE, FALSE, name.c_str()));
+  ASSERT_TRUE(event);
+  GLock lock(name.c_str());
+  EXPECT_FALSE(lock.has_handle());
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(lock.Lock());
+  EXPECT_FALSE(lock.Lock(INFINITE));
+  EXPECT_LT(::GetTickCount() - start, 1000u);
+  EXPECT_FALSE(lock.Unlock());
+}
+
+TEST(GLock, TimedWaitFailsWhileAnotherHolderHasIt) {
+  const std::wstring name = UniqueName(L"held");
+  GLock mine(name.c_str());
+  ASSERT_TRUE(mine.Lock());
+  bool other_result = true;
+  std::thread other([&] {
+    GLock theirs(name.c_str());
+    other_result = theirs.Lock(50);
+  });
+  other.join();
+  EXPECT_FALSE(other_result);
+  EXPECT_TRUE(mine.Unlock());
+}
+
+class RecordingGLock : public GLock {
+ public:
+  using GLock::GLock;
+  using GLock::Lock;
+  bool Lock(DWORD timeout_ms) override {
+    seen_timeout = timeout_ms;
+    return GLock::Lock(0);
+  }
+  DWORD seen_timeout = 0;
+};
+
+TEST(GLock, UntimedLockGoesThroughTheTimedOverride) {
+  const std::wstring name = UniqueName(L"virtual");
+  RecordingGLock lock(name.c_str());
+  Lockable* as_interface = &lock;
+  EXPECT_TRUE(as_interface->Lock());
+  EXPECT_EQ(lock.seen_timeout, INFINITE);
+  EXPECT_TRUE(as_interface->Unlock());
+}
+
+TEST(MutexCreators, PlainCreatorOnOlderClassesExtendedOnVista) {
+  ExtendedCreators older;
+  ResolveExtendedCreators(kOsUnknown, &older);
+  EXPECT_EQ(older.create_mutex_ex, nullptr);
+  EXPECT_EQ(older.create_event_ex, nullptr);
+
+  ExtendedCreators vista;
+  ResolveExtendedCreators(kOsVista, &vista);
+  ASSERT_NE(vista.create_mutex_ex, nullptr);
+  EXPECT_NE(vista.create_event_ex, nullptr);
+
+  // Both paths give a handle that waits and releases.
+  for (const ExtendedCreators* creators : {&older, &vista}) {
+    const std::wstring name = UniqueName(creators == &vista ? L"ex" : L"plain");
+    UniqueHandle mutex(CreateNamedMutex(*creators, name.c_str(), NullDaclSecurityAttributes()));
+    ASSERT_TRUE(mutex);
+    EXPECT_EQ(::WaitForSingleObject(mutex.get(), 0), WAIT_OBJECT_0);
+    EXPECT_TRUE(::ReleaseMutex(mutex.get()));
+  }
+}
+
+TEST(MutexCreators, ProcessWideChoiceFollowsTheVersionClass) {
+  GLock lock(UniqueName(L"choice").c_str());
+  const bool extended = ProcessExtendedCreators().create_mutex_ex != nullptr;
+  EXPECT_EQ(extended, IsVistaClass());
+}
+
+TEST(OsVersionProbe, ClassMatchesTheReportedVersion) {
+  OSVERSIONINFOEXW record = {};
+  record.dwOSVersionInfoSize = sizeof(record);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record)));
+#pragma GCC diagnostic pop
+  OsVersionInfo info;
+  info.query_succeeded = true;
+  info.platform_id = record.dwPlatformId;
+  info.major = record.dwMajorVersion;
+  info.minor = record.dwMinorVersion;
+  info.service_pack_major = record.wServicePackMajor;
+  const OsVersionClassification expected = ClassifyOsVersion(info);
+  int service_pack = 99;
+  EXPECT_EQ(GetOsVersionClass(&service_pack), expected.os_class);
+  EXPECT_EQ(service_pack, expected.service_pack_major);
+  EXPECT_EQ(IsVistaClass(), expected.os_class >= kOsVista);
+}
+
+TEST(NullDacl, OneRecordOpenToEveryone) {
+  SECURITY_ATTRIBUTES* attributes = NullDaclSecurityAttributes();
+  ASSERT_NE(attributes, nullptr);
+  EXPECT_EQ(NullDaclSecurityAttributes(), attributes);
+  EXPECT_EQ(attributes->nLength, sizeof(SECURITY_ATTRIBUTES));
+  EXPECT_FALSE(attributes->bInheritHandle);
+  BOOL present = FALSE, defaulted = TRUE;
+  PACL dacl = reinterpret_cast<PACL>(1);
+  ASSERT_TRUE(::GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted));
+  EXPECT_TRUE(present);
+  EXPECT_EQ(dacl, nullptr);
+}
+
+TEST(Integrity, ProcessLabelIsReadable) {
+  WString sid;
+  ASSERT_TRUE(QueryProcessIntegritySid(&sid));
+  EXPECT_EQ(sid.rfind(u"S-1-16-", 0), 0u);
+  EXPECT_EQ(IsLowIntegrityProcess(), IsVistaClass() && sid == u"S-1-16-4096");
+}
+
+}  // namespace
+}  // namespace ci
