@@ -1,0 +1,178 @@
+// The Windows module and class factory in process: lock counting through the
+// class object, the message loop ended by the idle monitor, the global
+// interface table.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "admin_prefs/class_factory.h"
+#include "admin_prefs/module.h"
+
+namespace ci {
+namespace {
+
+// {6F1B0C52-9D57-4C5E-8C2B-2B4E8D0F51A7}: a class of this test only.
+const CLSID kTestClass = {0x6F1B0C52, 0x9D57, 0x4C5E, {0x8C, 0x2B, 0x2B, 0x4E, 0x8D, 0x0F, 0x51, 0xA7}};
+
+IUnknown* g_seen_outer = nullptr;
+int g_creations = 0;
+
+// Records the call and hands out a fixed object.
+class Dummy : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    *object = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+} g_dummy;
+
+HRESULT RecordingCreator(IUnknown* outer, REFIID iid, void** object) {
+  ++g_creations;
+  g_seen_outer = outer;
+  *object = &g_dummy;
+  return S_OK;
+}
+
+class ModuleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_creations = 0;
+    g_seen_outer = nullptr;
+  }
+  ClassEntry table_[1] = {{&kTestClass, &RecordingCreator, nullptr, 0}};
+  AdminPrefsModule module_{table_, 1};
+};
+
+TEST_F(ModuleTest, InitialisesComHereAndIsTheProcessModule) {
+  EXPECT_FALSE(module_.initialisation_failed());
+  EXPECT_TRUE(module_.com_initialised_here());
+  EXPECT_EQ(AdminPrefsModule::Instance(), &module_);
+  EXPECT_EQ(module_.GetLockCount(), 0);
+}
+
+TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(module_.GetLockCount(), 0);
+
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  EXPECT_EQ(g_creations, 0);
+
+  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IUnknown, &object), S_OK);
+  EXPECT_EQ(g_seen_outer, &g_dummy);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), S_OK);
+  EXPECT_EQ(g_seen_outer, nullptr);
+  EXPECT_EQ(g_creations, 2);
+
+  IUnknown* other = nullptr;
+  EXPECT_EQ(factory->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&other)),
+            E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  EXPECT_EQ(factory->Release(), 0u);
+}
+
+TEST_F(ModuleTest, LockServerCountsModuleLocks) {
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)),
+            S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+  EXPECT_EQ(module_.GetLockCount(), 2);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(module_.GetLockCount(), 1);
+  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(module_.GetLockCount(), 0);
+  factory->Release();
+}
+
+TEST_F(ModuleTest, GlobalInterfaceTableIsMadeOnceAndShared) {
+  EXPECT_EQ(module_.GetGITPtr(nullptr), E_POINTER);
+  IGlobalInterfaceTable* first = nullptr;
+  IGlobalInterfaceTable* second = nullptr;
+  ASSERT_EQ(module_.GetGITPtr(&first), S_OK);
+  ASSERT_EQ(module_.GetGITPtr(&second), S_OK);
+  EXPECT_EQ(first, second);
+  first->Release();
+  second->Release();
+}
+
+using Clock = std::chrono::steady_clock;
+
+long long MillisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+TEST_F(ModuleTest, ServerWithoutObjectsEndsAfterTheIdleTimeOut) {
+  module_.locks().set_idle_timeout_ms(300);
+  module_.locks().set_pause_ms(50);
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  const long long elapsed = MillisecondsSince(start);
+  EXPECT_GE(elapsed, 340);
+  EXPECT_LT(elapsed, 3000);
+  EXPECT_EQ(table_[0].cookie, 0u);  // revoked
+}
+
+TEST_F(ModuleTest, HeldLockKeepsTheServerUntilReleasedPlusTheTimeOut) {
+  module_.locks().set_idle_timeout_ms(300);
+  module_.locks().set_pause_ms(0);
+  module_.Lock();
+  std::thread releaser([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    module_.Unlock();
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  const long long elapsed = MillisecondsSince(start);
+  releaser.join();
+  EXPECT_GE(elapsed, 1080);
+  EXPECT_LT(elapsed, 4000);
+}
+
+TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
+  module_.locks().set_delayed_shutdown(false);
+  module_.Lock();
+  std::thread releaser([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    module_.Unlock();
+  });
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  const long long elapsed = MillisecondsSince(start);
+  releaser.join();
+  EXPECT_GE(elapsed, 190);
+  EXPECT_LT(elapsed, 2000);
+}
+
+HRESULT g_class_object_lookup = E_FAIL;
+
+TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
+  module_.locks().set_idle_timeout_ms(1000);
+  module_.locks().set_pause_ms(0);
+  g_class_object_lookup = E_FAIL;
+  // Looked up from inside the message loop by a one-shot timer.
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    IUnknown* class_object = nullptr;
+    g_class_object_lookup = CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr,
+                                             IID_IUnknown, reinterpret_cast<void**>(&class_object));
+    if (class_object != nullptr) class_object->Release();
+  });
+  ASSERT_NE(timer, 0u);
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(g_class_object_lookup, S_OK);
+}
+
+}  // namespace
+}  // namespace ci
