@@ -41,7 +41,9 @@ const ReplacementList& ClassReplacements() {
       {u"DESCRIPTION", u"AdminPrefsManagerCtl Class"},
       {u"CLSID", kAdminPrefsClsid},
       {u"LIBID", kAdminPrefsLibId},
-      {u"RESOURCE_DLL_MODULE", GetResourceModulePath()},
+      // Quotes doubled like Module's: the script quotes the value, and a folder
+      // name with a single quote must neither end the token early nor fail.
+      {u"RESOURCE_DLL_MODULE", EscapeScriptQuotes(GetResourceModulePath())},
       {u"STRINGRESID", u"5323"},
       {u"ICONRESID", u"3000"},
   };

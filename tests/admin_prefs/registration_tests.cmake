@@ -1,0 +1,22 @@
+# Registration: command line, registrar, registry scripts and the registration
+# operations. Included by CMakeLists.txt.
+vu_add_test(NAME admin_prefs_registration_core_test
+  SOURCES command_line_test.cc registration_text_test.cc registry_script_expand_test.cc
+    registry_script_parser_test.cc registry_script_walk_test.cc
+  LIBS admin_prefs_registration_core)
+
+if(NOT VU_WINDOWS)
+  return()
+endif()
+# The server executable as seen from the tests' folder.
+file(RELATIVE_PATH _server_relative ${CMAKE_CURRENT_BINARY_DIR}
+  ${CMAKE_BINARY_DIR}/admin_prefs/VelmorUpdaterAdminPrefs.exe)
+string(REPLACE "/" "\\\\" _server_relative "${_server_relative}")
+
+# Runs the server with its switches; touches the machine's class registration.
+vu_add_test(NAME admin_prefs_registration_test WINDOWS_ONLY RUN_SERIAL
+  SOURCES registration_win_test.cc
+  LIBS admin_prefs_registration_core ci_base ole32 oleaut32 advapi32
+  DEPENDS admin_prefs_server)
+target_compile_definitions(admin_prefs_registration_test PRIVATE
+  "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\"")
