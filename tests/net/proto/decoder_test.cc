@@ -1,0 +1,268 @@
+// Readers, skipping and unknown-field storage of the decoder.
+#include "net/proto/decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "net/proto/byte_chain.h"
+#include "net/proto/opaque_message.h"
+#include "net/proto/protocol_message.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Decoder Over(const Bytes& b) { return Decoder(b.data(), static_cast<int32_t>(b.size())); }
+
+std::string ChainBytes(const ByteChain& chain) {
+  std::string out(static_cast<size_t>(chain.size()), '\0');
+  chain.CopyTo(reinterpret_cast<uint8_t*>(&out[0]));
+  return out;
+}
+
+std::string AsString(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+TEST(DecoderTest, Varint32TakesAtMostFiveBytesWithSmallLastByte) {
+  uint32_t v = 0;
+  Bytes max = {0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
+  Decoder d = Over(max);
+  ASSERT_TRUE(d.ReadVarint32(&v));
+  EXPECT_EQ(v, 0xFFFFFFFFu);
+  EXPECT_TRUE(d.AtEnd());
+
+  // Bits above 31 in the fifth byte are dropped.
+  Bytes high = {0x80, 0x80, 0x80, 0x80, 0x7F};
+  d = Over(high);
+  ASSERT_TRUE(d.ReadVarint32(&v));
+  EXPECT_EQ(v, 0xF0000000u);
+
+  Bytes too_long = {0x80, 0x80, 0x80, 0x80, 0x80, 0x01};
+  d = Over(too_long);
+  EXPECT_FALSE(d.ReadVarint32(&v));
+  EXPECT_EQ(d.BytesLeft(), 6);  // nothing consumed
+
+  Bytes truncated = {0x80, 0x80};
+  d = Over(truncated);
+  EXPECT_FALSE(d.ReadVarint32(&v));
+}
+
+TEST(DecoderTest, Varint64KeepsOnlyLowestBitOfTenthByte) {
+  uint64_t v = 0;
+  Bytes minus_one = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01};
+  Decoder d = Over(minus_one);
+  ASSERT_TRUE(d.ReadVarint64(&v));
+  EXPECT_EQ(v, ~uint64_t{0});
+
+  Bytes extra_bits = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x7F};
+  d = Over(extra_bits);
+  ASSERT_TRUE(d.ReadVarint64(&v));
+  EXPECT_EQ(v, uint64_t{1} << 63);
+
+  Bytes eleven = {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01};
+  d = Over(eleven);
+  EXPECT_FALSE(d.ReadVarint64(&v));
+}
+
+TEST(DecoderTest, Int32AcceptsFiveByteAndSignExtendedTenByteForms) {
+  int32_t v = 0;
+  Bytes five = {0xFF, 0xFF, 0xFF, 0xFF, 0x0F};
+  Decoder d = Over(five);
+  ASSERT_TRUE(d.ReadInt32(&v));
+  EXPECT_EQ(v, -1);
+
+  Bytes ten = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01};
+  d = Over(ten);
+  ASSERT_TRUE(d.ReadInt32(&v));
+  EXPECT_EQ(v, -2);
+
+  // 2^35 is not a sign-extended 32-bit value.
+  Bytes wide = {0x80, 0x80, 0x80, 0x80, 0x80, 0x01};
+  d = Over(wide);
+  EXPECT_FALSE(d.ReadInt32(&v));
+}
+
+TEST(DecoderTest, BoolReadsAnyNonzeroInt32RangeValueAsTrue) {
+  struct Case {
+    Bytes bytes;
+    bool ok;
+    bool value;
+  } cases[] = {
+      {{0x00}, true, false},
+      {{0x02}, true, true},
+      {{0x80, 0x00}, true, false},                                              // non-canonical zero
+      {{0x80, 0x01}, true, true},                                               // 128
+      {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, true, true},  // -1
+      {{0x80, 0x80, 0x80, 0x80, 0x10}, false, false},                           // 2^32
+      {{0x80, 0x80, 0x80, 0x80, 0x90, 0x00}, false, false},                     // 2^32, 6 bytes
+      {{0x80}, false, false},                                                   // truncated
+  };
+  for (const Case& c : cases) {
+    bool v = !c.value;
+    Decoder d = Over(c.bytes);
+    EXPECT_EQ(d.ReadBool(&v), c.ok) << c.bytes.size();
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.bytes.size();
+    }
+  }
+}
+
+TEST(DecoderTest, FixedWidthReadersNeedTheirWholeWidth) {
+  int32_t v = 0;
+  Bytes four = {0x90, 0x1F, 0x00, 0x80};
+  Decoder d = Over(four);
+  ASSERT_TRUE(d.ReadFixed32(&v));
+  EXPECT_EQ(v, static_cast<int32_t>(0x80001F90u));
+  Bytes three = {1, 2, 3};
+  d = Over(three);
+  EXPECT_FALSE(d.ReadFixed32(&v));
+
+  double x = 0;
+  Bytes one_and_half = {0, 0, 0, 0, 0, 0, 0xF8, 0x3F};
+  d = Over(one_and_half);
+  ASSERT_TRUE(d.ReadDouble(&x));
+  EXPECT_EQ(x, 1.5);
+  Bytes seven = {0, 0, 0, 0, 0, 0, 0xF8};
+  d = Over(seven);
+  EXPECT_FALSE(d.ReadDouble(&x));
+}
+
+TEST(DecoderTest, StringLengthMustFitTheInput) {
+  std::string* s = nullptr;
+  Bytes ok = {0x03, 'a', 'b', 'c', 0x7F};
+  Decoder d = Over(ok);
+  ASSERT_TRUE(d.ReadString(&s));
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(*s, "abc");
+  EXPECT_EQ(d.BytesLeft(), 1);
+  delete s;
+  s = nullptr;
+
+  Bytes too_long = {0x04, 'a', 'b', 'c'};
+  d = Over(too_long);
+  EXPECT_FALSE(d.ReadString(&s));
+  EXPECT_EQ(s, nullptr);  // not created by a failed read
+
+  Bytes negative = {0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'a'};
+  d = Over(negative);
+  EXPECT_FALSE(d.ReadString(&s));
+  EXPECT_EQ(s, nullptr);
+}
+
+TEST(DecoderTest, ReadTagDistinguishesEndZeroAndMalformed) {
+  Bytes empty;
+  Decoder d = Over(empty);
+  EXPECT_EQ(d.ReadTag(), 0u);
+
+  Bytes zero = {0x00, 0x08};
+  d = Over(zero);
+  EXPECT_EQ(d.ReadTag(), 0u);
+  EXPECT_EQ(d.BytesLeft(), 1);  // the zero byte is consumed
+
+  Bytes malformed = {0x80, 0x80, 0x80, 0x80, 0x80};
+  d = Over(malformed);
+  EXPECT_EQ(d.ReadTag(), 0u);
+  EXPECT_EQ(d.BytesLeft(), 5);  // nothing consumed
+
+  Bytes two_byte = {0x82, 0x01};
+  d = Over(two_byte);
+  EXPECT_EQ(d.ReadTag(), 130u);
+}
+
+TEST(DecoderTest, ExpectTagConsumesOnlyAnExactMatch) {
+  Bytes b = {0x8B, 0x01, 0x10};
+  Decoder d = Over(b);
+  EXPECT_FALSE(d.ExpectTag(0x10));
+  EXPECT_FALSE(d.ExpectTag(0x8C));
+  EXPECT_TRUE(d.ExpectTag(0x8B));
+  EXPECT_TRUE(d.ExpectTag(0x10));
+  EXPECT_FALSE(d.ExpectTag(0x10));
+  EXPECT_TRUE(d.AtEnd());
+}
+
+// SkipField over the whole input after its first tag; true when it stops
+// exactly at the end.
+bool SkipsExactly(const Bytes& b) {
+  Decoder d = Over(b);
+  const uint32_t tag = d.ReadTag();
+  return tag != 0 && d.SkipField(tag) && d.AtEnd();
+}
+
+TEST(DecoderTest, SkipFieldStepsOverEachWireType) {
+  EXPECT_TRUE(SkipsExactly({0x08, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}));
+  EXPECT_TRUE(SkipsExactly({0x09, 1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_TRUE(SkipsExactly({0x0A, 0x02, 'h', 'i'}));
+  EXPECT_TRUE(SkipsExactly({0x0D, 1, 2, 3, 4}));
+  EXPECT_TRUE(SkipsExactly({0x0B, 0x10, 0x01, 0x1B, 0x22, 0x00, 0x1C, 0x0C}));  // nested groups
+  EXPECT_TRUE(SkipsExactly({0x0B, 0x0C}));                                       // empty group
+}
+
+TEST(DecoderTest, SkipFieldFailsOnBadInput) {
+  EXPECT_FALSE(SkipsExactly({0x08, 0x80}));                    // truncated varint
+  EXPECT_FALSE(SkipsExactly({0x09, 1, 2, 3, 4, 5, 6, 7}));     // 7 of 8 bytes
+  EXPECT_FALSE(SkipsExactly({0x0D, 1, 2, 3}));                 // 3 of 4 bytes
+  EXPECT_FALSE(SkipsExactly({0x0A, 0x03, 'h', 'i'}));          // length beyond input
+  EXPECT_FALSE(SkipsExactly({0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}));  // negative length
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x10, 0x01}));              // group never closed
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x14}));                    // closed with another number
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x1B, 0x0C, 0x1C}));        // closed out of order
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x00, 0x0C}));              // zero tag inside
+  EXPECT_FALSE(SkipsExactly({0x0C}));                          // end group with none open
+  EXPECT_FALSE(SkipsExactly({0x0E}));                          // wire type 6
+  EXPECT_FALSE(SkipsExactly({0x0F}));                          // wire type 7
+}
+
+TEST(DecoderTest, GroupNestingIsBounded) {
+  auto nested = [](int depth) {
+    Bytes b(static_cast<size_t>(depth), 0x0B);
+    b.insert(b.end(), static_cast<size_t>(depth), 0x0C);
+    return b;
+  };
+  EXPECT_TRUE(SkipsExactly(nested(Decoder::kMaxGroupDepth)));
+  EXPECT_FALSE(SkipsExactly(nested(Decoder::kMaxGroupDepth + 1)));
+}
+
+TEST(DecoderTest, MillionNestedGroupsFailFastWithoutExhaustingTheStack) {
+  const Bytes b(1000000, 0x0B);
+  OpaqueMessage message;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ParseFromBytes(&message, b.data(), static_cast<int32_t>(b.size())));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_EQ(message.EncodedSize(), 0);
+}
+
+TEST(DecoderTest, StoreUnknownFieldKeepsValueBytesAndShortensTheTag) {
+  // Tag 0x08 written in a non-canonical two-byte form, then a non-canonical value.
+  Bytes b = {0x88, 0x00, 0x81, 0x80, 0x00, 0x15, 1, 2, 3, 4};
+  Decoder d = Over(b);
+  ByteChain* chain = nullptr;
+  uint32_t tag = d.ReadTag();
+  ASSERT_EQ(tag, 0x08u);
+  ASSERT_TRUE(d.StoreUnknownField(tag, &chain));
+  ASSERT_NE(chain, nullptr);
+  tag = d.ReadTag();
+  ASSERT_TRUE(d.StoreUnknownField(tag, &chain));
+  EXPECT_TRUE(d.AtEnd());
+  EXPECT_EQ(ChainBytes(*chain), AsString({0x08, 0x81, 0x80, 0x00, 0x15, 1, 2, 3, 4}));
+  delete chain;
+}
+
+TEST(DecoderTest, StoreUnknownFieldFailureStoresNothing) {
+  Bytes b = {0x0A, 0x05, 'a'};
+  Decoder d = Over(b);
+  ByteChain* chain = nullptr;
+  const uint32_t tag = d.ReadTag();
+  EXPECT_FALSE(d.StoreUnknownField(tag, &chain));
+  EXPECT_EQ(chain, nullptr);
+}
+
+TEST(DecoderTest, NegativeLengthGivesAnEmptyInput) {
+  const uint8_t byte = 0x08;
+  Decoder d(&byte, -5);
+  EXPECT_TRUE(d.AtEnd());
+  EXPECT_EQ(d.ReadTag(), 0u);
+}
+
+}  // namespace
