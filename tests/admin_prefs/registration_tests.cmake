@@ -20,3 +20,16 @@ vu_add_test(NAME admin_prefs_registration_test WINDOWS_ONLY RUN_SERIAL
   DEPENDS admin_prefs_server)
 target_compile_definitions(admin_prefs_registration_test PRIVATE
   "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\"")
+
+# The registrar on a key of its own under HKCU, script resources, descriptors.
+vu_add_test(NAME admin_prefs_registrar_test WINDOWS_ONLY
+  SOURCES registrar_win_test.cc registrar_win_test.rc
+  LIBS admin_prefs_registration)
+
+# The server's resources, read from the executable file.
+vu_add_test(NAME admin_prefs_resources_test WINDOWS_ONLY
+  SOURCES server_resources_win_test.cc
+  LIBS admin_prefs_registration gdi32 user32
+  DEPENDS admin_prefs_server)
+target_compile_definitions(admin_prefs_resources_test PRIVATE
+  "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\"")

@@ -1,0 +1,172 @@
+// Resources of the server executable: the type library's contents, the registry
+// scripts, the manifest and the icons.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "admin_prefs/registrar_win.h"
+#include "admin_prefs/registration_text.h"
+#include "tests/admin_prefs/win_test_support.h"
+
+namespace ci {
+namespace {
+
+WString ServerPath() { return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
+
+template <typename T>
+struct ComPtr {
+  ~ComPtr() {
+    if (p) p->Release();
+  }
+  T* p = nullptr;
+};
+
+WString Text(BSTR b) { return b ? FromWin(b, ::SysStringLen(b)) : WString(); }
+
+WString HelpString(ITypeLib* lib, INT index) {
+  UniqueBstr help;
+  if (FAILED(lib->GetDocumentation(index, nullptr, help.put(), nullptr, nullptr))) return u"<none>";
+  return Text(help.get());
+}
+
+TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
+  const WString path = ServerPath();
+  ComPtr<ITypeLib> lib;
+  ASSERT_EQ(::LoadTypeLibEx(AsWin(path), REGKIND_NONE, &lib.p), S_OK);
+
+  TLIBATTR* lib_attr = nullptr;
+  ASSERT_EQ(lib.p->GetLibAttr(&lib_attr), S_OK);
+  wchar_t guid[40];
+  ::StringFromGUID2(lib_attr->guid, guid, 40);
+  EXPECT_EQ(FromWin(guid), kAdminPrefsLibId);
+  EXPECT_EQ(lib_attr->wMajorVerNum, 1);
+  EXPECT_EQ(lib_attr->wMinorVerNum, 0);
+  EXPECT_EQ(lib_attr->lcid, 0u);
+  lib.p->ReleaseTLibAttr(lib_attr);
+  EXPECT_EQ(HelpString(lib.p, -1), u"Velmor Updater Administrative Preferences Manager 1.0 Type Library");
+  ASSERT_EQ(lib.p->GetTypeInfoCount(), 2u);
+
+  // The class: creatable, IAdminPrefsManager its one and default interface.
+  CLSID clsid = {};
+  WString clsid_text = kAdminPrefsClsid;
+  ASSERT_EQ(::CLSIDFromString(AsWin(clsid_text), &clsid), S_OK);
+  ComPtr<ITypeInfo> coclass;
+  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(clsid, &coclass.p), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(coclass.p->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
+  EXPECT_EQ(attr->cImplTypes, 1);
+  coclass.p->ReleaseTypeAttr(attr);
+  INT impl_flags = 0;
+  ASSERT_EQ(coclass.p->GetImplTypeFlags(0, &impl_flags), S_OK);
+  EXPECT_TRUE(impl_flags & IMPLTYPEFLAG_FDEFAULT);
+  UniqueBstr name, help;
+  ASSERT_EQ(coclass.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(Text(name.get()), u"AdminPrefsManagerCtl");
+  EXPECT_EQ(Text(help.get()), u"AdminPrefsManagerCtl Class");
+
+  // The interface: from IUnknown, OLE-automation compatible, three operations.
+  IID iid = {};
+  WString iid_text = kAdminPrefsIid;
+  ASSERT_EQ(::IIDFromString(AsWin(iid_text), &iid), S_OK);
+  ComPtr<ITypeInfo> info;
+  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(iid, &info.p), S_OK);
+  ASSERT_EQ(info.p->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+  EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+  EXPECT_EQ(attr->cFuncs, 3);
+  EXPECT_EQ(attr->cbSizeVft, 6 * sizeof(void*));  // IUnknown's three, then ours
+  info.p->ReleaseTypeAttr(attr);
+  ASSERT_EQ(info.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(Text(help.get()), u"Velmor Updater IAdminPrefsManager Interface");
+
+  const struct {
+    const char16_t* name;
+    const char16_t* parameter;
+    const char16_t* help;
+  } kOperations[] = {
+      {u"SaveAdminPreferences", u"serialized_prefs", u"Save Admin Preferences"},
+      {u"SaveProxySettings", u"serialized_proxy_settings", u"Save Proxy Settings"},
+      {u"SaveAcceptingEulaSettings", u"serialized_prefs", u"Save settings for accepting EULA"},
+  };
+  for (UINT i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    FUNCDESC* func = nullptr;
+    ASSERT_EQ(info.p->GetFuncDesc(i, &func), S_OK);
+    EXPECT_EQ(func->memid, static_cast<MEMBERID>(i + 1));
+    EXPECT_EQ(func->oVft, static_cast<SHORT>((3 + i) * sizeof(void*)));
+    EXPECT_EQ(func->callconv, CC_STDCALL);
+    EXPECT_EQ(func->elemdescFunc.tdesc.vt, VT_HRESULT);
+    ASSERT_EQ(func->cParams, 1);
+    EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, VT_BSTR);
+    EXPECT_TRUE(func->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FIN);
+    const MEMBERID id = func->memid;
+    info.p->ReleaseFuncDesc(func);
+
+    BSTR names[2] = {};
+    UINT count = 0;
+    ASSERT_EQ(info.p->GetNames(id, names, 2, &count), S_OK);
+    ASSERT_EQ(count, 2u);
+    EXPECT_EQ(Text(names[0]), kOperations[i].name);
+    EXPECT_EQ(Text(names[1]), kOperations[i].parameter);
+    ::SysFreeString(names[0]);
+    ::SysFreeString(names[1]);
+    ASSERT_EQ(info.p->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(Text(help.get()), kOperations[i].help);
+  }
+}
+
+class ServerResources : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_.reset(::LoadLibraryExW(AsWin(ServerPath()), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module_);
+  }
+  std::string Bytes(const wchar_t* type, const wchar_t* name) {
+    HRSRC resource = ::FindResourceW(module_.get(), name, type);
+    if (!resource) return std::string();
+    const char* data = static_cast<const char*>(::LockResource(::LoadResource(module_.get(), resource)));
+    return data ? std::string(data, ::SizeofResource(module_.get(), resource)) : std::string();
+  }
+  UniqueLibrary module_;
+};
+
+TEST_F(ServerResources, ManifestAsksForAdministratorAndCommonControls6) {
+  const std::string manifest = Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1));
+  EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
+  EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+}
+
+TEST_F(ServerResources, IconGroupAndElevationIcon) {
+  EXPECT_FALSE(Bytes(RT_GROUP_ICON, L"IDI_APP").empty());
+  EXPECT_FALSE(Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(3000)).empty());
+  HICON icon = static_cast<HICON>(::LoadImageW(module_.get(), MAKEINTRESOURCEW(3000), IMAGE_ICON,
+                                               32, 32, 0));
+  ASSERT_NE(icon, nullptr);
+  ICONINFO info = {};
+  ASSERT_TRUE(::GetIconInfo(icon, &info));
+  BITMAP bitmap = {};
+  ASSERT_TRUE(::GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap));
+  EXPECT_EQ(bitmap.bmWidth, 32);
+  ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  ::DestroyIcon(icon);
+}
+
+TEST_F(ServerResources, RegistryScriptsAndTypeLibraryArePresent) {
+  WString text;
+  ASSERT_EQ(LoadScriptResource(ServerPath(), kAppIdScriptId, &text), kS_OK);
+  EXPECT_NE(text.find(u"'%APPID%' = s '%DESCRIPTION%'"), WString::npos);
+  ASSERT_EQ(LoadScriptResource(ServerPath(), kClassScriptId, &text), kS_OK);
+  EXPECT_NE(text.find(u"ForceRemove '%CLSID%'"), WString::npos);
+  EXPECT_FALSE(Bytes(L"TYPELIB", MAKEINTRESOURCEW(1)).empty());
+}
+
+}  // namespace
+}  // namespace ci
