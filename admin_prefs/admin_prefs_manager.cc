@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "admin_prefs/eula_acceptance.h"
 #include "admin_prefs/module.h"
 #include "ci/prefs/machine_preferences.h"
 #include "ci/prefs/proxy_settings_store.h"
@@ -95,7 +96,7 @@ HRESULT AdminPrefsManager::SaveProxySettings(BSTR serialized_proxy_settings) {
 }
 
 HRESULT AdminPrefsManager::SaveAcceptingEulaSettings(BSTR serialized_prefs) {
-  return E_NOTIMPL;
+  return AcceptEula(serialized_prefs, this);
 }
 
 }  // namespace ci

@@ -1,0 +1,14 @@
+# EULA acceptance. Included by CMakeLists.txt.
+if(NOT VU_WINDOWS OR NOT TARGET admin_prefs_service)
+  return()
+endif()
+
+# Stands in for the product's first-run program (named as the real one).
+vu_add_windows_program(NAME eula_first_run_standin OUTPUT_NAME vufirstboot
+  SOURCES eula_first_run_standin.cc UNICODE_MAIN)
+
+# In process, against a fake service object and keys of the test's own.
+vu_add_test(NAME admin_prefs_eula_test WINDOWS_ONLY
+  SOURCES eula_acceptance_test.cc eula_test_support.cc
+  LIBS admin_prefs_service
+  DEPENDS eula_first_run_standin)
