@@ -13,6 +13,16 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 server=$root/build/win64/admin_prefs/VelmorUpdaterAdminPrefs.exe
 echo "== server: $server ($(stat -c %s "$server") bytes)"
+
+# Register the server in this prefix: its COM class, AppID and type library.
+set +e
+wine "$server" /RegServer 2>/dev/null
+code=$?
+set -e
+echo "== /RegServer ended with exit code $code (low byte of its HRESULT; 0 is S_OK)"
+wine reg query 'HKLM\Software\Classes\CLSID\{AF2A86CC-90BE-453F-95FD-140F8CCFE558}' /s 2>/dev/null \
+  | tr -d '\r' || echo "!! the class key is missing"
+
 set +e
 wine "$server" 2>/dev/null
 code=$?
