@@ -23,7 +23,7 @@ class LLock : public Lockable {
   static constexpr std::size_t kStorageSize = 64;
 
  private:
-  alignas(16) unsigned char storage_[kStorageSize];
+  alignas(8) unsigned char storage_[kStorageSize];
 };
 
 }  // namespace ci

@@ -7,7 +7,7 @@ namespace ci {
 namespace {
 
 static_assert(sizeof(std::recursive_mutex) <= LLock::kStorageSize, "mutex does not fit");
-static_assert(alignof(std::recursive_mutex) <= 16, "mutex alignment");
+static_assert(alignof(std::recursive_mutex) <= 8, "mutex alignment");
 
 std::recursive_mutex* AsMutex(unsigned char* storage) {
   return std::launder(reinterpret_cast<std::recursive_mutex*>(storage));

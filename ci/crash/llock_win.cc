@@ -8,7 +8,7 @@ namespace ci {
 namespace {
 
 static_assert(sizeof(CRITICAL_SECTION) <= LLock::kStorageSize, "critical section does not fit");
-static_assert(alignof(CRITICAL_SECTION) <= 16, "critical section alignment");
+static_assert(alignof(CRITICAL_SECTION) <= 8, "critical section alignment");
 
 CRITICAL_SECTION* AsSection(unsigned char* storage) {
   return std::launder(reinterpret_cast<CRITICAL_SECTION*>(storage));
