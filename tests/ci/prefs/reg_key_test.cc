@@ -6,12 +6,13 @@
 
 #include <cstring>
 
+#include "bytes.h"
 #include "test_key.h"
 
 namespace ci {
 namespace {
 
-using testing::Bytes;
+using testing::ByteList;
 using testing::RawValue;
 using testing::ReadRaw;
 using testing::TestKey;
@@ -31,9 +32,9 @@ TEST(RegKeyPaths, ShortLongAndLowerCaseRootNamesReachTheSameKey) {
   EXPECT_EQ(value, 1u);
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, key.sub_key(), u"b", &raw));
-  EXPECT_EQ(raw.bytes, Bytes({2, 0, 0, 0}));
+  EXPECT_EQ(raw.bytes, ByteList({2, 0, 0, 0}));
   ASSERT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, key.sub_key(), u"c", &raw));
-  EXPECT_EQ(raw.bytes, Bytes({3, 0, 0, 0}));
+  EXPECT_EQ(raw.bytes, ByteList({3, 0, 0, 0}));
 
   TestKey user;
   ASSERT_EQ(RegKey::SetValue(u"HKEY_CURRENT_USER\\" + user.sub_key(), u"u", REG_DWORD, &two, 4),
@@ -89,19 +90,19 @@ TEST(RegKeyValues, EachTypeStoresItsByteLayout) {
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"text", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(raw.bytes, Bytes({'a', 0, 'b', 0, 'c', 0, 0, 0}));  // 3 characters and the terminator
+  EXPECT_EQ(raw.bytes, ByteList({'a', 0, 'b', 0, 'c', 0, 0, 0}));  // 3 characters and the terminator
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"dword", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(raw.bytes, Bytes({4, 3, 2, 1}));
+  EXPECT_EQ(raw.bytes, ByteList({4, 3, 2, 1}));
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"qword", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_QWORD));
-  EXPECT_EQ(raw.bytes, Bytes({0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
+  EXPECT_EQ(raw.bytes, ByteList({0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"blob", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(raw.bytes, Bytes({0, 1, 0xFF}));
+  EXPECT_EQ(raw.bytes, ByteList({0, 1, 0xFF}));
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"multi", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_MULTI_SZ));
-  EXPECT_EQ(raw.bytes, Bytes({'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}));
+  EXPECT_EQ(raw.bytes, ByteList({'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}));
 
   // And back through the layer.
   WString text;
@@ -115,7 +116,7 @@ TEST(RegKeyValues, EachTypeStoresItsByteLayout) {
   EXPECT_EQ(got_qword, qword);
   std::vector<std::uint8_t> bytes;
   EXPECT_EQ(RegKey::GetValue(path, u"blob", &bytes), kS_OK);
-  EXPECT_EQ(bytes, Bytes({0, 1, 0xFF}));
+  EXPECT_EQ(bytes, ByteList({0, 1, 0xFF}));
   std::vector<WString> list;
   EXPECT_EQ(RegKey::GetValue(path, u"multi", &list), kS_OK);
   EXPECT_EQ(list, (std::vector<WString>{u"a", u"bc"}));
@@ -208,7 +209,7 @@ TEST(RegKeyValues, NullDataIsHandledSafely) {
   EXPECT_EQ(RegKey::SetValue(key.path(), u"s", REG_SZ, nullptr, 0), kS_OK);
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, key.sub_key(), u"s", &raw));
-  EXPECT_EQ(raw.bytes, Bytes({0, 0}));
+  EXPECT_EQ(raw.bytes, ByteList({0, 0}));
   EXPECT_EQ(RegKey::SetValue(key.path(), u"m", REG_MULTI_SZ, nullptr, 6), kS_OK);
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, key.sub_key(), u"m", &raw));
   EXPECT_TRUE(raw.bytes.empty());
@@ -283,7 +284,7 @@ TEST(RegKeyHandle, OpenAndCreateReplaceTheHeldKeyOnlyOnSuccess) {
   std::vector<std::uint8_t> bytes;
   DWORD type = 0;
   EXPECT_EQ(reg.QueryBinaryValue(u"still_usable", &bytes, &type), kS_OK);
-  EXPECT_EQ(bytes, Bytes({9}));
+  EXPECT_EQ(bytes, ByteList({9}));
   EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(reg.Close(), kS_OK);
   EXPECT_EQ(reg.handle(), nullptr);

@@ -61,15 +61,5 @@ bool DeleteTree(HKEY root, const WString& sub_key) {
   return !KeyExists(root, sub_key);
 }
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
-  std::vector<std::uint8_t> out;
-  for (int v : values) out.push_back(static_cast<std::uint8_t>(v));
-  return out;
-}
-
-std::vector<std::uint8_t> Bytes(const std::string& text) {
-  return std::vector<std::uint8_t>(text.begin(), text.end());
-}
-
 }  // namespace testing
 }  // namespace ci

@@ -48,8 +48,5 @@ bool WriteRaw(HKEY root, const WString& sub_key, const WString& name, DWORD type
 // Removes a key with everything below it; true when it is gone afterwards.
 bool DeleteTree(HKEY root, const WString& sub_key);
 
-std::vector<std::uint8_t> Bytes(std::initializer_list<int> values);
-std::vector<std::uint8_t> Bytes(const std::string& text);
-
 }  // namespace testing
 }  // namespace ci
