@@ -2,18 +2,43 @@
 // program whose exit code is an HRESULT.
 #include <windows.h>
 
+#include "admin_prefs/admin_prefs_idl.h"
+#include "admin_prefs/admin_prefs_manager.h"
 #include "admin_prefs/command_line.h"
+#include "admin_prefs/module.h"
 #include "admin_prefs/registration.h"
 #include "ci/base/hresult.h"
+#include "ci/crash/report_ids.h"
+#include "protocol/preferences.h"
+#include "protocol/proxy_settings.h"
+
+namespace {
+
+// Static initialisation, in this order: the message types with their default
+// instances, the module (which initialises COM for this, the main thread), the
+// failure-site counters. Destruction runs in reverse: the counters flush to the
+// registry before the module undoes its COM initialisation.
+const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
+                                 UserPreferencesProto::default_instance(),
+                                 ProxySettingsProto::default_instance(), true);
+
+ci::ClassEntry g_classes[] = {
+    {&CLSID_AdminPrefsManagerCtl, &ci::AdminPrefsManager::CreateInstance, nullptr, 0},
+};
+
+ci::AdminPrefsModule g_module(g_classes, sizeof(g_classes) / sizeof(g_classes[0]));
+
+ci::ReportIds& g_report_ids = ci::GlobalReportIds();
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  if (g_module.initialisation_failed()) return -1;
   const ci::ServerCommand command = ci::ParseServerCommandLine(ci::FromWin(::GetCommandLineW()));
   if (command != ci::ServerCommand::kRunServer) {
     const ci::RegistrationSteps steps = {ci::RegisterAppId, ci::RegisterServer,
                                          ci::UnregisterServer, ci::UnregisterAppId};
     return ci::RunServerCommand(command, steps);
   }
-  // Serving clients is not built yet: say so with a clear result instead of exiting
-  // silently.
-  return ci::kE_NOTIMPL;
+  return g_module.RunServer();
 }

@@ -9,8 +9,6 @@ endif()
 add_library(admin_prefs_module STATIC module_win.cc class_factory_win.cc)
 target_link_libraries(admin_prefs_module PUBLIC admin_prefs_core ci_base ole32 oleaut32 uuid user32)
 # admin_prefs_service: ci::AdminPrefsManager, the service object.
-if(TARGET ci_prefs AND TARGET net_proto)
-  add_library(admin_prefs_service STATIC EXCLUDE_FROM_ALL admin_prefs_manager.cc eula_acceptance.cc)
-  target_link_libraries(admin_prefs_service PUBLIC admin_prefs_module admin_prefs_idl ci_prefs
-    ci_crash net_proto protocol_messages advapi32)
-endif()
+add_library(admin_prefs_service STATIC admin_prefs_manager.cc eula_acceptance.cc)
+target_link_libraries(admin_prefs_service PUBLIC admin_prefs_module admin_prefs_idl ci_prefs
+  ci_crash net_proto protocol_messages advapi32)

@@ -1,0 +1,24 @@
+# Server module, class factory, service object; the running server through COM.
+# Included by CMakeLists.txt.
+
+# Lock counting, idle monitor and run order (platform-free).
+vu_add_test(NAME admin_prefs_module_core_test
+  SOURCES idle_monitor_test.cc module_locks_test.cc module_run_test.cc
+  LIBS admin_prefs_core)
+
+# The module and class factory over COM, in process.
+vu_add_test(NAME admin_prefs_module_win_test WINDOWS_ONLY
+  SOURCES module_win_test.cc
+  LIBS admin_prefs_module)
+
+# The service object in process (creation check through its seam, aggregation).
+vu_add_test(NAME admin_prefs_manager_test WINDOWS_ONLY
+  SOURCES admin_prefs_manager_test.cc
+  LIBS admin_prefs_service)
+
+# The running server, from client processes; they use the class registration and
+# the fixed product keys, so they run alone.
+vu_add_test(NAME admin_prefs_service_com_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 120
+  SOURCES service_com_test.cc
+  LIBS admin_prefs_idl ci_prefs_core ci_base
+  DEPENDS admin_prefs_server)

@@ -1,0 +1,123 @@
+// adminprefs.exe: command-line client of the administrative preferences server.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ci/base/utf8.h"
+#include "tools/client_command.h"
+#include "tools/hex.h"
+#include "tools/hresult_text.h"
+#include "tools/message_fields.h"
+#include "tools/server_client_win.h"
+
+namespace ci {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitServerFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitDamaged = 3;
+
+const char* OperationName(ServerOperation operation) {
+  switch (operation) {
+    case ServerOperation::kSaveAdminPreferences:
+      return "SaveAdminPreferences";
+    case ServerOperation::kSaveProxySettings:
+      return "SaveProxySettings";
+    case ServerOperation::kSaveAcceptingEula:
+      return "SaveAcceptingEulaSettings";
+  }
+  return "";
+}
+
+std::string ResultWords(HResult hr) {
+  std::string words = DescribeServerResult(hr);
+  if (words.empty()) words = SystemMessage(hr);
+  if (words.empty()) words = "unknown result";
+  return words + " (" + HResultHex(hr) + ")";
+}
+
+int Send(const ClientCommand& command) {
+  ServerOperation operation = ServerOperation::kSaveAdminPreferences;
+  std::string message;
+  bool null_message = false;
+  if (command.raw_given) {
+    message.assign(command.raw.begin(), command.raw.end());
+  }
+  switch (command.kind) {
+    case CommandKind::kSetPrefs:
+      if (!command.raw_given) message = BuildPreferencesMessage(command.fields);
+      break;
+    case CommandKind::kSetProxy:
+      operation = ServerOperation::kSaveProxySettings;
+      if (!command.raw_given) message = BuildProxyMessage(command.fields);
+      break;
+    case CommandKind::kAcceptEula:
+      operation = ServerOperation::kSaveAcceptingEula;
+      if (!command.raw_given) {
+        // Without preference options no preferences are sent (a null message).
+        null_message = command.fields.empty();
+        if (!null_message) message = BuildPreferencesMessage(command.fields);
+      }
+      break;
+    default:
+      return kExitUsage;
+  }
+  const std::vector<std::uint8_t> bytes(message.begin(), message.end());
+  std::printf("%s(%s)\n", OperationName(operation),
+              null_message ? "no message" : ("[" + FormatHex(bytes) + "]").c_str());
+  bool activation_failed = false;
+  const HResult hr = CallServer(operation, message, null_message, &activation_failed);
+  if (activation_failed) {
+    std::fprintf(stderr, "adminprefs: cannot reach the server: %s\n", ResultWords(hr).c_str());
+    return kExitServerFailure;
+  }
+  if (FAILED(hr)) {
+    std::fprintf(stderr, "adminprefs: %s failed: %s\n", OperationName(operation),
+                 ResultWords(hr).c_str());
+    return kExitServerFailure;
+  }
+  std::printf("%s: %s\n", OperationName(operation), ResultWords(hr).c_str());
+  return kExitOk;
+}
+
+int Show(const ClientCommand& command) {
+  const ShowReport report = FormatShowReport(ReadMachineValues(), command.json);
+  std::fputs(report.text.c_str(), stdout);
+  if (report.damaged) {
+    std::fprintf(stderr, "adminprefs: a stored value is damaged (see above)\n");
+    return kExitDamaged;
+  }
+  return kExitOk;
+}
+
+int Run(const std::vector<std::string>& args) {
+  ClientCommand command;
+  std::string error;
+  if (!ParseClientCommand(args, &command, &error)) {
+    std::fprintf(stderr, "adminprefs: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  switch (command.kind) {
+    case CommandKind::kHelp:
+      std::fputs(UsageText(command.help_topic).c_str(), stdout);
+      return kExitOk;
+    case CommandKind::kShow:
+      return Show(command);
+    default:
+      return Send(command);
+  }
+}
+
+}  // namespace
+}  // namespace ci
+
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(ci::WideToUtf8(ci::FromWin(argv[i])));
+  const int code = ci::Run(args);
+  std::fflush(stdout);
+  return code;
+}
