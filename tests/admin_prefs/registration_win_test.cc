@@ -227,13 +227,6 @@ TEST_F(RegistrationTest, MissingAppIdKeyFailsAfterTheServerPartWasRemoved) {
   EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kFileNameKey));  // the AppID script did not run
 }
 
-TEST_F(RegistrationTest, AnyOtherCommandLineRegistersNothing) {
-  RunServer(server_, u"RegServer");  // no switch character: not a registration
-  RunServer(server_, u"/RegServer:now");
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppIdKey));
-}
-
 // A copy of the server in a folder whose name has spaces, a hyphen and a single
 // quote; removed again at the end.
 class InstalledCopyTest : public RegistrationTest {
@@ -244,6 +237,7 @@ class InstalledCopyTest : public RegistrationTest {
               FromWin(std::to_wstring(::GetCurrentProcessId()).c_str());
     copy_ = folder_ + u"\\VelmorUpdaterAdminPrefs.exe";
     version_folder_ = folder_ + u"\\2.4.1368.5602";
+    tlb_ = folder_ + u"\\VelmorUpdaterAdminPrefs.tlb";
     ASSERT_TRUE(::CreateDirectoryW(AsWin(folder_), nullptr));
     ASSERT_TRUE(::CopyFileW(AsWin(server_), AsWin(copy_), TRUE));
   }
@@ -251,10 +245,11 @@ class InstalledCopyTest : public RegistrationTest {
     RegistrationTest::TearDown();
     ::RemoveDirectoryW(AsWin(version_folder_));
     ::DeleteFileW(AsWin(copy_));
+    ::DeleteFileW(AsWin(tlb_));
     ::RemoveDirectoryW(AsWin(folder_));
   }
 
-  WString folder_, copy_, version_folder_;
+  WString folder_, copy_, version_folder_, tlb_;
 };
 
 TEST_F(InstalledCopyTest, PathWithSpacesAndQuoteIsRegisteredIntact) {
@@ -270,6 +265,27 @@ TEST_F(InstalledCopyTest, ResourceModuleInTheVersionFolderWhenItExists) {
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey, u"LocalizedString"),
             u"@" + version_folder_ + u"\\cires.dll,-5323");
   ASSERT_EQ(RunServer(copy_, u"/UnregServer"), kS_OK);
+}
+
+TEST_F(InstalledCopyTest, TypeLibraryFromTheTlbFileBesideAnExecutableWithoutOne) {
+  // The same registration built without the embedded type library.
+  ASSERT_TRUE(::CopyFileW(AsWin(test::TestDirectory() + u"\\registration_only_server.exe"),
+                          AsWin(copy_), FALSE));
+
+  // Without the file the type library step fails; the class keys stay written.
+  EXPECT_TRUE(Failed(RunServer(copy_, u"/RegServer")));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
+  EXPECT_FALSE(TypeLibRegistered());
+
+  ASSERT_TRUE(::CopyFileW(AsWin(test::FullPath(test::TestDirectory() + u"\\" VU_TLB_RELATIVE_PATH)),
+                          AsWin(tlb_), FALSE));
+  ASSERT_EQ(RunServer(copy_, u"/RegServer"), kS_OK);
+  EXPECT_TRUE(TypeLibRegistered());
+  const WString lib_path = kTypeLibKey + u"\\1.0\\0\\" +
+                           (sizeof(void*) == 8 ? u"win64" : u"win32");
+  EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib_path, u""), tlb_);
+  ASSERT_EQ(RunServer(copy_, u"/UnregServer"), kS_OK);
+  EXPECT_FALSE(TypeLibRegistered());
 }
 
 }  // namespace
