@@ -22,3 +22,18 @@ vu_add_test(NAME admin_prefs_service_com_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 12
   SOURCES service_com_test.cc
   LIBS admin_prefs_idl ci_prefs_core ci_base
   DEPENDS admin_prefs_server)
+
+# When the server ends (about a minute: each case waits for the idle exit).
+vu_add_test(NAME admin_prefs_lifetime_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 300
+  SOURCES server_lifetime_test.cc
+  LIBS admin_prefs_idl ci_base
+  DEPENDS admin_prefs_server)
+
+# Twenty client processes at once on one running server.
+vu_add_windows_program(NAME admin_prefs_load_client UNICODE_MAIN
+  SOURCES load_client.cc
+  LIBS admin_prefs_idl ci_base)
+vu_add_test(NAME admin_prefs_load_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 240
+  SOURCES server_load_test.cc
+  LIBS admin_prefs_idl ci_prefs_core ci_base
+  DEPENDS admin_prefs_server admin_prefs_load_client)

@@ -155,6 +155,34 @@ TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
   EXPECT_LT(elapsed, 2000);
 }
 
+IClassFactory* g_factory = nullptr;
+
+TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
+  module_.locks().set_idle_timeout_ms(300);
+  module_.locks().set_pause_ms(0);
+  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&g_factory)),
+            S_OK);
+  // Inside the loop: lock at once, unlock after a second.
+  ASSERT_NE(SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+              KillTimer(nullptr, id);
+              g_factory->LockServer(TRUE);
+            }),
+            0u);
+  ASSERT_NE(SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR id, DWORD) {
+              KillTimer(nullptr, id);
+              g_factory->LockServer(FALSE);
+            }),
+            0u);
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  const long long elapsed = MillisecondsSince(start);
+  g_factory->Release();
+  EXPECT_GE(elapsed, 1280);
+  EXPECT_LT(elapsed, 4000);
+  EXPECT_EQ(module_.GetLockCount(), 0);
+}
+
 HRESULT g_class_object_lookup = E_FAIL;
 
 TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
