@@ -12,3 +12,10 @@ vu_add_test(NAME admin_prefs_eula_test WINDOWS_ONLY
   SOURCES eula_acceptance_test.cc eula_test_support.cc
   LIBS admin_prefs_service
   DEPENDS eula_first_run_standin)
+
+# Through COM from this client process to the running server, on the fixed
+# product keys: runs alone and removes what it wrote.
+vu_add_test(NAME admin_prefs_eula_com_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 180
+  SOURCES eula_com_test.cc eula_test_support.cc
+  LIBS admin_prefs_idl ci_base
+  DEPENDS admin_prefs_server eula_first_run_standin)

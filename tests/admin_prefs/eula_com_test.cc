@@ -1,0 +1,163 @@
+// SaveAcceptingEulaSettings through real COM: this test program is a client in its
+// own process; the server, started by COM, launches the first-run stand-in and
+// records the acceptance under the product's fixed keys.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "eula_test_support.h"
+#include "tests/admin_prefs/server_test_support.h"
+
+namespace ci {
+namespace {
+
+using eula_test::GetString;
+using eula_test::HasValue;
+using eula_test::InstallFolder;
+using eula_test::IsUserIdForm;
+using eula_test::Key;
+using eula_test::SetBinary;
+using eula_test::SetDword;
+using eula_test::SetString;
+using test::Blob;
+using test::Bytes;
+
+const Key kMachine = {HKEY_LOCAL_MACHINE, L"Software\\Velmor\\Velmor Updater"};
+const Key kUser = {HKEY_CURRENT_USER, L"Software\\Velmor\\Velmor Updater"};
+const wchar_t kVersion[] = L"2.4.1368.5602";
+const std::string kProxyBytes = Bytes({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4});
+const wchar_t kNoUserId[] = L"00000000-0000-0000-0000-000000000000";
+
+class EulaComTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_EQ(test::RegisterServerForTests(), S_OK);
+    ASSERT_TRUE(test::WaitForNoServer());
+  }
+  static void TearDownTestSuite() { EXPECT_TRUE(test::WaitForNoServer()); }
+
+  void SetUp() override {
+    ClearProductValues();
+    // An installation whose licence was not accepted yet, with stored proxies.
+    SetDword(kMachine, L"offline", 1);
+    SetString(kMachine, L"no_eula", L"1");
+    SetDword(kMachine, L"tc_accpt", 0);
+    SetBinary(kMachine, L"ProxySettings", kProxyBytes);
+    SetBinary(kUser, L"ProxySettings", kProxyBytes);
+    ASSERT_EQ(test::CreateServiceObject(&manager_), S_OK);
+  }
+  void TearDown() override {
+    if (manager_ != nullptr) manager_->Release();
+    ClearProductValues();
+  }
+
+  static void ClearProductValues() {
+    eula_test::DeleteTree(kMachine);
+    ::RegDeleteKeyValueW(kUser.root, kUser.path.c_str(), L"ProxySettings");
+  }
+
+  void SetUpInstall(const InstallFolder& folder, const std::wstring& version) {
+    ASSERT_TRUE(folder.ready());
+    SetString(kMachine, L"install_dir", folder.install_dir());
+    SetString(kMachine, L"version", version);
+  }
+
+  static void ExpectAccepted() {
+    EXPECT_FALSE(HasValue(kMachine, L"offline"));
+    EXPECT_FALSE(HasValue(kMachine, L"no_eula"));
+    EXPECT_FALSE(HasValue(kMachine, L"tc_accpt"));
+    const auto user_id = GetString(kMachine, L"userid");
+    ASSERT_TRUE(user_id);
+    EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
+    EXPECT_FALSE(HasValue(kMachine, L"ProxySettings"));
+    EXPECT_FALSE(HasValue(kUser, L"ProxySettings"));
+  }
+
+  static void ExpectUnaccepted() {
+    EXPECT_TRUE(HasValue(kMachine, L"offline"));
+    EXPECT_TRUE(HasValue(kMachine, L"no_eula"));
+    EXPECT_TRUE(HasValue(kMachine, L"tc_accpt"));
+    EXPECT_TRUE(HasValue(kMachine, L"ProxySettings"));
+    EXPECT_TRUE(HasValue(kUser, L"ProxySettings"));
+  }
+
+  test::ComScope com_;
+  IAdminPrefsManager* manager_ = nullptr;
+};
+
+TEST_F(EulaComTest, StartsTheFirstRunProgramFromAPathWithSpacesAndRecordsTheAcceptance) {
+  InstallFolder folder(kVersion);
+  SetUpInstall(folder, kVersion);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_FALSE(folder.HasMarker(L"done")) << "the server waited for the first-run program";
+  EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000)) << "first-run program not started";
+  ExpectAccepted();
+  EXPECT_FALSE(HasValue(kMachine, L"machine_prefs")) << "a null argument saves no preferences";
+}
+
+TEST_F(EulaComTest, EmptyVersionStartsNothingAndStillRecords) {
+  InstallFolder folder(L"");  // the stand-in sits in the install folder itself
+  SetUpInstall(folder, L"");
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  ExpectAccepted();
+  ::Sleep(1000);
+  EXPECT_FALSE(folder.HasMarker(L"ran"));
+}
+
+TEST_F(EulaComTest, PreferencesInTheSameCallAreSaved) {
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+  EXPECT_EQ(test::StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
+  ExpectAccepted();
+}
+
+TEST_F(EulaComTest, UndecodableMessageStartsTheProgramButChangesNoAcceptanceValue) {
+  InstallFolder folder(kVersion);
+  SetUpInstall(folder, kVersion);
+  SetString(kMachine, L"userid", kNoUserId);
+  // 0x10 0x80: a varint cut short (even length, so nothing is padded in transit).
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x80})).get()), E_INVALIDARG);
+  EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
+  ExpectUnaccepted();
+  EXPECT_EQ(GetString(kMachine, L"userid"), kNoUserId);
+  EXPECT_FALSE(HasValue(kMachine, L"machine_prefs"));
+
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob("").get()), E_INVALIDARG);
+  ExpectUnaccepted();
+}
+
+TEST_F(EulaComTest, AllZeroUserIdIsReplacedAndAnyOtherKept) {
+  SetString(kMachine, L"userid", kNoUserId);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  const auto fresh = GetString(kMachine, L"userid");
+  ASSERT_TRUE(fresh);
+  EXPECT_TRUE(IsUserIdForm(*fresh)) << *fresh;
+  EXPECT_NE(*fresh, kNoUserId);
+
+  // Called again, the identifier it made is kept; so is one written with braces.
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(GetString(kMachine, L"userid"), fresh);
+  const std::wstring braced = L"{" + *fresh + L"}";
+  SetString(kMachine, L"userid", braced);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(GetString(kMachine, L"userid"), braced);
+}
+
+TEST_F(EulaComTest, ProxiesSavedJustBeforeAreRemoved) {
+  SetString(kMachine, L"userid", L"kept");
+  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  ASSERT_TRUE(HasValue(kMachine, L"ProxySettings"));
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_FALSE(HasValue(kMachine, L"ProxySettings"));
+  EXPECT_FALSE(HasValue(kUser, L"ProxySettings"));
+  EXPECT_EQ(GetString(kMachine, L"userid"), L"kept");
+}
+
+TEST_F(EulaComTest, MissingMachineRootFailsAtTheTermsValueAndWritesNoUserId) {
+  eula_test::DeleteTree(kMachine);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), static_cast<HRESULT>(0x80070002));
+  EXPECT_FALSE(eula_test::KeyExists(kMachine));
+  EXPECT_TRUE(HasValue(kUser, L"ProxySettings"));
+}
+
+}  // namespace
+}  // namespace ci
