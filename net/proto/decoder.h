@@ -1,6 +1,10 @@
 // The state of one decode over a contiguous byte range, and the readers the
 // generated message classes are built from. Every reader checks the bounds of the
 // input; none reads a byte outside it, and the input is never written.
+//
+// A Decoder is two pointers and cheap to copy. The generated parsers work on a
+// local copy, and the out-of-line slow paths take and return positions by value,
+// so that the position can stay in a register throughout a parse.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +27,12 @@ class Decoder {
   // The next tag, or 0 when no byte is left, when the next byte is 0x00 (which
   // is consumed), or when the tag varint is malformed (nothing is consumed).
   uint32_t ReadTag() {
-    if (pos_ < end_ && *pos_ < 0x80) return *pos_++;
-    return ReadTagSlow();
+    if (pos_ == end_) return 0;
+    if (*pos_ < 0x80) return *pos_++;
+    const Step s = Varint32At(pos_, end_);
+    if (!s.pos) return 0;
+    pos_ = s.pos;
+    return static_cast<uint32_t>(s.value);
   }
 
   // Consumes `tag` (of at most two varint bytes) when the input continues with
@@ -51,7 +59,11 @@ class Decoder {
       *value = *pos_++ != 0;
       return true;
     }
-    return ReadBoolSlow(value);
+    const Step s = Varint64At(pos_, end_);
+    if (!s.pos || !IsSignExtended32(s.value)) return false;
+    pos_ = s.pos;
+    *value = s.value != 0;
+    return true;
   }
   // Four bytes, little-endian, as a signed 32-bit value.
   bool ReadFixed32(int32_t* value) {
@@ -61,38 +73,114 @@ class Decoder {
     pos_ += 4;
     return true;
   }
-  bool ReadDouble(double* value);
+  // Eight bytes, little-endian, as an IEEE double.
+  bool ReadDouble(double* value) {
+    if (end_ - pos_ < 8) return false;
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i) bits = bits << 8 | pos_[i];
+    std::memcpy(value, &bits, sizeof bits);
+    pos_ += 8;
+    return true;
+  }
   // The 5-byte form or the sign-extended 10-byte form of a 32-bit value.
-  bool ReadInt32(int32_t* value);
-  bool ReadInt64(int64_t* value);
-  // Replaces the content of `*slot` with the string's bytes, creating the
-  // string object when `*slot` is null.
-  bool ReadString(std::string** slot);
-  bool ReadString(std::string* value);
-
+  bool ReadInt32(int32_t* value) {
+    const Step s = Int32At(pos_, end_);
+    if (!s.pos) return false;
+    pos_ = s.pos;
+    *value = static_cast<int32_t>(s.value);
+    return true;
+  }
+  bool ReadInt64(int64_t* value) {
+    const Step s = Varint64At(pos_, end_);
+    if (!s.pos) return false;
+    pos_ = s.pos;
+    *value = static_cast<int64_t>(s.value);
+    return true;
+  }
   // Raw varints: at most 5 bytes (the 5th below 0x80, bits above 31 dropped)
   // and at most 10 bytes (the 10th below 0x80, only its lowest bit kept).
-  bool ReadVarint32(uint32_t* value);
-  bool ReadVarint64(uint64_t* value);
+  bool ReadVarint32(uint32_t* value) {
+    const Step s = Varint32At(pos_, end_);
+    if (!s.pos) return false;
+    pos_ = s.pos;
+    *value = static_cast<uint32_t>(s.value);
+    return true;
+  }
+  bool ReadVarint64(uint64_t* value) {
+    const Step s = Varint64At(pos_, end_);
+    if (!s.pos) return false;
+    pos_ = s.pos;
+    *value = s.value;
+    return true;
+  }
+
+  // A length-prefixed string: its bytes stay in the input and are handed out
+  // only when the whole length is there. A negative length fails.
+  bool ReadStringBytes(const uint8_t** bytes, int32_t* length) {
+    uint64_t n;
+    const uint8_t* p;
+    if (pos_ < end_ && *pos_ < 0x80) {
+      n = *pos_;
+      p = pos_ + 1;
+    } else {
+      const Step s = Varint32At(pos_, end_);
+      if (!s.pos) return false;
+      n = s.value;
+      p = s.pos;
+      if (static_cast<int32_t>(n) < 0) return false;
+    }
+    if (static_cast<int64_t>(n) > end_ - p) return false;
+    *bytes = p;
+    *length = static_cast<int32_t>(n);
+    pos_ = p + n;
+    return true;
+  }
+  // Replaces the content of `value` with the string's bytes.
+  bool ReadString(std::string* value) {
+    const uint8_t* bytes;
+    int32_t length;
+    if (!ReadStringBytes(&bytes, &length)) return false;
+    value->assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+    return true;
+  }
 
   // Steps over the value of the field that `tag` introduced; a start-group tag
   // steps over the whole group, nested groups included.
-  bool SkipField(uint32_t tag);
+  bool SkipField(uint32_t tag) {
+    const uint8_t* p = SkipFieldAt(pos_, end_, tag);
+    if (!p) return false;
+    pos_ = p;
+    return true;
+  }
   // Skips the value of `tag` and appends the tag (shortest form) and the value's
   // bytes, exactly as they stand, to `*chain`, which is created when null.
-  bool StoreUnknownField(uint32_t tag, ByteChain** chain);
+  bool StoreUnknownField(uint32_t tag, ByteChain** chain) {
+    const uint8_t* p = StoreUnknownFieldAt(pos_, end_, tag, chain);
+    if (!p) return false;
+    pos_ = p;
+    return true;
+  }
 
   int32_t BytesLeft() const { return static_cast<int32_t>(end_ - pos_); }
   bool AtEnd() const { return pos_ == end_; }
 
  private:
-  uint32_t ReadTagSlow();
-  bool ReadBoolSlow(bool* value);
-  bool Skip(int32_t count) {
-    if (end_ - pos_ < count) return false;
-    pos_ += count;
-    return true;
+  // A read's new position (null when the read failed) and its value.
+  struct Step {
+    const uint8_t* pos;
+    uint64_t value;
+  };
+
+  static bool IsSignExtended32(uint64_t value) {
+    const int64_t v = static_cast<int64_t>(value);
+    return v == static_cast<int32_t>(v);
   }
+  static Step Varint32At(const uint8_t* p, const uint8_t* end);
+  static Step Varint64At(const uint8_t* p, const uint8_t* end);
+  static Step Int32At(const uint8_t* p, const uint8_t* end);
+  static const uint8_t* SkipFieldAt(const uint8_t* p, const uint8_t* end, uint32_t tag);
+  static const uint8_t* StoreUnknownFieldAt(const uint8_t* p, const uint8_t* end, uint32_t tag,
+                                            ByteChain** chain);
 
   const uint8_t* pos_;
   const uint8_t* end_;

@@ -2,22 +2,45 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 #include <string>
 
+#include "net/proto/decoder.h"
 #include "net/proto/message_type.h"
 #include "net/proto/message_type_registry.h"
 
 // The empty string returned for an absent string field.
 const std::string& EmptyProtoString();
 
+// Number of set bits; plain arithmetic, so no library call on targets without a
+// population-count instruction.
 inline int32_t SetBitCount(uint32_t bits) {
-#if defined(__GNUC__) || defined(__clang__)
-  return __builtin_popcount(bits);
-#else
-  int32_t n = 0;
-  for (; bits; bits &= bits - 1) ++n;
-  return n;
-#endif
+  bits = bits - ((bits >> 1) & 0x55555555u);
+  bits = (bits & 0x33333333u) + ((bits >> 2) & 0x33333333u);
+  bits = (bits + (bits >> 4)) & 0x0F0F0F0Fu;
+  return static_cast<int32_t>((bits * 0x01010101u) >> 24);
+}
+
+// String members are pointers, null until the first write constructs the object
+// in room the message reserves for it, so creating one never allocates.
+inline std::string* ConstructStringIn(std::string** slot, unsigned char* storage) {
+  if (!*slot) *slot = new (storage) std::string;
+  return *slot;
+}
+
+inline void DestroyString(std::string* value) {
+  using std::string;
+  if (value) value->~string();
+}
+
+// Reads a length-prefixed string into a string member, constructing the object
+// only when the whole string is in the input.
+inline bool ReadStringInto(Decoder* decoder, std::string** slot, unsigned char* storage) {
+  const uint8_t* bytes;
+  int32_t length;
+  if (!decoder->ReadStringBytes(&bytes, &length)) return false;
+  ConstructStringIn(slot, storage)->assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  return true;
 }
 
 // Memory a string member accounts for: the object and its buffer when present,

@@ -2,21 +2,6 @@
 
 #include <limits>
 
-#include "net/proto/decoder.h"
-
-bool ParseFromBytes(ProtocolMessage* message, const uint8_t* bytes, int32_t length) {
-  if (length < 0 || (length > 0 && !bytes)) return false;
-  Decoder decoder(bytes, length);
-  return message->MergeFromDecoder(&decoder);
-}
-
-void AppendEncoded(const ProtocolMessage& message, std::string* bytes) {
-  const size_t old_size = bytes->size();
-  const int32_t size = message.EncodedSize();
-  bytes->resize(old_size + static_cast<size_t>(size));
-  if (size > 0) message.WriteToArray(reinterpret_cast<uint8_t*>(&(*bytes)[old_size]));
-}
-
 bool DecodeBlob(const void* bytes, uint32_t byte_length, ProtoWrapper* store) {
   if (!bytes || byte_length == 0) return false;
   // A message larger than the decoder's int32 range cannot be valid here.

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "net/proto/decoder.h"
+
 class ByteChain;
-class Decoder;
 class MessageType;
 
 class ProtocolMessage {
@@ -53,11 +54,22 @@ class ProtoWrapper {
   ~ProtoWrapper() = default;
 };
 
-// Decodes `length` bytes into `message` without clearing it first.
-bool ParseFromBytes(ProtocolMessage* message, const uint8_t* bytes, int32_t length);
+// Decodes `length` bytes into `message` without clearing it first. A negative
+// length, or null bytes with a positive length, fails.
+inline bool ParseFromBytes(ProtocolMessage* message, const uint8_t* bytes, int32_t length) {
+  if (length < 0 || (length > 0 && !bytes)) return false;
+  Decoder decoder(bytes, length);
+  return message->MergeFromDecoder(&decoder);
+}
 
 // Appends the encoding of `message` to `bytes`, sizing once and writing once.
-void AppendEncoded(const ProtocolMessage& message, std::string* bytes);
+inline void AppendEncoded(const ProtocolMessage& message, std::string* bytes) {
+  const size_t old_size = bytes->size();
+  const int32_t size = message.EncodedSize();
+  if (size <= 0) return;
+  bytes->resize(old_size + static_cast<size_t>(size));
+  message.WriteToArray(reinterpret_cast<uint8_t*>(&(*bytes)[old_size]));
+}
 
 // Clears the store's message and decodes the bytes into it; on success hands the
 // message to the store's ReadFromMessage. Null bytes or length 0 give false

@@ -70,10 +70,30 @@ inline uint8_t* WriteDoubleFieldToArray(uint32_t number, double value, uint8_t* 
   return out + 8;
 }
 
+// Copies a few bytes with fixed-size moves the compiler inlines; host names and
+// the like are short, and a library call would cost more than the copy.
+inline void CopyBytes(uint8_t* to, const void* from, size_t length) {
+  const uint8_t* src = static_cast<const uint8_t*>(from);
+  if (length >= 8 && length <= 32) {
+    // Two (or four) possibly overlapping 8- or 16-byte moves cover the range.
+    if (length <= 16) {
+      std::memcpy(to, src, 8);
+      std::memcpy(to + length - 8, src + length - 8, 8);
+    } else {
+      std::memcpy(to, src, 16);
+      std::memcpy(to + length - 16, src + length - 16, 16);
+    }
+  } else if (length < 8) {
+    for (size_t i = 0; i < length; ++i) to[i] = src[i];
+  } else {
+    std::memcpy(to, src, length);
+  }
+}
+
 inline uint8_t* WriteStringFieldToArray(uint32_t number, const void* bytes, size_t length, uint8_t* out) {
   out = WriteTagToArray(number, WIRETYPE_STRING, out);
   out = WriteVarint32ToArray(static_cast<uint32_t>(length), out);
-  if (length) std::memcpy(out, bytes, length);
+  CopyBytes(out, bytes, length);
   return out + length;
 }
 

@@ -260,7 +260,7 @@ def header_for(message):
     m = message.name
     lines = []
     w = lines.append
-    w('class %s : public ProtocolMessage {' % m)
+    w('class %s final : public ProtocolMessage {' % m)
     w(' public:')
     w('  %s();' % m)
     w('  ~%s() override;' % m)
@@ -291,8 +291,7 @@ def header_for(message):
             w('  void set_%s(const std::string& bytes) { mutable_%s()->assign(bytes); }' % (n, n))
             w('  std::string* mutable_%s() {' % n)
             w('    has_bits_ |= 0x%Xu;' % f.bit)
-            w('    if (!%s_) %s_ = new std::string;' % (n, n))
-            w('    return %s_;' % n)
+            w('    return ConstructStringIn(&%s_, %s_storage_);' % (n, n))
             w('  }')
         else:
             t = f.kind.cpp
@@ -310,8 +309,32 @@ def header_for(message):
         w('  %s %s_;' % (f.kind.cpp, f.name))
     w('  uint32_t has_bits_;')
     w('  ByteChain* unknown_fields_;')
+    strings = [f for f in message.by_number if f.type_name == 'string']
+    if strings:
+        w('  // Room for the string objects, each constructed on its first write.')
+    for f in strings:
+        w('  alignas(std::string) unsigned char %s_storage_[sizeof(std::string)];' % f.name)
     w('};')
     return '\n'.join(lines)
+
+
+def bit_count(mask):
+    """A C++ expression counting the set bits of `bits` under `mask`."""
+    positions = [i for i in range(32) if mask >> i & 1]
+    if len(positions) > 8:
+        return 'SetBitCount(bits & 0x%Xu)' % mask
+    # Independent single-bit terms add in parallel; shorter than a full count.
+    terms = ['(bits >> %d & 1u)' % i if i else '(bits & 1u)' for i in positions]
+    return 'static_cast<int32_t>(%s)' % ' + '.join(terms)
+
+
+def required_check(message):
+    """The end-of-input condition on required fields, as a C++ suffix."""
+    mask = 0
+    for f in message.fields:
+        if f.required:
+            mask |= f.bit
+    return ' && (has_bits_ & 0x%Xu) == 0x%Xu' % (mask, mask) if mask else ''
 
 
 def scalar_reset(message):
@@ -372,7 +395,7 @@ def source_for(message, schema_name):
     w('')
     w('%s::~%s() {' % (m, m))
     for f in strings:
-        w('  delete %s_;' % f.name)
+        w('  DestroyString(%s_);' % f.name)
     w('  delete unknown_fields_;')
     w('}')
     w('')
@@ -414,8 +437,9 @@ def source_for(message, schema_name):
         if not f.required and f.type_name in FIXED_VALUE_SIZE:
             by_size.setdefault(1 + FIXED_VALUE_SIZE[f.type_name], 0)
             by_size[1 + FIXED_VALUE_SIZE[f.type_name]] |= f.bit
+    w('  const uint32_t bits = has_bits_;')
     for size, mask in sorted(by_size.items()):
-        w('  size += %d * SetBitCount(has_bits_ & 0x%Xu);' % (size, mask))
+        w('  size += %d * %s;' % (size, bit_count(mask)))
     for f in fields:
         if f.type_name in FIXED_VALUE_SIZE:
             continue
@@ -428,7 +452,7 @@ def source_for(message, schema_name):
         if f.required:
             w('  size += %s;' % expr)
         else:
-            w('  if (has_bits_ & 0x%Xu) size += %s;' % (f.bit, expr))
+            w('  if (bits & 0x%Xu) size += %s;' % (f.bit, expr))
     w('  if (unknown_fields_) size += unknown_fields_->size();')
     w('  return size;')
     w('}')
@@ -440,6 +464,8 @@ def source_for(message, schema_name):
                             ('chain', 'void %s::WriteToChain(ByteChain* chain) const {' % m,
                              ['  if (unknown_fields_) chain->AppendChain(*unknown_fields_);'])):
         w(sig)
+        # A local copy: stores into the output may alias the message's members.
+        w('  const uint32_t bits = has_bits_;')
         for f in fields:
             if kind == 'array':
                 stmt = 'out = %s(%d, %s_, out);' % (f.kind.writer, f.number, f.name)
@@ -448,14 +474,20 @@ def source_for(message, schema_name):
             if f.required:
                 w('  ' + stmt)
             else:
-                w('  if (has_bits_ & 0x%Xu) %s' % (f.bit, stmt))
+                w('  if (bits & 0x%Xu) %s' % (f.bit, stmt))
         lines.extend(tail)
         w('}')
         w('')
 
     # MergeFromDecoder: a switch on the exact tag; after each field the next
     # field in number order is tried directly.
-    w('bool %s::MergeFromDecoder(Decoder* decoder) {' % m)
+    w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
+    w('  // Works on a local copy of the decoder, so that its position can live in a')
+    w('  // register, and hands the final position back.')
+    w('  Decoder local = *input;')
+    w('  Decoder* const decoder = &local;')
+    w('  const bool ok = [&]() -> bool {')
+    loop_start = len(lines)
     w('  for (;;) {')
     w('    const uint32_t tag = decoder->ReadTag();')
     w('    switch (tag) {')
@@ -463,7 +495,11 @@ def source_for(message, schema_name):
         w('      case 0x%Xu:' % f.tag)
         if i > 0:
             w('      parse_%s:' % f.name)
-        w('        if (!decoder->%s(&%s_)) return false;' % (f.kind.reader, f.name))
+        if f.type_name == 'string':
+            # The object is created only once the whole string is there.
+            w('        if (!ReadStringInto(decoder, &%s_, %s_storage_)) return false;' % (f.name, f.name))
+        else:
+            w('        if (!decoder->%s(&%s_)) return false;' % (f.kind.reader, f.name))
         w('        has_bits_ |= 0x%Xu;' % f.bit)
         if i + 1 < len(fields):
             w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].name))
@@ -471,12 +507,16 @@ def source_for(message, schema_name):
     w('      case 0:')
     w('        // End of input, a zero tag or a malformed tag: only the first two,')
     w('        // with nothing after them, end the message.')
-    w('        return decoder->AtEnd() && FindMissingField() == nullptr;')
+    w('        return decoder->AtEnd()%s;' % required_check(message))
     w('      default:')
     w('        if (!decoder->StoreUnknownField(tag, &unknown_fields_)) return false;')
     w('        break;')
     w('    }')
     w('  }')
+    lines[loop_start:] = ['  ' + line for line in lines[loop_start:]]
+    w('  }();')
+    w('  *input = local;')
+    w('  return ok;')
     w('}')
     w('')
 
@@ -493,7 +533,7 @@ def source_for(message, schema_name):
 
 def generate(messages, schema_name, include, proto_path):
     banner = '// Generated from %s by protocol/generator/generate_messages.py; do not edit.\n' % schema_name
-    header = [banner, '#pragma once', '', '#include <cstdint>', '#include <string>', '',
+    header = [banner, '#pragma once', '', '#include <cstdint>', '#include <new>', '#include <string>', '',
               '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"', '']
     for msg in messages:
         header.append(header_for(msg))

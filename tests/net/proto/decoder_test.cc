@@ -130,25 +130,33 @@ TEST(DecoderTest, FixedWidthReadersNeedTheirWholeWidth) {
 }
 
 TEST(DecoderTest, StringLengthMustFitTheInput) {
-  std::string* s = nullptr;
+  const uint8_t* bytes = nullptr;
+  int32_t length = -1;
   Bytes ok = {0x03, 'a', 'b', 'c', 0x7F};
   Decoder d = Over(ok);
-  ASSERT_TRUE(d.ReadString(&s));
-  ASSERT_NE(s, nullptr);
-  EXPECT_EQ(*s, "abc");
+  ASSERT_TRUE(d.ReadStringBytes(&bytes, &length));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length)), "abc");
+  EXPECT_EQ(bytes, ok.data() + 1);  // handed out in place
   EXPECT_EQ(d.BytesLeft(), 1);
-  delete s;
-  s = nullptr;
 
-  Bytes too_long = {0x04, 'a', 'b', 'c'};
-  d = Over(too_long);
-  EXPECT_FALSE(d.ReadString(&s));
-  EXPECT_EQ(s, nullptr);  // not created by a failed read
+  std::string s = "old";
+  Bytes two_byte_length(2 + 200, 'x');
+  two_byte_length[0] = 0xC8;
+  two_byte_length[1] = 0x01;
+  d = Over(two_byte_length);
+  ASSERT_TRUE(d.ReadString(&s));
+  EXPECT_EQ(s, std::string(200, 'x'));
+  EXPECT_TRUE(d.AtEnd());
 
-  Bytes negative = {0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'a'};
-  d = Over(negative);
-  EXPECT_FALSE(d.ReadString(&s));
-  EXPECT_EQ(s, nullptr);
+  for (const Bytes& bad : {Bytes{0x04, 'a', 'b', 'c'},                   // longer than the input
+                           Bytes{0xC8, 0x01, 'a'},                        // two-byte length, too long
+                           Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'a'},      // negative
+                           Bytes{0x80}}) {                                // truncated length
+    d = Over(bad);
+    s = "kept";
+    EXPECT_FALSE(d.ReadString(&s)) << bad.size();
+    EXPECT_EQ(s, "kept");
+  }
 }
 
 TEST(DecoderTest, ReadTagDistinguishesEndZeroAndMalformed) {
