@@ -290,7 +290,15 @@ TEST(DecodeBlobTest, NullOrEmptyInputNeverTouchesTheStore) {
   const uint8_t byte = 0x00;
   EXPECT_FALSE(DecodeBlob(nullptr, 2, &store));
   EXPECT_FALSE(DecodeBlob(&byte, 0, &store));
+  // A byte length beyond the decoder's signed 32-bit range is refused before
+  // anything is read, rather than wrapping to a negative length.
+  EXPECT_FALSE(DecodeBlob(&byte, 0x80000000u, &store));
   EXPECT_EQ(store.get_calls, 0);
+
+  MachinePreferencesProto machine;
+  EXPECT_FALSE(ParseFromBytes(&machine, &byte, -1));
+  EXPECT_FALSE(ParseFromBytes(&machine, nullptr, 1));
+  EXPECT_TRUE(ParseFromBytes(&machine, nullptr, 0));
 }
 
 TEST(DecodeBlobTest, ClearsFirstAndHandsOverOnlyOnSuccess) {
