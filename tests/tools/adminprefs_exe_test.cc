@@ -43,13 +43,23 @@ ClientRun RunClient(const WString& arguments) {
   }
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
-  write_end.reset();  // the child holds the only write end now
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(read_end.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) {
-    run.output.append(buffer, got);
+  write_end.reset();
+  // Read until the client has ended and the pipe is empty. Not until end of file:
+  // under Wine a server that COM starts inherits the client's handles, and so the
+  // pipe, until it ends by itself.
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    const bool ended = ::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0;
+    DWORD available = 0;
+    while (::PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr) &&
+           available > 0) {
+      char buffer[4096];
+      DWORD got = 0;
+      if (!::ReadFile(read_end.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
+      run.output.append(buffer, got);
+    }
+    if (ended || ::GetTickCount() - start > 60000) break;
   }
-  ::WaitForSingleObject(process.get(), 60000);
   ::GetExitCodeProcess(process.get(), &run.exit_code);
   return run;
 }
