@@ -1,0 +1,21 @@
+#!/bin/bash
+# Times the COM server under Wine against a bare server of the same interface, in
+# the same run: activation (of a stopped and of a running server) and the round
+# trip of SaveAdminPreferences. Uses the win64 build tree's own Wine prefix; do
+# not run it while that tree's tests run.
+#   scripts/bench-com.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" win64 com_bench bare_admin_prefs_server admin_prefs_server >/dev/null
+dir=${VU_BUILD_ROOT:-$root/build}/win64
+"$dir/wine-run.sh" --start
+trap '"$dir/wine-run.sh" --stop' EXIT
+# Output through a file: under Wine the servers that COM starts inherit the
+# client's output handles and would hold a pipe open until they end.
+log=$(mktemp)
+code=0
+"$dir/wine-run.sh" "$dir/bench/com/com_bench.exe" >"$log" 2>&1 || code=$?
+tr -d '\r' <"$log"
+rm -f "$log"
+exit "$code"
