@@ -69,6 +69,11 @@ class BareFactory final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 } g_factory;
 
+void CALLBACK QuitIfNeverUsed(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  if (!g_ever_used) PostQuitMessage(0);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -78,10 +83,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   HRESULT hr = CoRegisterClassObject(ci::bench::kBareClass, &g_factory, CLSCTX_LOCAL_SERVER,
                                      REGCLS_MULTIPLEUSE, &cookie);
   if (SUCCEEDED(hr)) {
-    SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
-      if (!g_ever_used) PostQuitMessage(0);
-    });
+    SetTimer(nullptr, 0, 10000, &QuitIfNeverUsed);
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     hr = CoRevokeClassObject(cookie);

@@ -157,6 +157,17 @@ TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
 
 IClassFactory* g_factory = nullptr;
 
+// Timer callbacks (stdcall on 32-bit, so named functions rather than lambdas).
+void CALLBACK LockOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_factory->LockServer(TRUE);
+}
+
+void CALLBACK UnlockOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_factory->LockServer(FALSE);
+}
+
 TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(0);
@@ -164,16 +175,8 @@ TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
                                  reinterpret_cast<void**>(&g_factory)),
             S_OK);
   // Inside the loop: lock at once, unlock after a second.
-  ASSERT_NE(SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
-              KillTimer(nullptr, id);
-              g_factory->LockServer(TRUE);
-            }),
-            0u);
-  ASSERT_NE(SetTimer(nullptr, 0, 1000, [](HWND, UINT, UINT_PTR id, DWORD) {
-              KillTimer(nullptr, id);
-              g_factory->LockServer(FALSE);
-            }),
-            0u);
+  ASSERT_NE(SetTimer(nullptr, 0, 10, &LockOnTimer), 0u);
+  ASSERT_NE(SetTimer(nullptr, 0, 1000, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
   EXPECT_EQ(module_.RunServer(), S_OK);
   const long long elapsed = MillisecondsSince(start);
@@ -185,18 +188,20 @@ TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
 
 HRESULT g_class_object_lookup = E_FAIL;
 
+void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  IUnknown* class_object = nullptr;
+  g_class_object_lookup = CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IUnknown,
+                                           reinterpret_cast<void**>(&class_object));
+  if (class_object != nullptr) class_object->Release();
+}
+
 TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
   module_.locks().set_idle_timeout_ms(1000);
   module_.locks().set_pause_ms(0);
   g_class_object_lookup = E_FAIL;
   // Looked up from inside the message loop by a one-shot timer.
-  const UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    IUnknown* class_object = nullptr;
-    g_class_object_lookup = CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr,
-                                             IID_IUnknown, reinterpret_cast<void**>(&class_object));
-    if (class_object != nullptr) class_object->Release();
-  });
+  const UINT_PTR timer = SetTimer(nullptr, 0, 50, &LookUpClassObjectOnTimer);
   ASSERT_NE(timer, 0u);
   EXPECT_EQ(module_.RunServer(), S_OK);
   EXPECT_EQ(g_class_object_lookup, S_OK);

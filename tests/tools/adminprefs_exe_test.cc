@@ -104,6 +104,31 @@ TEST_F(AdminPrefsExeTest, SetsPreferencesAndProxyAndShowsThem) {
       << run.output;
 }
 
+TEST_F(AdminPrefsExeTest, AcceptEulaSavesPreferencesAndRecordsTheAcceptance) {
+  ASSERT_EQ(RunClient(u"set-proxy --auto-detect=true").exit_code, 0u);
+  ClientRun run = RunClient(u"accept-eula --send-stats=false");
+  EXPECT_EQ(run.exit_code, 0u) << run.output;
+  EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings([10 00])")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings: success")) << run.output;
+
+  run = RunClient(u"show");
+  EXPECT_TRUE(Contains(run.output, "SendAnonymousData: 0")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "ProxySettings: absent")) << run.output;
+  const std::size_t userid = run.output.find("userid: \"");
+  ASSERT_NE(userid, std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find('"', userid + 9), userid + 9 + 36) << run.output;  // 36 characters
+
+  run = RunClient(u"accept-eula");  // no preferences sent
+  EXPECT_EQ(run.exit_code, 0u) << run.output;
+  EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings(no message)")) << run.output;
+
+  UniqueKey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_SET_VALUE, key.put()) ==
+      ERROR_SUCCESS) {
+    ::RegDeleteValueW(key.get(), L"userid");
+  }
+}
+
 TEST_F(AdminPrefsExeTest, RawBytesThatDoNotDecodeAreReportedAsSuch) {
   const ClientRun run = RunClient(u"set-proxy --raw \"12 00\"");
   EXPECT_EQ(run.exit_code, 1u) << run.output;
