@@ -6,9 +6,11 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "admin_prefs/admin_prefs_idl.h"
@@ -35,6 +37,32 @@ struct Target {
   const wchar_t* exe_name;
   std::vector<double> cold_ms, warm_ms, call_ms;
 };
+
+// Counts finished COM calls; the watchdog ends the run when it stops moving.
+std::atomic<long> g_progress{0};
+constexpr int kStallSeconds = 60;
+
+// Wine can deadlock a server whose last reference to a class-object stub goes while
+// another call waits for its apartment; the client then never gets its answer.
+// Rather than hang, say so and end (the script ends the prefix and its servers).
+void StartWatchdog() {
+  std::thread([] {
+    long last = -1;
+    int still = 0;
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      const long now = g_progress.load();
+      still = now == last ? still + 1 : 0;
+      last = now;
+      if (still >= kStallSeconds) {
+        std::printf("com_bench: no COM call returned for %d s (a server deadlocked); run again\n",
+                    kStallSeconds);
+        std::fflush(stdout);
+        ExitProcess(3);
+      }
+    }
+  }).detach();
+}
 
 double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -119,6 +147,7 @@ bool MeasureCold(Target& target) {
   const auto start = Clock::now();
   if (FAILED(Create(target, &manager))) return false;
   target.cold_ms.push_back(Ms(Clock::now() - start));
+  ++g_progress;
   manager->Release();
   return true;
 }
@@ -136,6 +165,7 @@ bool MeasureWarm(Target& first, Target& second, BSTR message) {
       ok = SUCCEEDED(Create(*targets[t], &manager));
       if (!ok) break;
       targets[t]->warm_ms.push_back(Ms(Clock::now() - start));
+      ++g_progress;
       manager->Release();
     }
   }
@@ -144,6 +174,7 @@ bool MeasureWarm(Target& first, Target& second, BSTR message) {
       const auto start = Clock::now();
       ok = SUCCEEDED(keepers[t]->SaveAdminPreferences(message));
       targets[t]->call_ms.push_back(Ms(Clock::now() - start));
+      ++g_progress;
     }
   }
   for (IAdminPrefsManager* keeper : keepers) {
@@ -180,6 +211,7 @@ void Report(const char* what, const std::vector<double>& ours, const std::vector
 
 int Main() {
   if (FAILED(CoInitialize(nullptr))) return 1;
+  StartWatchdog();
   const std::wstring dir = Directory();
   const std::wstring server = FullPath(dir + L"\\..\\..\\admin_prefs\\VelmorUpdaterAdminPrefs.exe");
   const std::wstring bare = FullPath(dir + L"\\bare_admin_prefs_server.exe");
