@@ -30,10 +30,6 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
                          private ServerSteps,
                          private IdleEvent {
  public:
-  // {347D20CF-2DD9-4789-AB9B-489066C3DF94}, the type library registered with the server.
-  static const GUID kTypeLibraryId;
-  static constexpr const wchar_t* kAppId = L"{D286CF35-0D59-44A3-8579-6BCEC4E291C7}";
-
   // Makes this the process's module and initialises COM for the calling thread,
   // which becomes the main thread. `table` must outlive the module.
   AdminPrefsModule(ClassEntry* table, std::size_t table_size);

@@ -11,9 +11,6 @@ constexpr DWORD kMonitorExitWaitMs = 2000;
 
 }  // namespace
 
-const GUID AdminPrefsModule::kTypeLibraryId = {
-    0x347D20CF, 0x2DD9, 0x4789, {0xAB, 0x9B, 0x48, 0x90, 0x66, 0xC3, 0xDF, 0x94}};
-
 AdminPrefsModule::AdminPrefsModule(ClassEntry* table, std::size_t table_size)
     : table_(table), table_size_(table_size), main_thread_id_(GetCurrentThreadId()) {
   if (!InitializeCriticalSectionAndSpinCount(&git_lock_, 0)) {
