@@ -36,7 +36,7 @@ std::string OptionName(const std::string& text) {
   return name;
 }
 
-const std::vector<FieldSpec>* FieldsOf(CommandKind kind) {
+const std::vector<FieldOption>* FieldsOf(CommandKind kind) {
   switch (kind) {
     case CommandKind::kSetPrefs:
     case CommandKind::kAcceptEula:
@@ -78,11 +78,11 @@ bool ParsePort(const std::string& text, std::int32_t* value) {
   return true;
 }
 
-bool SetField(const FieldSpec& spec, const std::string& value, FieldSetting* setting,
+bool SetField(const FieldOption& field_option, const std::string& value, FieldSetting* setting,
               std::string* error) {
-  setting->spec = &spec;
-  const std::string option = "--" + OptionName(spec.name);
-  switch (spec.type) {
+  setting->field_option = &field_option;
+  const std::string option = "--" + OptionName(field_option.name);
+  switch (field_option.type) {
     case FieldType::kBool:
       if (ParseBool(value, &setting->flag)) return true;
       *error = option + " takes true or false, not \"" + value + "\"";
@@ -100,8 +100,8 @@ bool SetField(const FieldSpec& spec, const std::string& value, FieldSetting* set
 
 }  // namespace
 
-const std::vector<FieldSpec>& PreferenceFields() {
-  static const std::vector<FieldSpec> fields = {
+const std::vector<FieldOption>& PreferenceFields() {
+  static const std::vector<FieldOption> fields = {
       {"notify_software_updates", FieldType::kBool, "notify about software updates"},
       {"send_stats", FieldType::kBool, "send anonymous usage statistics and crash reports"},
       {"express_updates_enabled", FieldType::kBool, "express updates enabled"},
@@ -112,8 +112,8 @@ const std::vector<FieldSpec>& PreferenceFields() {
   return fields;
 }
 
-const std::vector<FieldSpec>& ProxyFields() {
-  static const std::vector<FieldSpec> fields = {
+const std::vector<FieldOption>& ProxyFields() {
+  static const std::vector<FieldOption> fields = {
       {"auto_detect", FieldType::kBool, "detect the proxy automatically (always sent; default false)"},
       {"http_host", FieldType::kText, "proxy host for HTTP"},
       {"http_port", FieldType::kPort, "proxy port for HTTP"},
@@ -164,7 +164,7 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
   }
 
   const CommandKind kind = command->kind;
-  const std::vector<FieldSpec>* fields = FieldsOf(kind);
+  const std::vector<FieldOption>* fields = FieldsOf(kind);
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -218,24 +218,24 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       command->raw_given = true;
       continue;
     }
-    const FieldSpec* spec = nullptr;
-    for (const FieldSpec& field : *fields) {
-      if (name == OptionName(field.name)) spec = &field;
+    const FieldOption* field_option = nullptr;
+    for (const FieldOption& field : *fields) {
+      if (name == OptionName(field.name)) field_option = &field;
     }
-    if (spec == nullptr) {
+    if (field_option == nullptr) {
       *error = std::string("unknown option --") + name + " for " + NameOf(kind) +
                " (try adminprefs " + NameOf(kind) + " --help)";
       return false;
     }
     for (const FieldSetting& earlier : command->fields) {
-      if (earlier.spec == spec) {
+      if (earlier.field_option == field_option) {
         *error = "--" + name + " given twice";
         return false;
       }
     }
     if (!take_value("a value")) return false;
     FieldSetting setting;
-    if (!SetField(*spec, value, &setting, error)) return false;
+    if (!SetField(*field_option, value, &setting, error)) return false;
     command->fields.push_back(std::move(setting));
   }
 
@@ -252,9 +252,9 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
 }
 
 std::string UsageText(CommandKind topic) {
-  auto options = [](const std::vector<FieldSpec>& fields) {
+  auto options = [](const std::vector<FieldOption>& fields) {
     std::string text;
-    for (const FieldSpec& field : fields) {
+    for (const FieldOption& field : fields) {
       std::string line = "  --" + OptionName(field.name);
       line += field.type == FieldType::kBool ? "=true|false"
               : field.type == FieldType::kPort ? "=PORT"

@@ -13,18 +13,18 @@ enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow };
 enum class FieldType { kBool, kPort, kText };
 
 // One message field that the client can set; `name` is the field's name.
-struct FieldSpec {
+struct FieldOption {
   const char* name;
   FieldType type;
   const char* help;
 };
 
 // The fields of MachinePreferencesProto and of ProxySettingsProto, in number order.
-const std::vector<FieldSpec>& PreferenceFields();
-const std::vector<FieldSpec>& ProxyFields();
+const std::vector<FieldOption>& PreferenceFields();
+const std::vector<FieldOption>& ProxyFields();
 
 struct FieldSetting {
-  const FieldSpec* spec;
+  const FieldOption* field_option;
   bool flag = false;         // kBool
   std::int32_t number = 0;   // kPort
   std::string text;          // kText, UTF-8

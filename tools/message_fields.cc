@@ -64,9 +64,9 @@ const std::vector<FieldAccess<ProxySettingsProto>>& ProxyAccess() {
 #undef CI_TEXT_FIELD
 
 template <typename M>
-const FieldAccess<M>* Find(const std::vector<FieldAccess<M>>& access, const FieldSpec& spec) {
+const FieldAccess<M>* Find(const std::vector<FieldAccess<M>>& access, const FieldOption& field_option) {
   for (const FieldAccess<M>& field : access) {
-    if (std::strcmp(field.name, spec.name) == 0) return &field;
+    if (std::strcmp(field.name, field_option.name) == 0) return &field;
   }
   return nullptr;
 }
@@ -76,7 +76,7 @@ std::string Build(const std::vector<FieldAccess<M>>& access,
                   const std::vector<FieldSetting>& settings) {
   M message;
   for (const FieldSetting& setting : settings) {
-    if (const FieldAccess<M>* field = Find(access, *setting.spec)) field->set(message, setting);
+    if (const FieldAccess<M>* field = Find(access, *setting.field_option)) field->set(message, setting);
   }
   std::string bytes;
   AppendEncoded(message, &bytes);
@@ -84,7 +84,7 @@ std::string Build(const std::vector<FieldAccess<M>>& access,
 }
 
 template <typename M>
-bool Decode(const std::vector<FieldAccess<M>>& access, const std::vector<FieldSpec>& specs,
+bool Decode(const std::vector<FieldAccess<M>>& access, const std::vector<FieldOption>& options,
             const std::string& bytes, std::vector<ShownField>* shown) {
   M message;
   if (!ParseFromBytes(&message, reinterpret_cast<const uint8_t*>(bytes.data()),
@@ -92,11 +92,11 @@ bool Decode(const std::vector<FieldAccess<M>>& access, const std::vector<FieldSp
     return false;
   }
   shown->clear();
-  for (const FieldSpec& spec : specs) {
-    const FieldAccess<M>* field = Find(access, spec);
+  for (const FieldOption& field_option : options) {
+    const FieldAccess<M>* field = Find(access, field_option);
     if (field == nullptr) continue;
-    ShownField entry{&spec, field->has(message), FieldSetting{}};
-    entry.value.spec = &spec;
+    ShownField entry{&field_option, field->has(message), FieldSetting{}};
+    entry.value.field_option = &field_option;
     field->get(message, &entry.value);
     shown->push_back(std::move(entry));
   }
@@ -122,7 +122,7 @@ bool DecodeProxySettings(const std::string& bytes, std::vector<ShownField>* fiel
 }
 
 std::string FieldValueText(const ShownField& field) {
-  switch (field.spec->type) {
+  switch (field.field_option->type) {
     case FieldType::kBool:
       return field.value.flag ? "true" : "false";
     case FieldType::kPort:
@@ -134,7 +134,7 @@ std::string FieldValueText(const ShownField& field) {
 }
 
 std::string FieldValueJson(const ShownField& field) {
-  return field.spec->type == FieldType::kText ? JsonString(field.value.text)
+  return field.field_option->type == FieldType::kText ? JsonString(field.value.text)
                                               : FieldValueText(field);
 }
 

@@ -15,7 +15,7 @@ std::string BuildPreferencesMessage(const std::vector<FieldSetting>& fields);
 std::string BuildProxyMessage(const std::vector<FieldSetting>& fields);
 
 struct ShownField {
-  const FieldSpec* spec;
+  const FieldOption* field_option;
   bool present;  // false: the message lacks it and `value` is the default
   FieldSetting value;
 };

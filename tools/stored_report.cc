@@ -77,8 +77,8 @@ void AppendMessageText(const StoredMessage& message, std::string* out) {
   *out += "\n";
   for (const ShownField& field : message.fields) {
     const std::string value = FieldValueText(field);
-    *out += "  " + std::string(field.spec->name) + " = " +
-            (field.spec->type == FieldType::kText ? "\"" + value + "\"" : value);
+    *out += "  " + std::string(field.field_option->name) + " = " +
+            (field.field_option->type == FieldType::kText ? "\"" + value + "\"" : value);
     if (!field.present) *out += " (not set; default)";
     *out += "\n";
   }
@@ -94,7 +94,7 @@ void AppendMessageJson(const StoredMessage& message, std::string* out) {
     bool first = true;
     for (const ShownField& field : message.fields) {
       if (!field.present) continue;
-      *out += (first ? "" : ", ") + JsonString(field.spec->name) + ": " + FieldValueJson(field);
+      *out += (first ? "" : ", ") + JsonString(field.field_option->name) + ": " + FieldValueJson(field);
       first = false;
     }
     *out += "}";

@@ -23,17 +23,17 @@ TEST(ClientCommand, PreferenceOptionsInBothSpellingsAndForms) {
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.kind, CommandKind::kSetPrefs);
   ASSERT_EQ(p.command.fields.size(), 3u);
-  EXPECT_STREQ(p.command.fields[0].spec->name, "send_stats");
+  EXPECT_STREQ(p.command.fields[0].field_option->name, "send_stats");
   EXPECT_TRUE(p.command.fields[0].flag);
-  EXPECT_STREQ(p.command.fields[1].spec->name, "express_updates_enabled");
+  EXPECT_STREQ(p.command.fields[1].field_option->name, "express_updates_enabled");
   EXPECT_FALSE(p.command.fields[1].flag);
-  EXPECT_STREQ(p.command.fields[2].spec->name, "notify_software_updates");
+  EXPECT_STREQ(p.command.fields[2].field_option->name, "notify_software_updates");
   EXPECT_TRUE(p.command.fields[2].flag);
 }
 
 TEST(ClientCommand, EveryFieldHasAnOption) {
   std::vector<std::string> prefs = {"set-prefs"};
-  for (const FieldSpec& field : PreferenceFields()) prefs.push_back(std::string("--") + field.name + "=yes");
+  for (const FieldOption& field : PreferenceFields()) prefs.push_back(std::string("--") + field.name + "=yes");
   const Parsed p = Parse(prefs);
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.fields.size(), 5u);

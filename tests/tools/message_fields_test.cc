@@ -38,10 +38,10 @@ TEST(MessageFields, DecodedMessagesListEveryFieldWithPresence) {
   std::vector<ShownField> fields;
   ASSERT_TRUE(DecodePreferences(std::string("\x10\x01", 2), &fields));
   ASSERT_EQ(fields.size(), 5u);
-  EXPECT_STREQ(fields[1].spec->name, "send_stats");
+  EXPECT_STREQ(fields[1].field_option->name, "send_stats");
   EXPECT_TRUE(fields[1].present);
   EXPECT_EQ(FieldValueText(fields[1]), "true");
-  EXPECT_STREQ(fields[2].spec->name, "express_updates_enabled");
+  EXPECT_STREQ(fields[2].field_option->name, "express_updates_enabled");
   EXPECT_FALSE(fields[2].present);
   EXPECT_EQ(FieldValueText(fields[2]), "true");  // the message default
 
