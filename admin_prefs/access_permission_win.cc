@@ -3,21 +3,13 @@
 #include <sddl.h>
 
 #include "ci/base/win_handles.h"
+#include "ci/base/win_result.h"
 
 namespace ci {
-namespace {
-
-HResult LastErrorOrFail() {
-  const HResult hr = HResultFromLastError();
-  return Failed(hr) ? hr : kE_FAIL;
-}
-
-}  // namespace
-
 HResult SelfRelativeDescriptorBytes(PSECURITY_DESCRIPTOR descriptor, std::vector<BYTE>* bytes) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return LastErrorOrFail();
+  if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return HResultFromFailedCall();
   if (control & SE_SELF_RELATIVE) {
     const BYTE* begin = static_cast<const BYTE*>(descriptor);
     bytes->assign(begin, begin + ::GetSecurityDescriptorLength(descriptor));
@@ -25,9 +17,9 @@ HResult SelfRelativeDescriptorBytes(PSECURITY_DESCRIPTOR descriptor, std::vector
   }
   DWORD length = 0;
   ::MakeSelfRelativeSD(descriptor, nullptr, &length);
-  if (length == 0) return LastErrorOrFail();
+  if (length == 0) return HResultFromFailedCall();
   std::vector<BYTE> converted(length);
-  if (!::MakeSelfRelativeSD(descriptor, converted.data(), &length)) return LastErrorOrFail();
+  if (!::MakeSelfRelativeSD(descriptor, converted.data(), &length)) return HResultFromFailedCall();
   converted.resize(::GetSecurityDescriptorLength(converted.data()));
   bytes->swap(converted);
   return kS_OK;
@@ -38,7 +30,7 @@ HResult DescriptorBytesFromSddl(const WString& sddl, std::vector<BYTE>* bytes) {
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
           AsWin(sddl), SDDL_REVISION_1, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()),
           nullptr)) {
-    return LastErrorOrFail();
+    return HResultFromFailedCall();
   }
   return SelfRelativeDescriptorBytes(descriptor.get(), bytes);
 }

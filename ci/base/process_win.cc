@@ -10,9 +10,9 @@ HResult RunProgram(const WString& path, PROCESS_INFORMATION* info) {
   *info = PROCESS_INFORMATION{};
   if (!::CreateProcessW(AsWin(path), nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                         nullptr, &startup, info)) {
-    const HResult hr = HResultFromLastError();
+    const HResult hr = HResultFromFailedCall();
     *info = PROCESS_INFORMATION{};
-    return Failed(hr) ? hr : kE_FAIL;
+    return hr;
   }
   return kS_OK;
 }

@@ -12,4 +12,11 @@ inline HResult HResultFromLastError() {
   return HResultFromWin32(static_cast<std::int32_t>(::GetLastError()));
 }
 
+// Like HResultFromLastError, for a call that reported failure: a last-error value
+// of 0 still gives a failure (E_FAIL).
+inline HResult HResultFromFailedCall() {
+  const HResult hr = HResultFromLastError();
+  return Failed(hr) ? hr : kE_FAIL;
+}
+
 }  // namespace ci
