@@ -8,14 +8,6 @@
 namespace ci {
 namespace {
 
-struct KeyTraits {
-  using Type = HKEY;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type key) { return key != nullptr; }
-  static void Close(Type key) { ::RegCloseKey(key); }
-};
-using UniqueKey = UniqueResource<KeyTraits>;
-
 constexpr REGSAM kChangeAccess = KEY_READ | KEY_WRITE;
 // Subtrees are deleted by recursion; the registry itself nests at most 512 deep.
 constexpr int kMaxTreeDepth = 512;

@@ -79,11 +79,19 @@ struct LocalMemoryTraits {
   static void Close(Type h) { ::LocalFree(h); }
 };
 
+struct RegistryKeyTraits {  // raw keys; ci::RegKey is the registry layer's own owner
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type key) { return key != nullptr; }
+  static void Close(Type key) { ::RegCloseKey(key); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueLibrary = UniqueResource<LibraryTraits>;
 using UniqueBstr = UniqueResource<BstrTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueKey = UniqueResource<RegistryKeyTraits>;
 
 // A BSTR used as a byte container (the serialised messages of the service).
 inline UniqueBstr MakeByteBstr(const void* bytes, UINT length) {

@@ -40,14 +40,6 @@ inline WString FullPath(const WString& path) {
   return (n == 0 || n >= MAX_PATH) ? path : FromWin(buffer, n);
 }
 
-struct KeyTraits {
-  using Type = HKEY;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type key) { return key != nullptr; }
-  static void Close(Type key) { ::RegCloseKey(key); }
-};
-using UniqueKey = UniqueResource<KeyTraits>;
-
 inline bool KeyExists(HKEY root, const WString& path) {
   UniqueKey key;
   return ::RegOpenKeyExW(root, AsWin(path), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
