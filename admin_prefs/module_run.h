@@ -31,8 +31,8 @@ class ServerSteps {
   // Pumps messages until the quit message ends the loop (S_OK); a failure when
   // messages can no longer be read.
   virtual HResult RunMessageLoop() = 0;
-  // Stops and restarts handing out objects to new activations; the class objects
-  // stay registered.
+  // Stops handing out objects to new activations, and starts again; calls to
+  // class objects that clients already hold are still dispatched meanwhile.
   virtual HResult SuspendClassObjects() = 0;
   virtual HResult ResumeClassObjects() = 0;
   // Keeps dispatching incoming calls for `ms`, without ending at a quit message.

@@ -121,9 +121,19 @@ HResult AdminPrefsModule::RunMessageLoop() {
   }
 }
 
-HResult AdminPrefsModule::SuspendClassObjects() { return CoSuspendClassObjects(); }
+// Suspension makes the system's activation service refuse new activations for
+// this process (they start a new server); revocation also takes the class
+// objects out of services that do not honour suspension. A client that obtained
+// a class object just before still reaches it during the pause that follows.
+HResult AdminPrefsModule::SuspendClassObjects() {
+  CoSuspendClassObjects();
+  return RevokeClassObjects();
+}
 
-HResult AdminPrefsModule::ResumeClassObjects() { return CoResumeClassObjects(); }
+HResult AdminPrefsModule::ResumeClassObjects() {
+  CI_RETURN_IF_FAILED(RegisterClassObjects());
+  return CoResumeClassObjects();
+}
 
 void AdminPrefsModule::ServeFor(std::uint32_t ms) {
   const DWORD start = GetTickCount();

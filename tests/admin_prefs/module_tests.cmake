@@ -37,3 +37,9 @@ vu_add_test(NAME admin_prefs_load_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 240
   SOURCES server_load_test.cc
   LIBS admin_prefs_idl ci_prefs_core ci_base
   DEPENDS admin_prefs_server admin_prefs_load_client)
+
+# Client processes activating around the idle decision and during the pause.
+vu_add_test(NAME admin_prefs_idle_boundary_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 240
+  SOURCES idle_boundary_test.cc
+  LIBS admin_prefs_idl ci_base
+  DEPENDS admin_prefs_server admin_prefs_load_client)
