@@ -41,7 +41,7 @@ vu_add_test(NAME admin_prefs_registrar_test WINDOWS_ONLY
 # The server's resources, read from the executable file.
 vu_add_test(NAME admin_prefs_resources_test WINDOWS_ONLY
   SOURCES server_resources_win_test.cc
-  LIBS admin_prefs_registration gdi32 user32
+  LIBS admin_prefs_registration gdi32 user32 version
   DEPENDS admin_prefs_server)
 target_compile_definitions(admin_prefs_resources_test PRIVATE
   "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\"")

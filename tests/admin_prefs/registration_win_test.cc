@@ -12,6 +12,7 @@
 #include "admin_prefs/registrar_win.h"
 #include "admin_prefs/registration_text.h"
 #include "admin_prefs/script_registry_win.h"
+#include "ci/base/resource_module.h"
 #include "tests/admin_prefs/win_test_support.h"
 
 namespace ci {
@@ -287,7 +288,7 @@ class InstalledCopyTest : public RegistrationTest {
     folder_ = test::TestDirectory() + u"\\Velmor's Admin-Prefs copy " +
               FromWin(std::to_wstring(::GetCurrentProcessId()).c_str());
     copy_ = folder_ + u"\\VelmorUpdaterAdminPrefs.exe";
-    version_folder_ = folder_ + u"\\2.4.1368.5602";
+    version_folder_ = folder_ + u"\\" + kProgramVersionFolder;
     tlb_ = folder_ + u"\\VelmorUpdaterAdminPrefs.tlb";
     ASSERT_TRUE(::CreateDirectoryW(AsWin(folder_), nullptr));
     ASSERT_TRUE(::CopyFileW(AsWin(server_), AsWin(copy_), TRUE));
