@@ -44,12 +44,9 @@ HResult RunServer(ServerSteps& steps, ModuleLocks& locks) {
   }
   if (hr != kS_OK) return Succeeded(hr) ? steps.RevokeClassObjects() : hr;
   hr = ServeUntilIdle(steps, locks);
-  if (Failed(hr)) {
-    // No client can be served any more; take the class objects back all the same.
-    steps.RevokeClassObjects();
-    return hr;
-  }
-  return steps.RevokeClassObjects();
+  // Also after a failure, when no client can be served any more.
+  const HResult revoked = steps.RevokeClassObjects();
+  return Failed(hr) ? hr : revoked;
 }
 
 }  // namespace ci
