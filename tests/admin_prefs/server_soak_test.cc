@@ -161,16 +161,17 @@ TEST_F(ServerSoakTest, EightClientsForAMinute) {
   keeper->Release();
   EXPECT_EQ(WaitForExit(server, 20000), 0u) << "the server did not end by itself with S_OK";
 
+  const auto kib = [](SIZE_T bytes) { return static_cast<unsigned long long>(bytes / 1024); };
   std::printf(
       "soak: %d clients, %.1f s, %lld calls, %.0f calls/s (warm-up %.0f calls/s); "
-      "%lld stored-value checks; server private bytes %zu KiB after warm-up, %zu KiB after "
-      "the soak (%+.1f%%); working set %zu KiB, %zu KiB\n",
+      "%lld stored-value checks; server private bytes %llu KiB after warm-up, %llu KiB after "
+      "the soak (%+.1f%%); working set %llu KiB, %llu KiB\n",
       kClients, soak.seconds, soak.calls, soak.calls / soak.seconds,
       warm_up.calls / warm_up.seconds, soak.stored_checks + warm_up.stored_checks,
-      after_warm_up.private_bytes / 1024, after_soak.private_bytes / 1024,
+      kib(after_warm_up.private_bytes), kib(after_soak.private_bytes),
       100.0 * (static_cast<double>(after_soak.private_bytes) - after_warm_up.private_bytes) /
           after_warm_up.private_bytes,
-      after_warm_up.working_set / 1024, after_soak.working_set / 1024);
+      kib(after_warm_up.working_set), kib(after_soak.working_set));
 }
 
 }  // namespace
