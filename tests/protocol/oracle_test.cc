@@ -24,8 +24,8 @@
 #include <random>
 #include <string>
 
-#include "descriptor_oracle.pb.h"
 #include "net/proto/byte_chain.h"
+#include "net/proto/protocoltype.pb.h"
 #include "net/proto/protocol_message.h"
 #include "protocol/preferences.h"
 #include "protocol/preferences.pb.h"
@@ -368,7 +368,7 @@ struct TagExpectation {
 void ExpectSelfDescription(const uint8_t* bytes, int32_t size, const char* filename, const char* name,
                            std::initializer_list<TagExpectation> tags) {
   const std::string wire(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
-  vu_oracle::ProtocolDescriptor d;
+  oracle::ProtocolDescriptor d;
   ASSERT_TRUE(d.ParseFromString(wire));
   EXPECT_EQ(d.filename(), filename);
   EXPECT_EQ(d.name(), name);
