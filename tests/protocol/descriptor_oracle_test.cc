@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <random>
 #include <string>
 
 #include "net/proto/protocol_message.h"
 #include "net/proto/protocoltype.h"
 #include "net/proto/protocoltype.pb.h"
+#include "tests/protocol/differential.h"
 #include "tests/protocol/wide_numbers.h"
 #include "tests/protocol/wide_numbers.pb.h"
 
@@ -27,36 +27,10 @@ using google::protobuf::UnknownFieldSet;
 
 constexpr int kRounds = 600;
 
-bool Parse(ProtocolMessage* m, const std::string& bytes) {
-  return ParseFromBytes(m, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
-}
-
-std::string Encode(const ProtocolMessage& m) {
-  std::string out;
-  AppendEncoded(m, &out);
-  return out;
-}
-
-class Random {
- public:
-  explicit Random(uint32_t seed) : rng_(seed) {}
-  bool Chance(int percent) { return Below(100) < static_cast<uint32_t>(percent); }
-  uint32_t Below(uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng_); }
-  int32_t Int32() {
-    static const int32_t kEdges[] = {0, 1, -1, 127, 128, -128, INT32_MAX, INT32_MIN};
-    return Chance(50) ? kEdges[Below(8)] : static_cast<int32_t>(rng_());
-  }
-  double Double() { return Chance(30) ? 0.0 : std::uniform_real_distribution<double>(-1e6, 1e6)(rng_); }
-  std::string Text(size_t max) {
-    std::string s(Below(static_cast<uint32_t>(max) + 1), '\0');
-    for (char& c : s) c = static_cast<char>(Below(256));
-    return s;
-  }
-  uint64_t U64() { return static_cast<uint64_t>(rng_()) << 32 | rng_(); }
-
- private:
-  std::mt19937 rng_;
-};
+using differential::Encode;
+using differential::Parse;
+using differential::Random;
+using differential::RunDifferential;
 
 // Numbers no descriptor record knows, and known numbers with wire type 5, which
 // none of their fields uses.
@@ -68,7 +42,7 @@ void AddUnknown(Random& r, const google::protobuf::Message& owner, google::proto
     const uint32_t number = kUnknown[r.Below(5)];
     switch (r.Below(4)) {
       case 0: set->AddVarint(number, r.U64()); break;
-      case 1: set->AddLengthDelimited(number, r.Text(10)); break;
+      case 1: set->AddLengthDelimited(number, r.Bytes(10)); break;
       case 2: set->AddGroup(number)->AddFixed64(number + 1, r.U64()); break;
       case 3: set->AddFixed32(1 + r.Below(19), static_cast<uint32_t>(r.U64())); break;
     }
@@ -76,17 +50,17 @@ void AddUnknown(Random& r, const google::protobuf::Message& owner, google::proto
 }
 
 void Randomize(Random& r, oracle::ProtocolDescriptor* d) {
-  d->set_filename(r.Text(20));
-  d->set_name(r.Text(20));
+  d->set_filename(r.Bytes(20));
+  d->set_name(r.Bytes(20));
   for (uint32_t i = r.Below(25); i > 0; --i) {
     oracle::ProtocolDescriptor::Tag* t = d->add_tag();
-    t->set_name(r.Text(12));
+    t->set_name(r.Bytes(12));
     t->set_number(r.Int32());
     t->set_wire_type(r.Int32());
     t->set_declared_type(r.Int32());
     t->set_label(r.Int32());
-    if (r.Chance(40)) t->set_default_value(r.Text(5));
-    if (r.Chance(20)) t->set_foreign(r.Text(5));
+    if (r.Chance(40)) t->set_default_value(r.Bytes(5));
+    if (r.Chance(20)) t->set_foreign(r.Bytes(5));
     if (r.Chance(20)) t->set_flags(r.Int32());
     if (r.Chance(40)) t->set_parent(r.Int32());
     if (r.Chance(20)) t->set_enum_id(r.Int32());
@@ -94,11 +68,11 @@ void Randomize(Random& r, oracle::ProtocolDescriptor* d) {
   }
   for (uint32_t i = r.Below(4); i > 0; --i) {
     oracle::ProtocolDescriptor::EnumType* e = d->add_enumtype();
-    e->set_name(r.Text(8));
+    e->set_name(r.Bytes(8));
     if (r.Chance(50)) e->set_parent(r.Int32());
     for (uint32_t j = r.Below(12); j > 0; --j) {
       oracle::ProtocolDescriptor::EnumType::Tag* v = e->add_tag();
-      v->set_name(r.Text(8));
+      v->set_name(r.Bytes(8));
       v->set_value(r.Int32());
       AddUnknown(r, *v, v);
     }
@@ -108,22 +82,22 @@ void Randomize(Random& r, oracle::ProtocolDescriptor* d) {
 }
 
 void Randomize(Random& r, oracle::RPC_ServiceDescriptor* s) {
-  s->set_filename(r.Text(20));
-  s->set_name(r.Text(20));
+  s->set_filename(r.Bytes(20));
+  s->set_name(r.Bytes(20));
   if (r.Chance(50)) s->set_failure_detection_delay(r.Double());
   for (uint32_t i = r.Below(8); i > 0; --i) {
     oracle::RPC_ServiceDescriptor::Method* m = s->add_method();
-    m->set_name(r.Text(8));
-    m->set_argument_type(r.Text(8));
-    m->set_result_type(r.Text(8));
-    if (r.Chance(40)) m->set_stream_type(r.Text(4));
-    if (r.Chance(40)) m->set_protocol(r.Text(4));
+    m->set_name(r.Bytes(8));
+    m->set_argument_type(r.Bytes(8));
+    m->set_result_type(r.Bytes(8));
+    if (r.Chance(40)) m->set_stream_type(r.Bytes(4));
+    if (r.Chance(40)) m->set_protocol(r.Bytes(4));
     if (r.Chance(40)) m->set_deadline(r.Double());
     if (r.Chance(40)) m->set_duplicate_suppression(r.Chance(50));
     if (r.Chance(40)) m->set_fail_fast(r.Chance(50));
     if (r.Chance(40)) m->set_client_logging(r.Int32());
     if (r.Chance(40)) m->set_server_logging(r.Int32());
-    if (r.Chance(40)) m->set_security_level(r.Text(4));
+    if (r.Chance(40)) m->set_security_level(r.Bytes(4));
     AddUnknown(r, *m, m);
   }
   AddUnknown(r, *s, s);
@@ -135,7 +109,7 @@ void Randomize(Random& r, oracle::test::WideNumbers* w) {
   if (r.Chance(50)) w->set_small(r.Int32());
   if (r.Chance(50)) w->set_large(static_cast<int64_t>(r.U64()));
   if (r.Chance(50)) w->set_real(r.Double());
-  if (r.Chance(50)) w->set_text(r.Text(20));
+  if (r.Chance(50)) w->set_text(r.Bytes(20));
   w->set_required_flag(r.Chance(50));
   w->set_required_fixed(static_cast<uint32_t>(r.Int32()));
   w->set_required_real(r.Double());
@@ -147,7 +121,7 @@ void Randomize(Random& r, oracle::test::WideNumbers* w) {
     if (r.Chance(50)) e->set_fixed(static_cast<uint32_t>(r.Int32()));
     if (r.Chance(50)) e->set_real(r.Double());
     if (r.Chance(50)) e->set_small(r.Int32());
-    if (r.Chance(50)) e->set_text(r.Text(6));
+    if (r.Chance(50)) e->set_text(r.Bytes(6));
     e->set_required_flag(r.Chance(50));
     e->set_required_fixed(static_cast<uint32_t>(r.Int32()));
   }
@@ -240,93 +214,16 @@ void ExpectSame(const WideNumbers& a, const oracle::test::WideNumbers& b) {
   }
 }
 
-// Pads tags, lengths and varint values of valid input to longer valid forms.
-std::string Pad(Random& r, const std::string& in) {
-  std::string out;
-  size_t pos = 0;
-  auto varint = [&] {
-    uint64_t v = 0;
-    for (int shift = 0;; shift += 7) {
-      const uint8_t b = static_cast<uint8_t>(in.at(pos++));
-      v |= static_cast<uint64_t>(b & 0x7F) << shift;
-      if (b < 0x80) return v;
-    }
-  };
-  auto put = [&](uint64_t v, int max_bytes) {
-    int len = 1;
-    for (uint64_t t = v; t >= 0x80; t >>= 7) ++len;
-    const int padded = len + (r.Chance(20) ? static_cast<int>(r.Below(static_cast<uint32_t>(max_bytes - len) + 1)) : 0);
-    for (int i = 0; i < padded; ++i) {
-      const uint8_t low = static_cast<uint8_t>(v & 0x7F);
-      v >>= 7;
-      out.push_back(static_cast<char>(i + 1 < padded ? low | 0x80 : low));
-    }
-  };
-  while (pos < in.size()) {
-    const uint64_t tag = varint();
-    put(tag, 5);
-    switch (tag & 7) {
-      case 0: put(varint(), 10); break;
-      case 1: out.append(in, pos, 8); pos += 8; break;
-      case 2: {
-        const uint64_t n = varint();
-        put(n, 5);
-        out.append(in, pos, static_cast<size_t>(n));
-        pos += static_cast<size_t>(n);
-        break;
-      }
-      case 5: out.append(in, pos, 4); pos += 4; break;
-      default: break;  // group tags carry no value of their own
-    }
-  }
-  return out;
-}
-
-template <typename Ours, typename Theirs>
-void RunDifferential(uint32_t seed) {
-  Random r(seed);
-  for (int round = 0; round < kRounds; ++round) {
-    SCOPED_TRACE(round);
-    Theirs source;
-    Randomize(r, &source);
-    std::string wire = source.SerializeAsString();
-    if (r.Chance(50)) wire = Pad(r, wire);
-
-    Theirs theirs;
-    ASSERT_TRUE(theirs.ParseFromString(wire));
-    Ours ours;
-    ASSERT_TRUE(Parse(&ours, wire));
-    ExpectSame(ours, theirs);
-
-    const std::string encoded = Encode(ours);
-    Theirs back;
-    ASSERT_TRUE(back.ParseFromString(encoded));
-    ExpectSame(ours, back);
-    EXPECT_EQ(back.SerializeAsString(), theirs.SerializeAsString());
-
-    // Reusing the message (records kept) gives the same result.
-    ours.Clear();
-    ASSERT_TRUE(Parse(&ours, wire));
-    EXPECT_EQ(Encode(ours), encoded);
-
-    const size_t cut = r.Below(static_cast<uint32_t>(wire.size()) + 1);
-    Theirs theirs_cut;
-    Ours ours_cut;
-    EXPECT_EQ(Parse(&ours_cut, wire.substr(0, cut)), theirs_cut.ParseFromString(wire.substr(0, cut)))
-        << "cut at " << cut << " of " << wire.size();
-  }
-}
-
 TEST(DescriptorOracleTest, ProtocolDescriptorAgreesWithLibprotobuf) {
-  RunDifferential<ProtocolDescriptor, oracle::ProtocolDescriptor>(11);
+  RunDifferential<ProtocolDescriptor, oracle::ProtocolDescriptor>(11, kRounds, Randomize, ExpectSame);
 }
 
 TEST(DescriptorOracleTest, ServiceDescriptorAgreesWithLibprotobuf) {
-  RunDifferential<RPC_ServiceDescriptor, oracle::RPC_ServiceDescriptor>(12);
+  RunDifferential<RPC_ServiceDescriptor, oracle::RPC_ServiceDescriptor>(12, kRounds, Randomize, ExpectSame);
 }
 
 TEST(DescriptorOracleTest, WideFieldNumbersAgreeWithLibprotobuf) {
-  RunDifferential<WideNumbers, oracle::test::WideNumbers>(13);
+  RunDifferential<WideNumbers, oracle::test::WideNumbers>(13, kRounds, Randomize, ExpectSame);
 }
 
 TEST(DescriptorOracleTest, OurKnownFieldsEncodeAsLibprotobufDoes) {
