@@ -644,14 +644,22 @@ def record_source(record):
     w('  Decoder* const decoder = &local;')
     w('  const bool ok = [&]() -> bool {')
     loop_start = len(lines)
+    first = fields[0] if fields else None
+    jump_to_first = not record.is_message and first is not None and first.tag_size <= 2
+    w('  uint32_t tag;')
+    if jump_to_first:
+        # An entry usually starts with its first field in number order.
+        w('  if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (first.tag, first.accessor))
     w('  for (;;) {')
-    w('    const uint32_t tag = decoder->ReadTag();')
+    w('    tag = decoder->ReadTag();')
     w('    switch (tag) {')
+    end_tag = None if record.is_message else next(f for f in record.parent.groups if f.record is record).end_tag
+    end_tag_size = len(varint(end_tag)) if end_tag is not None else 0
     # Labels only where a goto jumps to: the fields after the first, and every
     # group (its next entry).
     for i, f in enumerate(fields):
         w('      case 0x%Xu:' % f.tag)
-        if (i > 0 and f.tag_size <= 2) or (f.is_group and f.tag_size <= 2):
+        if f.tag_size <= 2 and (i > 0 or f.is_group or jump_to_first):
             w('      parse_%s:' % f.accessor)
         if f.is_group:
             w('        {')
@@ -670,6 +678,9 @@ def record_source(record):
         # ExpectTag compares at most two bytes: longer tags take the switch.
         if i + 1 < len(fields) and fields[i + 1].tag_size <= 2:
             w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].accessor))
+        # An entry usually ends right after one of its fields.
+        if end_tag is not None and end_tag_size <= 2:
+            w('        if (decoder->ExpectTag(0x%Xu)) return true;' % end_tag)
         w('        break;')
     if record.is_message:
         w('      case 0:')
