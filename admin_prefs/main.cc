@@ -11,6 +11,7 @@
 #include "ci/crash/report_ids.h"
 #include "ci/net/proxy_expressions.h"
 #include "ci/net/proxy_state.h"
+#include "net/proto/protocoltype.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 
@@ -18,10 +19,10 @@ namespace {
 
 // Static initialisation, in this order: the message types with their default
 // instances, the module (which initialises COM for this, the main thread), the
-// failure-site counters, the compiled expressions and the proxy state.
-// Destruction runs in reverse: the proxy state (its password wiped) and the
-// expressions go first, then the counters flush to the registry before the
-// module undoes its COM initialisation.
+// failure-site counters, the compiled expressions and the proxy state, last the
+// descriptor message types. Destruction runs in reverse: the proxy state (its
+// password wiped) and the expressions go first, then the counters flush to the
+// registry before the module undoes its COM initialisation.
 const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
                                  UserPreferencesProto::default_instance(),
                                  ProxySettingsProto::default_instance(), true);
@@ -35,6 +36,9 @@ ci::AdminPrefsModule g_module(g_classes, sizeof(g_classes) / sizeof(g_classes[0]
 ci::ReportIds& g_report_ids = ci::GlobalReportIds();
 
 ci::ProxyState& g_proxy_state = (ci::BuildProxyExpressions(), ci::GlobalProxyState());
+
+const bool kDescriptorTypesReady = (ProtocolDescriptor::default_instance(),
+                                    RPC_ServiceDescriptor::default_instance(), true);
 
 }  // namespace
 

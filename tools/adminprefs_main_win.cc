@@ -6,10 +6,14 @@
 #include <vector>
 
 #include "ci/base/utf8.h"
+#include "net/proto/protocoltype.h"
+#include "protocol/preferences.h"
+#include "protocol/proxy_settings.h"
 #include "tools/client_command.h"
+#include "tools/field_values.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
-#include "tools/message_fields.h"
+#include "tools/schema_text.h"
 #include "tools/server_client_win.h"
 
 namespace ci {
@@ -19,6 +23,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitServerFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitDamaged = 3;
+
+// The message types this client knows, registered before anything runs.
+const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
+                                 UserPreferencesProto::default_instance(),
+                                 ProxySettingsProto::default_instance(),
+                                 ProtocolDescriptor::default_instance(),
+                                 RPC_ServiceDescriptor::default_instance(), true);
 
 const char* OperationName(ServerOperation operation) {
   switch (operation) {
@@ -46,20 +57,21 @@ int Send(const ClientCommand& command) {
   if (command.raw_given) {
     message.assign(command.raw.begin(), command.raw.end());
   }
+  const ProtocolMessage* prototype = MessageOf(command.kind);
   switch (command.kind) {
     case CommandKind::kSetPrefs:
-      if (!command.raw_given) message = BuildPreferencesMessage(command.fields);
+      if (!command.raw_given) message = BuildMessage(*prototype, command.fields);
       break;
     case CommandKind::kSetProxy:
       operation = ServerOperation::kSaveProxySettings;
-      if (!command.raw_given) message = BuildProxyMessage(command.fields);
+      if (!command.raw_given) message = BuildMessage(*prototype, command.fields);
       break;
     case CommandKind::kAcceptEula:
       operation = ServerOperation::kSaveAcceptingEula;
       if (!command.raw_given) {
         // Without preference options no preferences are sent (a null message).
         null_message = command.fields.empty();
-        if (!null_message) message = BuildPreferencesMessage(command.fields);
+        if (!null_message) message = BuildMessage(*prototype, command.fields);
       }
       break;
     default:
@@ -93,6 +105,17 @@ int Show(const ClientCommand& command) {
   return kExitOk;
 }
 
+int Describe(const ClientCommand& command) {
+  std::string text;
+  std::string error;
+  if (!DescribeRegisteredTypes(command.type_name, &text, &error)) {
+    std::fprintf(stderr, "adminprefs: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  std::fputs(text.c_str(), stdout);
+  return kExitOk;
+}
+
 int Run(const std::vector<std::string>& args) {
   ClientCommand command;
   std::string error;
@@ -106,6 +129,8 @@ int Run(const std::vector<std::string>& args) {
       return kExitOk;
     case CommandKind::kShow:
       return Show(command);
+    case CommandKind::kDescribe:
+      return Describe(command);
     default:
       return Send(command);
   }

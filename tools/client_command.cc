@@ -1,8 +1,12 @@
 #include "tools/client_command.h"
 
-#include <cstdlib>
-
+#include "net/proto/message_type.h"
+#include "net/proto/protocol_message.h"
+#include "net/proto/wire_format.h"
+#include "protocol/preferences.h"
+#include "protocol/proxy_settings.h"
 #include "tools/hex.h"
+#include "tools/schema_text.h"
 
 namespace ci {
 namespace {
@@ -17,6 +21,7 @@ constexpr CommandName kCommands[] = {
     {"set-proxy", CommandKind::kSetProxy},
     {"accept-eula", CommandKind::kAcceptEula},
     {"show", CommandKind::kShow},
+    {"describe", CommandKind::kDescribe},
     {"help", CommandKind::kHelp},
 };
 
@@ -36,92 +41,38 @@ std::string OptionName(const std::string& text) {
   return name;
 }
 
-const std::vector<FieldOption>* FieldsOf(CommandKind kind) {
-  switch (kind) {
-    case CommandKind::kSetPrefs:
-    case CommandKind::kAcceptEula:
-      return &PreferenceFields();
-    case CommandKind::kSetProxy:
-      return &ProxyFields();
+// "=true|false", "=NUMBER", "=TEXT": what an option's value looks like.
+const char* ValueForm(const FieldInfo& field) {
+  switch (field.declared_type) {
+    case TYPE_BOOL:
+      return "=true|false";
+    case TYPE_STRING:
+      return "=TEXT";
     default:
-      return nullptr;
+      return "=NUMBER";
   }
 }
 
-bool ParseBool(const std::string& text, bool* value) {
-  static const char* const kTrue[] = {"true", "1", "yes", "on"};
-  static const char* const kFalse[] = {"false", "0", "no", "off"};
-  for (const char* word : kTrue) {
-    if (text == word) {
-      *value = true;
-      return true;
-    }
-  }
-  for (const char* word : kFalse) {
-    if (text == word) {
-      *value = false;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool ParsePort(const std::string& text, std::int32_t* value) {
-  if (text.empty() || text.size() > 5) return false;
-  std::int32_t number = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    number = number * 10 + (c - '0');
-  }
-  if (number > 65535) return false;
-  *value = number;
-  return true;
-}
-
-bool SetField(const FieldOption& field_option, const std::string& value, FieldSetting* setting,
-              std::string* error) {
-  setting->field_option = &field_option;
-  const std::string option = "--" + OptionName(field_option.name);
-  switch (field_option.type) {
-    case FieldType::kBool:
-      if (ParseBool(value, &setting->flag)) return true;
-      *error = option + " takes true or false, not \"" + value + "\"";
-      return false;
-    case FieldType::kPort:
-      if (ParsePort(value, &setting->number)) return true;
-      *error = option + " takes a port number from 0 to 65535, not \"" + value + "\"";
-      return false;
-    case FieldType::kText:
-      setting->text = value;
-      return true;
-  }
-  return false;
+// "fixed32, default 80"; required fields are sent even when not given.
+std::string FieldSummary(const FieldInfo& field) {
+  std::string text = DeclaredTypeWord(field.declared_type);
+  if (field.label == LABEL_REQUIRED) text += ", required (always sent)";
+  if (field.default_text[0] != '\0') text += std::string(", default ") + field.default_text;
+  return text;
 }
 
 }  // namespace
 
-const std::vector<FieldOption>& PreferenceFields() {
-  static const std::vector<FieldOption> fields = {
-      {"notify_software_updates", FieldType::kBool, "notify about software updates"},
-      {"send_stats", FieldType::kBool, "send anonymous usage statistics and crash reports"},
-      {"express_updates_enabled", FieldType::kBool, "express updates enabled"},
-      {"third_party_updates_enabled", FieldType::kBool, "third-party updates enabled"},
-      {"user_changed_third_party_updates_enabled", FieldType::kBool,
-       "the user changed the third-party updates setting"},
-  };
-  return fields;
-}
-
-const std::vector<FieldOption>& ProxyFields() {
-  static const std::vector<FieldOption> fields = {
-      {"auto_detect", FieldType::kBool, "detect the proxy automatically (always sent; default false)"},
-      {"http_host", FieldType::kText, "proxy host for HTTP"},
-      {"http_port", FieldType::kPort, "proxy port for HTTP"},
-      {"ssl_host", FieldType::kText, "proxy host for HTTPS"},
-      {"ssl_port", FieldType::kPort, "proxy port for HTTPS"},
-      {"proxy_for_all", FieldType::kBool, "use the HTTP proxy for every protocol"},
-  };
-  return fields;
+const ProtocolMessage* MessageOf(CommandKind kind) {
+  switch (kind) {
+    case CommandKind::kSetPrefs:
+    case CommandKind::kAcceptEula:
+      return &MachinePreferencesProto::default_instance();
+    case CommandKind::kSetProxy:
+      return &ProxySettingsProto::default_instance();
+    default:
+      return nullptr;
+  }
 }
 
 bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* command,
@@ -164,7 +115,9 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
   }
 
   const CommandKind kind = command->kind;
-  const std::vector<FieldOption>* fields = FieldsOf(kind);
+  const ProtocolMessage* message = MessageOf(kind);
+  const std::vector<const FieldInfo*> fields =
+      message ? SettableFields(message->GetType()) : std::vector<const FieldInfo*>();
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -172,6 +125,14 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       command->kind = CommandKind::kHelp;
       command->fields.clear();
       return true;
+    }
+    if (kind == CommandKind::kDescribe) {
+      if (arg.compare(0, 2, "--") == 0 || !command->type_name.empty()) {
+        *error = "describe takes at most one message type name, not \"" + arg + "\"";
+        return false;
+      }
+      command->type_name = arg;
+      continue;
     }
     if (arg.compare(0, 2, "--") != 0) {
       *error = "unexpected argument \"" + arg + "\" (options start with --)";
@@ -218,24 +179,24 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       command->raw_given = true;
       continue;
     }
-    const FieldOption* field_option = nullptr;
-    for (const FieldOption& field : *fields) {
-      if (name == OptionName(field.name)) field_option = &field;
+    const FieldInfo* field = nullptr;
+    for (const FieldInfo* candidate : fields) {
+      if (name == OptionName(candidate->name)) field = candidate;
     }
-    if (field_option == nullptr) {
+    if (field == nullptr) {
       *error = std::string("unknown option --") + name + " for " + NameOf(kind) +
                " (try adminprefs " + NameOf(kind) + " --help)";
       return false;
     }
     for (const FieldSetting& earlier : command->fields) {
-      if (earlier.field_option == field_option) {
+      if (earlier.field == field) {
         *error = "--" + name + " given twice";
         return false;
       }
     }
     if (!take_value("a value")) return false;
     FieldSetting setting;
-    if (!SetField(*field_option, value, &setting, error)) return false;
+    if (!ParseFieldValue(*field, "--" + name, value, &setting, error)) return false;
     command->fields.push_back(std::move(setting));
   }
 
@@ -252,15 +213,13 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
 }
 
 std::string UsageText(CommandKind topic) {
-  auto options = [](const std::vector<FieldOption>& fields) {
+  // One option per field of the message the command sends.
+  auto options = [](CommandKind kind) {
     std::string text;
-    for (const FieldOption& field : fields) {
-      std::string line = "  --" + OptionName(field.name);
-      line += field.type == FieldType::kBool ? "=true|false"
-              : field.type == FieldType::kPort ? "=PORT"
-                                               : "=HOST";
+    for (const FieldInfo* field : SettableFields(MessageOf(kind)->GetType())) {
+      std::string line = "  --" + OptionName(field->name) + ValueForm(*field);
       if (line.size() < 52) line.resize(52, ' ');
-      text += line + " " + field.help + "\n";
+      text += line + " " + FieldSummary(*field) + "\n";
     }
     return text;
   };
@@ -272,23 +231,28 @@ std::string UsageText(CommandKind topic) {
       return "usage: adminprefs set-prefs OPTION...\n"
              "Saves the machine-wide preferences through the administrative preferences\n"
              "server. Options not given are left out of the message.\n\n" +
-             options(PreferenceFields()) + raw;
+             options(CommandKind::kSetPrefs) + raw;
     case CommandKind::kSetProxy:
       return "usage: adminprefs set-proxy [OPTION...]\n"
              "Saves the machine-wide proxy settings through the administrative preferences\n"
              "server.\n\n" +
-             options(ProxyFields()) + raw;
+             options(CommandKind::kSetProxy) + raw;
     case CommandKind::kAcceptEula:
       return "usage: adminprefs accept-eula [OPTION...]\n"
              "Records that the licence agreement was accepted. With preference options (or\n"
              "--raw) the preferences are saved in the same call; without, none are sent.\n\n" +
-             options(PreferenceFields()) + raw;
+             options(CommandKind::kAcceptEula) + raw;
     case CommandKind::kShow:
       return "usage: adminprefs show [--json]\n"
              "Prints the values stored under HKLM\\Software\\Velmor\\Velmor Updater: the\n"
              "checksummed messages machine_prefs and ProxySettings (checksum verified, then\n"
              "decoded), SendAnonymousData, userid and the licence markers.\n\n"
              "  --json                                              print one JSON object\n";
+    case CommandKind::kDescribe:
+      return "usage: adminprefs describe [TYPE]\n"
+             "Prints the schema of a message type (by its type name, such as\n"
+             "proxysettingsproto, or its class name), or of every registered type, as\n"
+             "the class's own self-description gives it.\n";
     case CommandKind::kHelp:
       break;
   }
@@ -298,6 +262,7 @@ std::string UsageText(CommandKind topic) {
          "  set-proxy    save the machine-wide proxy settings\n"
          "  accept-eula  record the licence acceptance, optionally with preferences\n"
          "  show         print the stored values, checksums verified\n"
+         "  describe     print the schemas of the message types\n"
          "  help [COMMAND]\n\n"
          "Every command takes --help. Exit code 0 on success, otherwise 1 when the server\n"
          "reports a failure, 2 for a bad command line, 3 for stored values that are\n"

@@ -1,34 +1,19 @@
 // The command line of adminprefs.exe, parsed into what to do. Platform-free:
-// arguments arrive as UTF-8.
+// arguments arrive as UTF-8. The field options of a command are the fields of
+// the message it sends, as its class's type record lists them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tools/field_values.h"
+
+class ProtocolMessage;
+
 namespace ci {
 
-enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow };
-
-enum class FieldType { kBool, kPort, kText };
-
-// One message field that the client can set; `name` is the field's name.
-struct FieldOption {
-  const char* name;
-  FieldType type;
-  const char* help;
-};
-
-// The fields of MachinePreferencesProto and of ProxySettingsProto, in number order.
-const std::vector<FieldOption>& PreferenceFields();
-const std::vector<FieldOption>& ProxyFields();
-
-struct FieldSetting {
-  const FieldOption* field_option;
-  bool flag = false;         // kBool
-  std::int32_t number = 0;   // kPort
-  std::string text;          // kText, UTF-8
-};
+enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow, kDescribe };
 
 struct ClientCommand {
   CommandKind kind = CommandKind::kHelp;
@@ -38,7 +23,13 @@ struct ClientCommand {
   bool raw_given = false;            // --raw: send these exact bytes
   std::vector<std::uint8_t> raw;
   bool json = false;                 // show --json
+  std::string type_name;             // describe: one type, or empty for all
 };
+
+// The message a command sends, whose fields are its options: set-prefs and
+// accept-eula send MachinePreferencesProto, set-proxy ProxySettingsProto. Null
+// for the other commands.
+const ProtocolMessage* MessageOf(CommandKind kind);
 
 // False with a one-line reason in `error` for a command line that makes no sense.
 bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* command,

@@ -2,6 +2,9 @@
 
 #include "ci/base/utf8.h"
 #include "ci/prefs/stored_value.h"
+#include "net/proto/wire_format.h"
+#include "protocol/preferences.h"
+#include "protocol/proxy_settings.h"
 #include "tools/hex.h"
 #include "tools/json_text.h"
 
@@ -77,8 +80,8 @@ void AppendMessageText(const StoredMessage& message, std::string* out) {
   *out += "\n";
   for (const ShownField& field : message.fields) {
     const std::string value = FieldValueText(field);
-    *out += "  " + std::string(field.field_option->name) + " = " +
-            (field.field_option->type == FieldType::kText ? "\"" + value + "\"" : value);
+    *out += "  " + std::string(field.field->name) + " = " +
+            (field.field->declared_type == TYPE_STRING ? "\"" + value + "\"" : value);
     if (!field.present) *out += " (not set; default)";
     *out += "\n";
   }
@@ -94,7 +97,7 @@ void AppendMessageJson(const StoredMessage& message, std::string* out) {
     bool first = true;
     for (const ShownField& field : message.fields) {
       if (!field.present) continue;
-      *out += (first ? "" : ", ") + JsonString(field.field_option->name) + ": " + FieldValueJson(field);
+      *out += (first ? "" : ", ") + JsonString(field.field->name) + ": " + FieldValueJson(field);
       first = false;
     }
     *out += "}";
@@ -119,8 +122,10 @@ StoredMessage InspectStoredMessage(const std::string& value_name, StoredKind kin
     message.state = StoredState::kBadChecksum;
     return message;
   }
-  const bool decoded = kind == StoredKind::kPreferences ? DecodePreferences(bytes, &message.fields)
-                                                        : DecodeProxySettings(bytes, &message.fields);
+  const ProtocolMessage& prototype = kind == StoredKind::kPreferences
+                                        ? static_cast<const ProtocolMessage&>(MachinePreferencesProto::default_instance())
+                                        : ProxySettingsProto::default_instance();
+  const bool decoded = DecodeFields(prototype, bytes, &message.fields);
   message.state = decoded ? StoredState::kValid : StoredState::kUndecodable;
   if (!decoded) message.fields.clear();
   return message;

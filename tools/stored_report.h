@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/message_fields.h"
+#include "tools/field_values.h"
 
 namespace ci {
 

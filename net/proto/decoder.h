@@ -29,6 +29,12 @@ class Decoder {
   uint32_t ReadTag() {
     if (pos_ == end_) return 0;
     if (*pos_ < 0x80) return *pos_++;
+    // Two-byte tags (field numbers 16 to 2047) without the general reader.
+    if (end_ - pos_ >= 2 && pos_[1] < 0x80) {
+      const uint32_t tag = (pos_[0] & 0x7Fu) | static_cast<uint32_t>(pos_[1]) << 7;
+      pos_ += 2;
+      return tag;
+    }
     const Step s = Varint32At(pos_, end_);
     if (!s.pos) return 0;
     pos_ = s.pos;
@@ -84,11 +90,11 @@ class Decoder {
   }
   // The 5-byte form or the sign-extended 10-byte form of a 32-bit value.
   bool ReadInt32(int32_t* value) {
-    const Step s = Int32At(pos_, end_);
-    if (!s.pos) return false;
-    pos_ = s.pos;
-    *value = static_cast<int32_t>(s.value);
-    return true;
+    if (pos_ < end_ && *pos_ < 0x80) {
+      *value = *pos_++;
+      return true;
+    }
+    return ReadLongInt32(value);
   }
   bool ReadInt64(int64_t* value) {
     const Step s = Varint64At(pos_, end_);
@@ -170,6 +176,10 @@ class Decoder {
     const uint8_t* pos;
     uint64_t value;
   };
+
+  // The forms of ReadInt32 longer than one byte; kept out of line so that the
+  // one-byte case stays small enough to inline.
+  bool ReadLongInt32(int32_t* value);
 
   static bool IsSignExtended32(uint64_t value) {
     const int64_t v = static_cast<int64_t>(value);

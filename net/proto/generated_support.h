@@ -54,8 +54,11 @@ inline int32_t StringFootprint(const std::string* value) {
 template <typename Message>
 struct GeneratedStatics {
   GeneratedStatics(const char* name, const FieldInfo* fields, int32_t entry_count,
-                   const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name)
-      : type(name, 0, fields, entry_count, by_number, highest_number, by_name), registration(&type) {}
+                   const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name,
+                   const uint8_t* self_description, int32_t self_description_size)
+      : type(name, 0, fields, entry_count, by_number, highest_number, by_name, self_description,
+             self_description_size),
+        registration(&type) {}
 
   MessageType type;
   ScopedTypeRegistration registration;

@@ -7,7 +7,8 @@
 
 MessageType::MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields, int32_t entry_count,
                          const FieldInfo* const* by_number, int32_t highest_number,
-                         const FieldInfo* const* by_name)
+                         const FieldInfo* const* by_name, const uint8_t* self_description,
+                         int32_t self_description_size)
     : name_(name),
       numeric_id_(numeric_id),
       fields_(fields),
@@ -15,6 +16,8 @@ MessageType::MessageType(const char* name, int32_t numeric_id, const FieldInfo* 
       by_number_(by_number),
       highest_number_(highest_number),
       by_name_(by_name),
+      self_description_(self_description),
+      self_description_size_(self_description ? self_description_size : 0),
       descriptor_(NewEmptyTypeDescriptor()) {}
 
 MessageType::~MessageType() = default;

@@ -1,5 +1,6 @@
-// The static record of one message class: its name, its field tables, an empty
-// schema descriptor, and a lock. Built at process start, destroyed at exit.
+// The static record of one message class: its name, its field tables, its
+// self-description, an empty schema descriptor, and a lock. Built at process
+// start, destroyed at exit.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +25,12 @@ class MessageType {
   // `fields` holds `entry_count` records in declaration order (the ErrorCode
   // entry first); `by_number` has highest_number + 1 references (null where a
   // number is unused); `by_name` has `entry_count` references in byte order of
-  // the full names. The tables must outlive the record.
+  // the full names. `self_description` is the class's schema encoded as a
+  // ProtocolDescriptor message (null when the class has none). The tables and
+  // the bytes must outlive the record.
   MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields, int32_t entry_count,
-              const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name);
+              const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name,
+              const uint8_t* self_description = nullptr, int32_t self_description_size = 0);
   ~MessageType();
   MessageType(const MessageType&) = delete;
   MessageType& operator=(const MessageType&) = delete;
@@ -48,6 +52,10 @@ class MessageType {
   // The two free texts of the record; empty for every class of this system.
   const std::string& text(int index) const { return texts_[index]; }
 
+  // The class's embedded self-description; empty when it has none.
+  const uint8_t* self_description() const { return self_description_; }
+  int32_t self_description_size() const { return self_description_size_; }
+
   // The schema descriptor created empty with the record.
   const ProtocolMessage* descriptor() const { return descriptor_.get(); }
   UnnamedMutex& lock() const { return lock_; }
@@ -63,6 +71,8 @@ class MessageType {
   const FieldInfo* const* by_number_;
   int32_t highest_number_;
   const FieldInfo* const* by_name_;
+  const uint8_t* self_description_;
+  int32_t self_description_size_;
   std::string texts_[2];
   std::unique_ptr<ProtocolMessage> descriptor_;
   mutable UnnamedMutex lock_;

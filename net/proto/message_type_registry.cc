@@ -1,5 +1,7 @@
 #include "net/proto/message_type_registry.h"
 
+#include <algorithm>
+
 #include "net/proto/message_type.h"
 
 MessageTypeRegistry& MessageTypeRegistry::Global() {
@@ -63,4 +65,15 @@ const MessageType* MessageTypeRegistry::FindById(int32_t numeric_id) const {
   UnnamedMutexLock lock(mutex_);
   auto it = by_id_.find(numeric_id);
   return it == by_id_.end() ? nullptr : it->second.type;
+}
+
+std::vector<const MessageType*> MessageTypeRegistry::TypesByName() const {
+  std::vector<const MessageType*> types;
+  {
+    UnnamedMutexLock lock(mutex_);
+    for (const auto& entry : by_name_) types.push_back(entry.second.type);
+  }
+  std::sort(types.begin(), types.end(),
+            [](const MessageType* a, const MessageType* b) { return a->name() < b->name(); });
+  return types;
 }

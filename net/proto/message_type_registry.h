@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "net/proto/lookup2_hash.h"
 #include "net/proto/unnamed_mutex.h"
@@ -33,6 +34,8 @@ class MessageTypeRegistry {
   int32_t IdCount(int32_t numeric_id) const;
   const MessageType* FindByName(const std::string& name) const;
   const MessageType* FindById(int32_t numeric_id) const;
+  // Every registered type, in byte order of the names.
+  std::vector<const MessageType*> TypesByName() const;
 
  private:
   struct Entry {

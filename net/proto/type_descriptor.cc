@@ -2,6 +2,6 @@
 
 #include <new>
 
-#include "net/proto/opaque_message.h"
+#include "net/proto/protocoltype.h"
 
-ProtocolMessage* NewEmptyTypeDescriptor() { return new (std::nothrow) OpaqueMessage; }
+ProtocolMessage* NewEmptyTypeDescriptor() { return new (std::nothrow) ProtocolDescriptor; }

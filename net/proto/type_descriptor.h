@@ -1,5 +1,5 @@
-// The schema descriptor each type record creates empty. Nothing in this system
-// fills it; until descriptor messages exist it is a field-less message.
+// The schema descriptor each type record creates empty: a ProtocolDescriptor.
+// Nothing in this system fills it.
 #pragma once
 
 class ProtocolMessage;

@@ -2,14 +2,15 @@
 """Generates the message classes of one .proto schema file.
 
 Reads a proto2 schema (messages with optional and required scalar and string
-fields, explicit defaults) and writes a C++ header and source holding, for each
-message: the class derived from ProtocolMessage with its members, accessors and
-hand-unrolled codec, its FieldInfo tables, its embedded self-description (the
-schema encoded as a ProtocolDescriptor message), and its static type record,
-registration and default instance.
+fields, explicit defaults, repeated groups nested to any depth, and enums) and
+writes a C++ header and source holding, for each message: the class derived
+from ProtocolMessage with its members, accessors and hand-unrolled codec, a
+nested record class per group, its FieldInfo tables, its embedded
+self-description (the schema encoded as a ProtocolDescriptor message), and its
+static type record, registration and default instances.
 
 usage: generate_messages.py --proto FILE --schema-name NAME --include PATH
-                            --header OUT.h --source OUT.cc
+                            --header OUT.h --source OUT.cc [--statics-on-first-use]
 """
 
 import argparse
@@ -38,32 +39,64 @@ KINDS = {
     'int64': Kind('int64_t', 0, 3, '0', 'ReadInt64', 'WriteInt64FieldToArray', 'WriteInt64Field'),
     'double': Kind('double', 1, 1, '0.0', 'ReadDouble', 'WriteDoubleFieldToArray', 'WriteDoubleField'),
     'string': Kind('std::string*', 2, 9, '', 'ReadString', 'WriteStringFieldToArray', 'WriteStringField'),
+    'group': Kind(None, 3, 10, '', None, None, None),
 }
-LABELS = {'optional': 1, 'required': 2}
+LABELS = {'optional': 1, 'required': 2, 'repeated': 3}
+WIRETYPE_ENDGROUP = 4
 # Value bytes of the kinds whose encoded length does not depend on the value.
 FIXED_VALUE_SIZE = {'bool': 1, 'fixed32': 4, 'double': 8}
+MAX_FIELD_NUMBER = (1 << 29) - 1
+
+
+def varint(value):
+    value &= (1 << 64) - 1
+    out = bytearray()
+    while value >= 0x80:
+        out.append((value & 0x7F) | 0x80)
+        value >>= 7
+    out.append(value)
+    return bytes(out)
+
+
+def snake_case(name):
+    return re.sub(r'(?<=[a-z0-9])([A-Z])', r'_\1', name).lower()
 
 
 class Field:
-    def __init__(self, label, type_name, name, number, explicit_default):
+    def __init__(self, label, type_name, name, number, explicit_default, record=None):
         self.label = label
         self.type_name = type_name
         self.kind = KINDS[type_name]
         self.name = name
         self.number = number
         self.explicit_default = explicit_default  # text as written, or None
+        self.record = record   # the group's own record, for a group field
+        self.bit = None        # has-bit mask within the owning record
+        self.full_name = name  # with the enclosing groups' names in front
 
     @property
     def required(self):
         return self.label == 'required'
 
     @property
-    def bit(self):
-        return 1 << (self.number - 1)
+    def is_group(self):
+        return self.type_name == 'group'
 
     @property
     def tag(self):
         return (self.number << 3) | self.kind.wire
+
+    @property
+    def end_tag(self):
+        return (self.number << 3) | WIRETYPE_ENDGROUP
+
+    @property
+    def tag_size(self):
+        return len(varint(self.tag))
+
+    @property
+    def accessor(self):
+        return snake_case(self.name) if self.is_group else self.name
 
     @property
     def default_text(self):
@@ -85,14 +118,55 @@ class Field:
         raise AssertionError(self.type_name)
 
 
-class Message:
-    def __init__(self, name):
+class Record:
+    """A message or a group: fields of its own, has-bits and an unknown-field chain."""
+
+    def __init__(self, name, parent=None):
         self.name = name
-        self.fields = []  # declaration order
+        self.parent = parent  # enclosing record, None for a message
+        self.fields = []      # declaration order
+        self.enums = []       # (name, [(value name, value)]) of a message
+
+    @property
+    def is_message(self):
+        return self.parent is None
+
+    @property
+    def cpp_name(self):
+        return self.name if self.parent is None else self.parent.cpp_name + '::' + self.name
+
+    @property
+    def message(self):
+        return self if self.parent is None else self.parent.message
 
     @property
     def by_number(self):
         return sorted(self.fields, key=lambda f: f.number)
+
+    @property
+    def scalars(self):
+        return [f for f in self.fields if not f.is_group]
+
+    @property
+    def groups(self):
+        return [f for f in self.fields if f.is_group]
+
+    def flattened(self):
+        """Every field in declaration order, each group followed by its own fields."""
+        out = []
+        for f in self.fields:
+            out.append(f)
+            if f.is_group:
+                out.extend(f.record.flattened())
+        return out
+
+    def group_records(self):
+        """The records of the groups inside, depth first."""
+        out = []
+        for f in self.groups:
+            out.append(f.record)
+            out.extend(f.record.group_records())
+        return out
 
 
 # ---------------------------------------------------------------------------
@@ -146,24 +220,39 @@ class Parser:
                     self.take()
                 self.take(';')
             elif t == 'message':
-                messages.append(self.parse_message())
+                record = Record(self.take())
+                self.parse_body(record)
+                finish(record)
+                messages.append(record)
             else:
                 raise SchemaError('unexpected %r' % t)
         return messages
 
-    def parse_message(self):
-        message = Message(self.take())
+    def parse_body(self, record):
         self.take('{')
         while self.peek() != '}':
+            if self.peek() == 'enum':
+                self.take()
+                if not record.is_message:
+                    raise SchemaError('%s: enums belong to messages, not groups' % record.cpp_name)
+                record.enums.append(self.parse_enum())
+                continue
             label = self.take()
             if label not in LABELS:
-                raise SchemaError('%s: unsupported label %r' % (message.name, label))
+                raise SchemaError('%s: unsupported label %r' % (record.cpp_name, label))
             type_name = self.take()
             if type_name not in KINDS:
-                raise SchemaError('%s: unsupported type %r' % (message.name, type_name))
+                raise SchemaError('%s: unsupported type %r' % (record.cpp_name, type_name))
+            if (type_name == 'group') != (label == 'repeated'):
+                raise SchemaError('%s: only groups are repeated, and groups only repeated' % record.cpp_name)
             name = self.take()
             self.take('=')
             number = int(self.take(), 0)
+            if type_name == 'group':
+                group = Record(name, record)
+                self.parse_body(group)
+                record.fields.append(Field(label, type_name, name, number, None, group))
+                continue
             default = None
             if self.peek() == '[':
                 self.take('[')
@@ -173,42 +262,58 @@ class Parser:
                 if default.startswith('"'):
                     default = default[1:-1]
                     if '\\' in default:
-                        raise SchemaError('%s.%s: escapes in defaults are not supported' % (message.name, name))
+                        raise SchemaError('%s.%s: escapes in defaults are not supported' % (record.cpp_name, name))
                 self.take(']')
             self.take(';')
-            message.fields.append(Field(label, type_name, name, number, default))
+            record.fields.append(Field(label, type_name, name, number, default))
         self.take('}')
-        validate(message)
-        return message
+
+    def parse_enum(self):
+        name = self.take()
+        values = []
+        self.take('{')
+        while self.peek() != '}':
+            value_name = self.take()
+            self.take('=')
+            values.append((value_name, int(self.take(), 0)))
+            self.take(';')
+        self.take('}')
+        return name, values
 
 
-def validate(message):
+def assign_bits(record, prefix):
+    # Has-bits follow declaration order of the record's own non-group fields.
+    scalars = record.scalars
+    if len(scalars) > 32:
+        raise SchemaError('%s: more than 32 fields in one record' % record.cpp_name)
+    for i, f in enumerate(scalars):
+        f.bit = 1 << i
+    for f in record.fields:
+        f.full_name = prefix + f.name
+        if f.is_group:
+            assign_bits(f.record, f.full_name + '.')
+
+
+def finish(message):
+    assign_bits(message, '')
     numbers = set()
-    for f in message.fields:
-        # Has-bit n-1 for field number n in one 32-bit word.
-        if not 1 <= f.number <= 32:
-            raise SchemaError('%s.%s: field numbers must be 1 to 32' % (message.name, f.name))
+    for f in message.flattened():
+        # One table by number covers the message and its groups.
+        if not 1 <= f.number <= MAX_FIELD_NUMBER:
+            raise SchemaError('%s: field number out of range' % f.full_name)
         if f.number in numbers:
             raise SchemaError('%s: field number %d used twice' % (message.name, f.number))
         numbers.add(f.number)
         if f.type_name == 'string' and f.explicit_default not in (None, ''):
-            raise SchemaError('%s.%s: string defaults other than empty are not supported' % (message.name, f.name))
+            raise SchemaError('%s: string defaults other than empty are not supported' % f.full_name)
         if f.type_name == 'bool' and f.default_text not in ('true', 'false'):
-            raise SchemaError('%s.%s: bad bool default' % (message.name, f.name))
+            raise SchemaError('%s: bad bool default' % f.full_name)
+    if max(numbers, default=0) > 4096:
+        raise SchemaError('%s: the table by number would be too large' % message.name)
 
 
 # ---------------------------------------------------------------------------
 # Self-description: the schema encoded as a ProtocolDescriptor message
-
-
-def varint(value):
-    value &= (1 << 64) - 1
-    out = bytearray()
-    while value >= 0x80:
-        out.append((value & 0x7F) | 0x80)
-        value >>= 7
-    out.append(value)
-    return bytes(out)
 
 
 def tag_bytes(number, wire):
@@ -225,10 +330,23 @@ def int32_field(number, value):
 
 
 def self_description(message, schema_name):
-    # ProtocolDescriptor: name (1), the Tag groups (2) with name (3), number (4),
-    # wire_type (5), declared_type (6), label (7), default_value (8); filename (11).
+    # ProtocolDescriptor, in field-number order: name (1); a Tag group (2) per
+    # field in declaration order with name (3), number (4), wire_type (5),
+    # declared_type (6), label (7), default_value (8), parent (12); filename (11);
+    # an EnumType group (14) per enum with name (15) and a Tag group (17) per
+    # value with name (18) and value (19).
     out = bytearray(string_field(1, message.name))
-    for f in message.by_number:
+    index = {}
+    parents = {}
+
+    def note_parents(record, parent_index):
+        for f in record.fields:
+            parents[id(f)] = parent_index
+    note_parents(message, -1)
+    for i, f in enumerate(message.flattened()):
+        index[id(f)] = i
+        if f.is_group:
+            note_parents(f.record, i)
         out += tag_bytes(2, 3)
         out += string_field(3, f.name)
         out += int32_field(4, f.number)
@@ -237,8 +355,19 @@ def self_description(message, schema_name):
         out += int32_field(7, LABELS[f.label])
         if f.explicit_default is not None:
             out += string_field(8, f.explicit_default)
+        if parents[id(f)] != -1:
+            out += int32_field(12, parents[id(f)])
         out += tag_bytes(2, 4)
     out += string_field(11, schema_name)
+    for name, values in message.enums:
+        out += tag_bytes(14, 3)
+        out += string_field(15, name)
+        for value_name, value in values:
+            out += tag_bytes(17, 3)
+            out += string_field(18, value_name)
+            out += int32_field(19, value)
+            out += tag_bytes(17, 4)
+        out += tag_bytes(14, 4)
     return bytes(out)
 
 
@@ -256,35 +385,69 @@ def byte_rows(data, indent='    ', per_row=12):
     return '\n'.join(rows)
 
 
-def header_for(message):
-    m = message.name
+def indent_lines(lines, by):
+    return [(by + line) if line else line for line in lines]
+
+
+def record_header(record):
+    """The class of a message or of a group record (groups nest inside)."""
+    m = record.name
     lines = []
     w = lines.append
-    w('class %s final : public ProtocolMessage {' % m)
+    if record.is_message:
+        w('class %s final : public ProtocolMessage {' % m)
+    else:
+        w('// One entry of the repeated group %s.' % record.cpp_name)
+        w('class %s final {' % m)
     w(' public:')
+    for f in record.groups:
+        lines.extend(indent_lines(record_header(f.record), '  '))
+        w('')
     w('  %s();' % m)
-    w('  ~%s() override;' % m)
+    w('  ~%s()%s;' % (m, ' override' if record.is_message else ''))
     w('  %s(const %s&) = delete;' % (m, m))
     w('  %s& operator=(const %s&) = delete;' % (m, m))
     w('')
     w('  static const %s& default_instance();' % m)
-    w('  // The schema of this class encoded as a ProtocolDescriptor message.')
-    w('  static const uint8_t* self_description();')
-    w('  static int32_t self_description_size();')
-    w('')
-    w('  const char* FindMissingField() const override;')
-    w('  void Clear() override;')
-    w('  void WriteToChain(ByteChain* chain) const override;')
-    w('  uint8_t* WriteToArray(uint8_t* out) const override;')
-    w('  bool MergeFromDecoder(Decoder* decoder) override;')
-    w('  const MessageType& GetType() const override;')
-    w('  ProtocolMessage* NewInstance() const override;')
-    w('  int32_t EncodedSize() const override;')
-    w('  int32_t MemoryFootprint() const override;')
-    for f in message.fields:
-        n = f.name
+    if record.is_message:
+        w('  // The schema of this class encoded as a ProtocolDescriptor message.')
+        w('  static const uint8_t* self_description();')
+        w('  static int32_t self_description_size();')
         w('')
-        w('  // %s %s %s = %d' % (f.label, f.type_name, n, f.number))
+        w('  const char* FindMissingField() const override;')
+        w('  void Clear() override;')
+        w('  void WriteToChain(ByteChain* chain) const override;')
+        w('  uint8_t* WriteToArray(uint8_t* out) const override;')
+        w('  bool MergeFromDecoder(Decoder* decoder) override;')
+        w('  const MessageType& GetType() const override;')
+        w('  ProtocolMessage* NewInstance() const override;')
+        w('  int32_t EncodedSize() const override;')
+        w('  int32_t MemoryFootprint() const override;')
+    else:
+        w('')
+        w('  // As the ProtocolMessage operations; the encoding and its size leave out')
+        w('  // the entry\'s own start and end tags, and decoding ends at the end tag.')
+        w('  const char* FindMissingField() const;')
+        w('  void Clear();')
+        w('  void WriteToChain(ByteChain* chain) const;')
+        w('  uint8_t* WriteToArray(uint8_t* out) const;')
+        w('  bool MergeFromDecoder(Decoder* decoder);')
+        w('  int32_t EncodedSize() const;')
+        w('  int32_t MemoryFootprint() const;')
+    for f in record.fields:
+        n = f.accessor
+        w('')
+        w('  // %s %s %s = %d' % (f.label, f.type_name, f.name, f.number))
+        if f.is_group:
+            t = f.record.name
+            w('  int32_t %s_size() const { return %s_.size(); }' % (n, n))
+            w('  const %s& %s(int32_t index) const { return %s_.Get(index); }' % (t, n, n))
+            w('  %s* mutable_%s(int32_t index) { return %s_.Mutable(index); }' % (t, n, n))
+            w('  // A new entry at the end (a kept record when there is one); null when out')
+            w('  // of memory.')
+            w('  %s* add_%s() { return %s_.Add(); }' % (t, n, n))
+            w('  const RepeatedGroup<%s>& %s_list() const { return %s_; }' % (t, n, n))
+            continue
         w('  bool has_%s() const { return (has_bits_ & 0x%Xu) != 0; }' % (n, f.bit))
         if f.type_name == 'string':
             w('  const std::string& %s() const { return %s_ ? *%s_ : EmptyProtoString(); }' % (n, n, n))
@@ -305,17 +468,20 @@ def header_for(message):
     w('  const ByteChain* unknown_fields() const { return unknown_fields_; }')
     w('')
     w(' private:')
-    for f in message.by_number:
-        w('  %s %s_;' % (f.kind.cpp, f.name))
+    for f in record.by_number:
+        if f.is_group:
+            w('  RepeatedGroup<%s> %s_;' % (f.record.name, f.accessor))
+        else:
+            w('  %s %s_;' % (f.kind.cpp, f.name))
     w('  uint32_t has_bits_;')
     w('  ByteChain* unknown_fields_;')
-    strings = [f for f in message.by_number if f.type_name == 'string']
+    strings = [f for f in record.by_number if f.type_name == 'string']
     if strings:
         w('  // Room for the string objects, each constructed on its first write.')
     for f in strings:
         w('  alignas(std::string) unsigned char %s_storage_[sizeof(std::string)];' % f.name)
     w('};')
-    return '\n'.join(lines)
+    return lines
 
 
 def bit_count(mask):
@@ -328,97 +494,63 @@ def bit_count(mask):
     return 'static_cast<int32_t>(%s)' % ' + '.join(terms)
 
 
-def required_check(message):
-    """The end-of-input condition on required fields, as a C++ suffix."""
+def required_mask(record):
     mask = 0
-    for f in message.fields:
+    for f in record.scalars:
         if f.required:
             mask |= f.bit
-    return ' && (has_bits_ & 0x%Xu) == 0x%Xu' % (mask, mask) if mask else ''
+    return mask
 
 
-def scalar_reset(message):
-    """Statements that put every scalar default in place."""
-    return ['%s_ = %s;' % (f.name, f.default_literal()) for f in message.by_number if f.type_name != 'string']
+def has_nested_requirements(record):
+    return any(f.required for f in record.flattened() if f not in record.fields)
 
 
-def source_for(message, schema_name):
-    m = message.name
-    fields = message.by_number
+def record_source(record):
+    """Out-of-line members of one record class (a message's or a group's)."""
+    m = record.cpp_name
+    short = record.name
+    fields = record.by_number
     strings = [f for f in fields if f.type_name == 'string']
     lines = []
     w = lines.append
 
-    # Tables.
-    decl = message.fields
-    w('namespace {')
-    w('')
-    w('const FieldInfo k%sFields[] = {' % m)
-    w('    kErrorCodeFieldInfo,')
-    for f in decl:
-        w('    {%s, %s, %d, %d, %d, %d, %s},' % (c_string(f.name), c_string(f.name), f.number, f.kind.wire,
-                                             f.kind.declared, LABELS[f.label], c_string(f.default_text)))
-    w('};')
-    index = {f.number: i + 1 for i, f in enumerate(decl)}
-    highest = max((f.number for f in decl), default=0)
-    refs = ['&k%sFields[0]' % m] + [('&k%sFields[%d]' % (m, index[n])) if n in index else 'nullptr'
-                                   for n in range(1, highest + 1)]
-    w('const FieldInfo* const k%sByNumber[] = {%s};' % (m, ', '.join(refs)))
-    names = sorted([('ErrorCode', 0)] + [(f.name, index[f.number]) for f in decl],
-                   key=lambda p: p[0].encode('utf-8'))
-    w('const FieldInfo* const k%sByName[] = {%s};' % (m, ', '.join('&k%sFields[%d]' % (m, i) for _, i in names)))
-    desc = self_description(message, schema_name)
-    w('const uint8_t k%sSelfDescription[] = {' % m)
-    w(byte_rows(desc))
-    w('};')
-    w('')
-    w('using %sStatics = GeneratedStatics<%s>;' % (m, m))
-    w('')
-    w('%sStatics& %sStaticData() {' % (m, m))
-    w('  static %sStatics statics(%s, k%sFields, %d, k%sByNumber, %d, k%sByName);'
-      % (m, c_string(m.lower()), m, len(decl) + 1, m, highest, m))
-    w('  return statics;')
-    w('}')
-    w('')
-    w('// Builds the type record, registers it and constructs the default instance')
-    w('// during static initialisation.')
-    w('const bool k%sStaticsBuilt = (%sStaticData(), true);' % (m, m))
-    w('')
-    w('}  // namespace')
-    w('')
-
-    # Construction, destruction, statics.
-    init = ['%s_(%s)' % (f.name, 'nullptr' if f.type_name == 'string' else f.default_literal()) for f in fields]
+    # Construction and destruction.
+    init = ['%s_(%s)' % (f.name, 'nullptr' if f.type_name == 'string' else f.default_literal())
+            for f in fields if not f.is_group]
     init += ['has_bits_(0)', 'unknown_fields_(nullptr)']
-    w('%s::%s()' % (m, m))
+    w('%s::%s()' % (m, short))
     w('    : ' + ',\n      '.join(init) + ' {}')
     w('')
-    w('%s::~%s() {' % (m, m))
+    w('%s::~%s() {' % (m, short))
     for f in strings:
         w('  DestroyString(%s_);' % f.name)
     w('  delete unknown_fields_;')
     w('}')
     w('')
-    w('const %s& %s::default_instance() { return %sStaticData().default_instance; }' % (m, m, m))
-    w('const MessageType& %s::GetType() const { return %sStaticData().type; }' % (m, m))
-    w('const uint8_t* %s::self_description() { return k%sSelfDescription; }' % (m, m))
-    w('int32_t %s::self_description_size() { return static_cast<int32_t>(sizeof k%sSelfDescription); }' % (m, m))
-    w('ProtocolMessage* %s::NewInstance() const { return new (std::nothrow) %s; }' % (m, m))
-    w('')
 
-    # FindMissingField.
+    # FindMissingField: own required fields, then each group's entries, in
+    # declaration order.
     w('const char* %s::FindMissingField() const {' % m)
-    for f in decl:
-        if f.required:
-            w('  if (!(has_bits_ & 0x%Xu)) return "missing field: %s";' % (f.bit, f.name))
+    for f in record.fields:
+        if f.is_group:
+            if any(g.required for g in f.record.flattened()):
+                w('  for (int32_t i = 0; i < %s_.size(); ++i) {' % f.accessor)
+                w('    if (const char* missing = %s_.Get(i).FindMissingField()) return missing;' % f.accessor)
+                w('  }')
+        elif f.required:
+            w('  if (!(has_bits_ & 0x%Xu)) return "missing field: %s";' % (f.bit, f.full_name))
     w('  return nullptr;')
     w('}')
     w('')
 
-    # Clear.
+    # Clear: group entries are cleared and kept for reuse.
     w('void %s::Clear() {' % m)
-    for s in scalar_reset(message):
-        w('  ' + s)
+    for f in fields:
+        if f.is_group:
+            w('  %s_.Clear();' % f.accessor)
+        elif f.type_name != 'string':
+            w('  %s_ = %s;' % (f.name, f.default_literal()))
     for f in strings:
         w('  if (%s_) %s_->clear();' % (f.name, f.name))
     w('  has_bits_ = 0;')
@@ -427,21 +559,30 @@ def source_for(message, schema_name):
     w('}')
     w('')
 
-    # EncodedSize: fixed-size optional fields are counted from the has-bits.
+    # EncodedSize: fixed-size optional fields are counted from the has-bits. The
+    # tag of a field numbered 16 or more takes two bytes (or more), so each
+    # field's own tag length is part of its size.
     w('int32_t %s::EncodedSize() const {' % m)
-    constant = sum(1 + FIXED_VALUE_SIZE[f.type_name] for f in fields
+    constant = sum(f.tag_size + FIXED_VALUE_SIZE[f.type_name] for f in fields
                    if f.required and f.type_name in FIXED_VALUE_SIZE)
     w('  int32_t size = %d;' % constant)
     by_size = {}
     for f in fields:
         if not f.required and f.type_name in FIXED_VALUE_SIZE:
-            by_size.setdefault(1 + FIXED_VALUE_SIZE[f.type_name], 0)
-            by_size[1 + FIXED_VALUE_SIZE[f.type_name]] |= f.bit
+            size = f.tag_size + FIXED_VALUE_SIZE[f.type_name]
+            by_size[size] = by_size.get(size, 0) | f.bit
     w('  const uint32_t bits = has_bits_;')
+    if not by_size and all(f.is_group or f.required for f in fields):
+        w('  (void)bits;')
     for size, mask in sorted(by_size.items()):
         w('  size += %d * %s;' % (size, bit_count(mask)))
     for f in fields:
         if f.type_name in FIXED_VALUE_SIZE:
+            continue
+        if f.is_group:
+            w('  size += %d * %s_.size();' % (2 * f.tag_size, f.accessor))
+            w('  for (int32_t i = 0; i < %s_.size(); ++i) size += %s_.Get(i).EncodedSize();'
+              % (f.accessor, f.accessor))
             continue
         if f.type_name == 'string':
             expr = 'StringFieldSize(%d, %s_)' % (f.number, f.name)
@@ -466,7 +607,21 @@ def source_for(message, schema_name):
         w(sig)
         # A local copy: stores into the output may alias the message's members.
         w('  const uint32_t bits = has_bits_;')
+        if all(f.is_group or f.required for f in fields):
+            w('  (void)bits;')
         for f in fields:
+            if f.is_group:
+                w('  for (int32_t i = 0; i < %s_.size(); ++i) {' % f.accessor)
+                if kind == 'array':
+                    w('    out = WriteVarint32ToArray(0x%Xu, out);' % f.tag)
+                    w('    out = %s_.Get(i).WriteToArray(out);' % f.accessor)
+                    w('    out = WriteVarint32ToArray(0x%Xu, out);' % f.end_tag)
+                else:
+                    w('    WriteVarint32(0x%Xu, chain);' % f.tag)
+                    w('    %s_.Get(i).WriteToChain(chain);' % f.accessor)
+                    w('    WriteVarint32(0x%Xu, chain);' % f.end_tag)
+                w('  }')
+                continue
             if kind == 'array':
                 stmt = 'out = %s(%d, %s_, out);' % (f.kind.writer, f.number, f.name)
             else:
@@ -480,7 +635,8 @@ def source_for(message, schema_name):
         w('')
 
     # MergeFromDecoder: a switch on the exact tag; after each field the next
-    # field in number order is tried directly.
+    # field in number order (or the next entry of the same group) is tried
+    # directly.
     w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
     w('  // Works on a local copy of the decoder, so that its position can live in a')
     w('  // register, and hands the final position back.')
@@ -488,27 +644,63 @@ def source_for(message, schema_name):
     w('  Decoder* const decoder = &local;')
     w('  const bool ok = [&]() -> bool {')
     loop_start = len(lines)
+    first = fields[0] if fields else None
+    jump_to_first = not record.is_message and first is not None and first.tag_size <= 2
+    w('  uint32_t tag;')
+    if jump_to_first:
+        # An entry usually starts with its first field in number order.
+        w('  if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (first.tag, first.accessor))
     w('  for (;;) {')
-    w('    const uint32_t tag = decoder->ReadTag();')
+    w('    tag = decoder->ReadTag();')
     w('    switch (tag) {')
+    end_tag = None if record.is_message else next(f for f in record.parent.groups if f.record is record).end_tag
+    end_tag_size = len(varint(end_tag)) if end_tag is not None else 0
+    # Labels only where a goto jumps to: the fields after the first, and every
+    # group (its next entry).
     for i, f in enumerate(fields):
         w('      case 0x%Xu:' % f.tag)
-        if i > 0:
-            w('      parse_%s:' % f.name)
-        if f.type_name == 'string':
+        if f.tag_size <= 2 and (i > 0 or f.is_group or jump_to_first):
+            w('      parse_%s:' % f.accessor)
+        if f.is_group:
+            w('        {')
+            w('          %s* const entry = %s_.Add();' % (f.record.name, f.accessor))
+            w('          if (!entry || !entry->MergeFromDecoder(decoder)) return false;')
+            w('        }')
+            if f.tag_size <= 2:
+                w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (f.tag, f.accessor))
+        elif f.type_name == 'string':
             # The object is created only once the whole string is there.
             w('        if (!ReadStringInto(decoder, &%s_, %s_storage_)) return false;' % (f.name, f.name))
+            w('        has_bits_ |= 0x%Xu;' % f.bit)
         else:
             w('        if (!decoder->%s(&%s_)) return false;' % (f.kind.reader, f.name))
-        w('        has_bits_ |= 0x%Xu;' % f.bit)
-        if i + 1 < len(fields):
-            w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].name))
+            w('        has_bits_ |= 0x%Xu;' % f.bit)
+        # ExpectTag compares at most two bytes: longer tags take the switch.
+        if i + 1 < len(fields) and fields[i + 1].tag_size <= 2:
+            w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].accessor))
+        # An entry usually ends right after one of its fields.
+        if end_tag is not None and end_tag_size <= 2:
+            w('        if (decoder->ExpectTag(0x%Xu)) return true;' % end_tag)
         w('        break;')
-    w('      case 0:')
-    w('        // End of input, a zero tag or a malformed tag: only the first two,')
-    w('        // with nothing after them, end the message.')
-    w('        return decoder->AtEnd()%s;' % required_check(message))
+    if record.is_message:
+        w('      case 0:')
+        w('        // End of input, a zero tag or a malformed tag: only the first two,')
+        w('        // with nothing after them, end the message.')
+        if has_nested_requirements(record):
+            w('        return decoder->AtEnd() && FindMissingField() == nullptr;')
+        else:
+            mask = required_mask(record)
+            check = ' && (has_bits_ & 0x%Xu) == 0x%Xu' % (mask, mask) if mask else ''
+            w('        return decoder->AtEnd()%s;' % check)
+    else:
+        group = next(f for f in record.parent.groups if f.record is record)
+        w('      case 0x%Xu:' % group.end_tag)
+        w('        return true;')
+        w('      case 0:')
+        w('        // The input ended (or broke off) before the entry\'s end tag.')
+        w('        return false;')
     w('      default:')
+    w('        // Kept in this record; an end-group tag of another number fails here.')
     w('        if (!decoder->StoreUnknownField(tag, &unknown_fields_)) return false;')
     w('        break;')
     w('    }')
@@ -523,26 +715,100 @@ def source_for(message, schema_name):
     # MemoryFootprint.
     w('int32_t %s::MemoryFootprint() const {' % m)
     w('  int32_t size = static_cast<int32_t>(sizeof(*this));')
+    for f in fields:
+        if f.is_group:
+            w('  size += %s_.MemoryFootprint();' % f.accessor)
     for f in strings:
         w('  size += StringFootprint(%s_);' % f.name)
     w('  if (unknown_fields_) size += unknown_fields_->MemoryFootprint();')
     w('  return size;')
     w('}')
+    w('')
+    return lines
+
+
+def message_source(message, schema_name, eager_statics):
+    m = message.name
+    lines = []
+    w = lines.append
+
+    # Tables.
+    decl = message.flattened()
+    w('namespace {')
+    w('')
+    w('const FieldInfo k%sFields[] = {' % m)
+    w('    kErrorCodeFieldInfo,')
+    for f in decl:
+        w('    {%s, %s, %d, %d, %d, %d, %s},' % (c_string(f.full_name), c_string(f.name), f.number, f.kind.wire,
+                                             f.kind.declared, LABELS[f.label], c_string(f.default_text)))
+    w('};')
+    index = {f.number: i + 1 for i, f in enumerate(decl)}
+    highest = max((f.number for f in decl), default=0)
+    refs = ['&k%sFields[0]' % m] + [('&k%sFields[%d]' % (m, index[n])) if n in index else 'nullptr'
+                                   for n in range(1, highest + 1)]
+    w('const FieldInfo* const k%sByNumber[] = {%s};' % (m, ', '.join(refs)))
+    names = sorted([('ErrorCode', 0)] + [(f.full_name, index[f.number]) for f in decl],
+                   key=lambda p: p[0].encode('utf-8'))
+    w('const FieldInfo* const k%sByName[] = {%s};' % (m, ', '.join('&k%sFields[%d]' % (m, i) for _, i in names)))
+    desc = self_description(message, schema_name)
+    w('const uint8_t k%sSelfDescription[] = {' % m)
+    w(byte_rows(desc))
+    w('};')
+    w('')
+    groups = message.group_records()
+    if groups:
+        w('// The type record, its registration and the default instance, then the')
+        w('// default instances of the group records.')
+        w('struct %sStatics : GeneratedStatics<%s> {' % (m, m))
+        w('  using GeneratedStatics<%s>::GeneratedStatics;' % m)
+        for g in groups:
+            w('  %s %s_default;' % (g.cpp_name, snake_case(g.cpp_name.replace('::', ''))))
+        w('};')
+    else:
+        w('using %sStatics = GeneratedStatics<%s>;' % (m, m))
+    w('')
+    w('%sStatics& %sStaticData() {' % (m, m))
+    w('  static %sStatics statics(%s, k%sFields, %d, k%sByNumber, %d, k%sByName, k%sSelfDescription,'
+      % (m, c_string(m.lower()), m, len(decl) + 1, m, highest, m, m))
+    w('                           static_cast<int32_t>(sizeof k%sSelfDescription));' % m)
+    w('  return statics;')
+    w('}')
+    w('')
+    if eager_statics:
+        w('// Builds the type record, registers it and constructs the default instance')
+        w('// during static initialisation.')
+        w('const bool k%sStaticsBuilt = (%sStaticData(), true);' % (m, m))
+        w('')
+    w('}  // namespace')
+    w('')
+    w('const %s& %s::default_instance() { return %sStaticData().default_instance; }' % (m, m, m))
+    for g in groups:
+        w('const %s& %s::default_instance() { return %sStaticData().%s_default; }'
+          % (g.cpp_name, g.cpp_name, m, snake_case(g.cpp_name.replace('::', ''))))
+    w('const MessageType& %s::GetType() const { return %sStaticData().type; }' % (m, m))
+    w('const uint8_t* %s::self_description() { return k%sSelfDescription; }' % (m, m))
+    w('int32_t %s::self_description_size() { return static_cast<int32_t>(sizeof k%sSelfDescription); }' % (m, m))
+    w('ProtocolMessage* %s::NewInstance() const { return new (std::nothrow) %s; }' % (m, m))
+    w('')
+    for g in groups:
+        lines.extend(record_source(g))
+    lines.extend(record_source(message))
     return '\n'.join(lines)
 
 
-def generate(messages, schema_name, include, proto_path):
+def generate(messages, schema_name, include, eager_statics):
     banner = '// Generated from %s by protocol/generator/generate_messages.py; do not edit.\n' % schema_name
     header = [banner, '#pragma once', '', '#include <cstdint>', '#include <new>', '#include <string>', '',
-              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"', '']
+              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"',
+              '#include "net/proto/repeated_group.h"', '']
     for msg in messages:
-        header.append(header_for(msg))
+        header.extend(record_header(msg))
         header.append('')
     source = [banner, '#include "%s"' % include, '', '#include <cstdint>', '#include <new>', '',
               '#include "net/proto/byte_chain.h"', '#include "net/proto/decoder.h"',
               '#include "net/proto/wire_writer.h"', '']
     for msg in messages:
-        source.append(source_for(msg, schema_name))
+        source.append(message_source(msg, schema_name, eager_statics))
         source.append('')
     return '\n'.join(header), '\n'.join(source)
 
@@ -565,6 +831,10 @@ def main():
     ap.add_argument('--include', required=True, help='include path of the generated header')
     ap.add_argument('--header', required=True)
     ap.add_argument('--source', required=True)
+    ap.add_argument('--statics-on-first-use', action='store_true',
+                    help='build the type records and default instances on first use instead of '
+                         'during static initialisation, so that a program can place them in its '
+                         'own start-up order')
     args = ap.parse_args()
     with open(args.proto, encoding='utf-8') as f:
         text = f.read()
@@ -574,7 +844,7 @@ def main():
         sys.exit('%s: %s' % (args.proto, e))
     if not messages:
         sys.exit('%s: no messages' % args.proto)
-    header, source = generate(messages, args.schema_name, args.include, args.proto)
+    header, source = generate(messages, args.schema_name, args.include, not args.statics_on_first_use)
     write_if_changed(args.header, header)
     write_if_changed(args.source, source)
 

@@ -1,5 +1,6 @@
-// Decoding a message without strings allocates nothing, and AppendEncoded
-// allocates at most once (sizing first, then writing in place).
+// Decoding a message without strings allocates nothing, a cleared message with
+// strings and group entries decodes the same bytes again without allocating, and
+// AppendEncoded allocates at most once (sizing first, then writing in place).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "net/proto/protocol_message.h"
+#include "net/proto/protocoltype.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 
@@ -71,6 +73,20 @@ TEST(AllocationTest, ReusedStringObjectsAreNotAllocatedAgain) {
   proxy.Clear();
   EXPECT_EQ(AllocationsDuring([&] { EXPECT_TRUE(ParseFromBytes(&proxy, bytes, sizeof bytes)); }), 0);
   EXPECT_EQ(proxy.http_host(), "proxy");
+}
+
+TEST(AllocationTest, ClearedDescriptorDecodesAgainWithoutAllocating) {
+  // The largest message of the system: 19 Tag entries and 3 enums with their values.
+  const uint8_t* bytes = ProtocolDescriptor::self_description();
+  const int32_t size = ProtocolDescriptor::self_description_size();
+  ProtocolDescriptor d;
+  ASSERT_TRUE(ParseFromBytes(&d, bytes, size));
+  for (int round = 0; round < 2; ++round) {
+    d.Clear();
+    EXPECT_EQ(AllocationsDuring([&] { EXPECT_TRUE(ParseFromBytes(&d, bytes, size)); }), 0);
+  }
+  EXPECT_EQ(d.tag_size(), 19);
+  EXPECT_EQ(d.enum_type(2).tag_size(), 11);
 }
 
 TEST(AllocationTest, AppendEncodedSizesOnceAndWritesInPlace) {

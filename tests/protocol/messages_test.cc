@@ -8,30 +8,15 @@
 #include "net/proto/byte_chain.h"
 #include "net/proto/decoder.h"
 #include "net/proto/protocol_message.h"
+#include "tests/protocol/wire_checks.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-bool Parse(ProtocolMessage* m, const Bytes& b) {
-  return ParseFromBytes(m, b.data(), static_cast<int32_t>(b.size()));
-}
-
-// Encodes through AppendEncoded, WriteToArray and WriteToChain; checks they agree
-// with each other and with EncodedSize.
-Bytes Encode(const ProtocolMessage& m) {
-  std::string appended;
-  AppendEncoded(m, &appended);
-  EXPECT_EQ(static_cast<int32_t>(appended.size()), m.EncodedSize());
-  ByteChain chain;
-  m.WriteToChain(&chain);
-  std::string chained(static_cast<size_t>(chain.size()), '\0');
-  chain.CopyTo(reinterpret_cast<uint8_t*>(&chained[0]));
-  EXPECT_EQ(chained, appended);
-  return Bytes(appended.begin(), appended.end());
-}
+using wire_checks::Bytes;
+using wire_checks::Encode;
+using wire_checks::Parse;
 
 TEST(MessagesTest, FreshMessagesEncodeOnlyRequiredFields) {
   MachinePreferencesProto machine;

@@ -7,6 +7,7 @@
 
 #include "net/proto/message_type.h"
 #include "net/proto/message_type_registry.h"
+#include "net/proto/protocoltype.h"
 #include "net/proto/wire_format.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
@@ -22,16 +23,26 @@ std::vector<std::string> NamesInNameOrder(const MessageType& type) {
 TEST(TypeRecordsTest, EachClassIsRegisteredOnceUnderItsLowerCaseName) {
   const ProtocolMessage* defaults[] = {&MachinePreferencesProto::default_instance(),
                                        &UserPreferencesProto::default_instance(),
-                                       &ProxySettingsProto::default_instance()};
-  const char* names[] = {"machinepreferencesproto", "userpreferencesproto", "proxysettingsproto"};
-  for (int i = 0; i < 3; ++i) {
+                                       &ProxySettingsProto::default_instance(),
+                                       &ProtocolDescriptor::default_instance(),
+                                       &RPC_ServiceDescriptor::default_instance()};
+  const char* names[] = {"machinepreferencesproto", "userpreferencesproto", "proxysettingsproto",
+                         "protocoldescriptor", "rpc_servicedescriptor"};
+  for (int i = 0; i < 5; ++i) {
     const MessageType& type = defaults[i]->GetType();
     EXPECT_EQ(type.name(), names[i]);
     EXPECT_EQ(type.numeric_id(), 0);
     EXPECT_EQ(MessageTypeRegistry::Global().NameCount(names[i]), 1);
     EXPECT_EQ(MessageTypeRegistry::Global().FindByName(names[i]), &type);
+    // Every record holds an empty ProtocolDescriptor of its own.
     ASSERT_NE(type.descriptor(), nullptr);
-    EXPECT_EQ(type.descriptor()->EncodedSize(), 0);
+    const auto* descriptor = dynamic_cast<const ProtocolDescriptor*>(type.descriptor());
+    ASSERT_NE(descriptor, nullptr);
+    EXPECT_NE(descriptor, &ProtocolDescriptor::default_instance());
+    EXPECT_FALSE(descriptor->has_name());
+    EXPECT_FALSE(descriptor->has_filename());
+    EXPECT_EQ(descriptor->tag_size(), 0);
+    EXPECT_EQ(descriptor->unknown_fields(), nullptr);
   }
   EXPECT_EQ(MessageTypeRegistry::Global().IdCount(0), 0);
 }
@@ -93,6 +104,34 @@ TEST(TypeRecordsTest, FieldRecordsCarryNumberTypesLabelAndDefaultText) {
   const MessageType& machine = MachinePreferencesProto::default_instance().GetType();
   EXPECT_STREQ(machine.FieldByNumber(3)->default_text, "true");
   EXPECT_STREQ(machine.FieldByNumber(5)->default_text, "false");
+}
+
+TEST(TypeRecordsTest, DescriptorRecordsCoverTheirGroupsFields) {
+  const MessageType& descriptor = ProtocolDescriptor::default_instance().GetType();
+  EXPECT_EQ(descriptor.highest_field_number(), 19);
+  EXPECT_EQ(descriptor.entry_count(), 20);
+  const FieldInfo* value = descriptor.FieldByNumber(19);
+  ASSERT_NE(value, nullptr);
+  EXPECT_STREQ(value->name, "EnumType.Tag.value");
+  EXPECT_STREQ(value->short_name, "value");
+  const FieldInfo* group = descriptor.FindFieldByName("EnumType.Tag");
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(group->number, 17);
+  EXPECT_EQ(group->wire_type, WIRETYPE_STARTGROUP);
+  EXPECT_EQ(group->declared_type, TYPE_GROUP);
+  EXPECT_EQ(group->label, LABEL_REPEATED);
+  EXPECT_STREQ(descriptor.FindFieldByName("Tag.parent")->default_text, "-1");
+  EXPECT_STREQ(descriptor.field(1).name, "filename");  // declaration order
+  EXPECT_EQ(NamesInNameOrder(descriptor).front(), "EnumType");
+  EXPECT_EQ(NamesInNameOrder(descriptor)[1], "EnumType.Tag");
+
+  const MessageType& service = RPC_ServiceDescriptor::default_instance().GetType();
+  EXPECT_EQ(service.highest_field_number(), 16);
+  EXPECT_EQ(service.entry_count(), 16);
+  EXPECT_EQ(service.FieldByNumber(15), nullptr);
+  EXPECT_STREQ(service.FieldByNumber(16)->default_text, "0.0");
+  EXPECT_STREQ(service.FieldByNumber(14)->name, "Method.stream_type");
+  EXPECT_EQ(NamesInNameOrder(service).front(), "ErrorCode");
 }
 
 TEST(TypeRecordsTest, DefaultInstancesHoldTheDefaults) {

@@ -172,7 +172,27 @@ TEST_F(AdminPrefsExeTest, HelpAndBadCommandLines) {
   }
   const ClientRun run = RunClient(u"set-proxy --http-port=http");
   EXPECT_EQ(run.exit_code, 2u) << run.output;
-  EXPECT_TRUE(Contains(run.output, "--http-port takes a port number")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "--http-port takes a whole number")) << run.output;
+}
+
+TEST_F(AdminPrefsExeTest, DescribeShowsTheFiveMessageTypes) {
+  ClientRun run = RunClient(u"describe");
+  EXPECT_EQ(run.exit_code, 0u) << run.output;
+  for (const char* message : {"message MachinePreferencesProto {", "message ProtocolDescriptor {",
+                              "message ProxySettingsProto {", "message RPC_ServiceDescriptor {",
+                              "message UserPreferencesProto {"}) {
+    EXPECT_TRUE(Contains(run.output, message)) << message << "\n" << run.output;
+  }
+  EXPECT_TRUE(Contains(run.output, "    optional int32 parent = 12 [default = -1];")) << run.output;
+
+  run = RunClient(u"describe userpreferencesproto");
+  EXPECT_EQ(run.exit_code, 0u) << run.output;
+  EXPECT_TRUE(Contains(run.output, "  optional fixed32 window_width = 3 [default = 740];")) << run.output;
+  EXPECT_FALSE(Contains(run.output, "ProxySettingsProto")) << run.output;
+
+  run = RunClient(u"describe nosuchtype");
+  EXPECT_EQ(run.exit_code, 2u) << run.output;
+  EXPECT_TRUE(Contains(run.output, "no message type")) << run.output;
 }
 
 }  // namespace

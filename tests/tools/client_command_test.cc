@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "net/proto/message_type.h"
+#include "net/proto/protocol_message.h"
+
 namespace ci {
 namespace {
 
@@ -23,17 +26,19 @@ TEST(ClientCommand, PreferenceOptionsInBothSpellingsAndForms) {
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.kind, CommandKind::kSetPrefs);
   ASSERT_EQ(p.command.fields.size(), 3u);
-  EXPECT_STREQ(p.command.fields[0].field_option->name, "send_stats");
+  EXPECT_STREQ(p.command.fields[0].field->name, "send_stats");
   EXPECT_TRUE(p.command.fields[0].flag);
-  EXPECT_STREQ(p.command.fields[1].field_option->name, "express_updates_enabled");
+  EXPECT_STREQ(p.command.fields[1].field->name, "express_updates_enabled");
   EXPECT_FALSE(p.command.fields[1].flag);
-  EXPECT_STREQ(p.command.fields[2].field_option->name, "notify_software_updates");
+  EXPECT_STREQ(p.command.fields[2].field->name, "notify_software_updates");
   EXPECT_TRUE(p.command.fields[2].flag);
 }
 
 TEST(ClientCommand, EveryFieldHasAnOption) {
   std::vector<std::string> prefs = {"set-prefs"};
-  for (const FieldOption& field : PreferenceFields()) prefs.push_back(std::string("--") + field.name + "=yes");
+  for (const FieldInfo* field : SettableFields(MessageOf(CommandKind::kSetPrefs)->GetType())) {
+    prefs.push_back(std::string("--") + field->name + "=yes");
+  }
   const Parsed p = Parse(prefs);
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.fields.size(), 5u);
@@ -55,9 +60,8 @@ TEST(ClientCommand, BadValuesAndOptionsAreRefusedWithTheirName) {
     const char* error_part;
   } cases[] = {
       {{"set-prefs", "--send-stats=maybe"}, "--send-stats takes true or false"},
-      {{"set-proxy", "--http-port=65536"}, "port number"},
-      {{"set-proxy", "--http-port=-1"}, "port number"},
-      {{"set-proxy", "--http-port=80x"}, "port number"},
+      {{"set-proxy", "--http-port=4294967296"}, "--http-port takes a whole number"},
+      {{"set-proxy", "--http-port=80x"}, "--http-port takes a whole number"},
       {{"set-proxy", "--http-port"}, "--http-port needs a value"},
       {{"set-proxy", "--send-stats=true"}, "unknown option --send-stats for set-proxy"},
       {{"set-prefs", "--http-host=x"}, "unknown option --http-host for set-prefs"},
@@ -68,6 +72,8 @@ TEST(ClientCommand, BadValuesAndOptionsAreRefusedWithTheirName) {
       {{"set-prefs", "--raw=100"}, "hexadecimal byte pairs"},
       {{"set-prefs", "--raw=10", "--raw=10"}, "--raw given twice"},
       {{"show", "--verbose"}, "show takes only --json"},
+      {{"describe", "a", "b"}, "at most one message type"},
+      {{"describe", "--json"}, "at most one message type"},
       {{"frobnicate"}, "unknown command"},
       {{"help", "frobnicate"}, "unknown command"},
   };
@@ -114,7 +120,8 @@ TEST(ClientCommand, HelpForEveryCommand) {
   } commands[] = {{"set-prefs", CommandKind::kSetPrefs},
                   {"set-proxy", CommandKind::kSetProxy},
                   {"accept-eula", CommandKind::kAcceptEula},
-                  {"show", CommandKind::kShow}};
+                  {"show", CommandKind::kShow},
+                  {"describe", CommandKind::kDescribe}};
   for (const auto& command : commands) {
     // --help wins over anything else on the line, even a bad option before it.
     p = Parse({command.name, "--json", "--help"});
@@ -131,9 +138,24 @@ TEST(ClientCommand, HelpForEveryCommand) {
     EXPECT_NE(UsageText(command.kind).find(std::string("adminprefs ") + command.name),
               std::string::npos);
   }
-  EXPECT_NE(UsageText(CommandKind::kSetProxy).find("--ssl-port=PORT"), std::string::npos);
+  // Option lines come from the type records: value form, declared type, default.
+  EXPECT_NE(UsageText(CommandKind::kSetProxy).find("--ssl-port=NUMBER"), std::string::npos);
+  EXPECT_NE(UsageText(CommandKind::kSetProxy).find("fixed32, default 443\n"), std::string::npos);
+  EXPECT_NE(UsageText(CommandKind::kSetProxy).find("--http-host=TEXT"), std::string::npos);
+  EXPECT_NE(UsageText(CommandKind::kSetProxy).find("bool, required (always sent), default false\n"),
+            std::string::npos);
   EXPECT_NE(UsageText(CommandKind::kSetPrefs).find("--user-changed-third-party-updates-enabled"),
             std::string::npos);
+}
+
+TEST(ClientCommand, DescribeTakesAnOptionalTypeName) {
+  Parsed p = Parse({"describe"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.command.kind, CommandKind::kDescribe);
+  EXPECT_EQ(p.command.type_name, "");
+  p = Parse({"describe", "ProxySettingsProto"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.command.type_name, "ProxySettingsProto");
 }
 
 TEST(ClientCommand, ShowJson) {

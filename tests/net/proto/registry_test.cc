@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/proto/lookup2_hash.h"
 #include "net/proto/message_type.h"
@@ -41,9 +42,12 @@ TEST(MessageTypeTest, LooksUpFieldsByNumberAndName) {
   EXPECT_EQ(type.FindFieldByName("alpha"), nullptr);
   EXPECT_TRUE(type.text(0).empty());
   EXPECT_TRUE(type.text(1).empty());
+  // The descriptor is an empty ProtocolDescriptor: its two required strings unset.
   ASSERT_NE(type.descriptor(), nullptr);
-  EXPECT_EQ(type.descriptor()->EncodedSize(), 0);
-  EXPECT_EQ(type.descriptor()->FindMissingField(), nullptr);
+  EXPECT_EQ(type.descriptor()->GetType().name(), "protocoldescriptor");
+  EXPECT_STREQ(type.descriptor()->FindMissingField(), "missing field: filename");
+  EXPECT_EQ(type.self_description(), nullptr);
+  EXPECT_EQ(type.self_description_size(), 0);
 }
 
 TEST(MessageTypeTest, AttachmentsAreDestroyedWithTheRecord) {
@@ -108,7 +112,9 @@ TEST(MessageTypeRegistryTest, OnlyNonzeroIdsEnterTheIdMap) {
   EXPECT_EQ(registry.IdCount(7), 1);
   EXPECT_EQ(registry.FindById(7), &seven);
   EXPECT_EQ(registry.FindByName("zeroid"), &zero);
+  EXPECT_EQ(registry.TypesByName(), (std::vector<const MessageType*>{&seven, &zero}));
   registry.Unregister(&seven);
+  EXPECT_EQ(registry.TypesByName(), (std::vector<const MessageType*>{&zero}));
   EXPECT_EQ(registry.IdCount(7), 0);
   EXPECT_EQ(registry.NameCount("sevenid"), 0);
 }
