@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 #include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
@@ -21,12 +20,15 @@ struct ClientRun {
   std::string err;
 };
 
-std::string ReadAll(HANDLE pipe) {
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (::ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) && got > 0) text.append(buffer, got);
-  return text;
+// Appends what `pipe` holds now, without waiting for more.
+void Drain(HANDLE pipe, std::string* text) {
+  DWORD available = 0;
+  while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    char buffer[4096];
+    DWORD got = 0;
+    if (!::ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) || got == 0) return;
+    text->append(buffer, got);
+  }
 }
 
 // Runs adminprefs.exe with `arguments`; standard output and error apart.
@@ -57,13 +59,16 @@ ClientRun RunAdminPrefs(const std::wstring& arguments) {
   UniqueHandle process(info.hProcess), thread(info.hThread);
   out_w.reset();
   err_w.reset();
-  // This command starts no server, so the pipes close when the client ends.
-  std::string err;
-  std::thread err_reader([&] { err = ReadAll(err_read); });
-  run.out = ReadAll(out_read);
-  err_reader.join();
-  run.err = err;
-  ::WaitForSingleObject(process.get(), 60000);
+  // Read until the client has ended and the pipes are empty, not until end of
+  // file: a helper process Wine starts on the client's behalf inherits its
+  // handles and can hold the pipes open long after.
+  const ULONGLONG start = ::GetTickCount64();
+  for (;;) {
+    const bool ended = ::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0;
+    Drain(out_read, &run.out);
+    Drain(err_read, &run.err);
+    if (ended || ::GetTickCount64() - start > 60000) break;
+  }
   ::GetExitCodeProcess(process.get(), &run.exit_code);
   return run;
 }

@@ -67,19 +67,6 @@ TEST_P(TinyproxyTest, WithUserAndPasswordTheOriginAnswers) {
   EXPECT_TRUE(requests[0].Header("Proxy-Authorization").empty());  // kept by the proxy
 }
 
-TEST_P(TinyproxyTest, APostGoesThroughWhole) {
-  client_->proxy_user = Environment(L"VU_TINYPROXY_USER");
-  client_->proxy_password = Environment(L"VU_TINYPROXY_PASSWORD");
-  for (int i = 0; i < 70000; ++i) client_->request_body.push_back(static_cast<std::uint8_t>(i % 251));
-  ASSERT_EQ(SendWithProxyAuth(), kS_OK);
-  EXPECT_EQ(client_->GetStatusCode(), 200u);
-  const auto requests = origin_.Requests();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].method, "POST");
-  EXPECT_EQ(requests[0].body,
-            std::string(client_->request_body.begin(), client_->request_body.end()));
-}
-
 TEST_P(TinyproxyTest, AWrongPasswordEndsWithTheProxyRefusal) {
   client_->proxy_user = Environment(L"VU_TINYPROXY_USER");
   client_->proxy_password = WString(u"not the password");
