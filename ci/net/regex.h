@@ -21,13 +21,16 @@
 // text is compared lower-cased; captured text keeps the case of the text.
 //
 // Results are those of a leftmost-first backtracking search (first start
-// position, then alternatives left to right, greedy/lazy priority), but the
-// search never recurses and never repeats work: for patterns without
-// back-references or "!" each (instruction, text position) pair is explored at
-// most once per search, so time is bounded by text length times pattern size.
-// A pattern with back-references or "!" is bounded by a step budget instead; a
-// search that exhausts it reports no match. A repetition never takes an
-// iteration that matches empty text beyond its minimum.
+// position, then alternatives left to right, greedy/lazy priority; a group in
+// a repetition keeps the text of the last iteration that set it; an iteration
+// beyond the minimum that takes no text fails). The search never recurses and
+// never repeats work: for patterns without back-references or "!" each search
+// state (instruction, text position, which enclosing loop iterations took no
+// text yet) is explored at most once per Match, so time is bounded by text
+// length times pattern size. Patterns with back-references or "!", or with
+// loops nested too deep to count their states, are bounded by a step budget
+// instead; a search that exhausts it, or whose memory for visited states (2^27
+// bits) or pending alternatives (2^22) would be exceeded, reports no match.
 #pragma once
 
 #include <cstddef>
