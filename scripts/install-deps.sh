@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools binutils-mingw-w64
   wine wine64 libwine-dev
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libre2-dev pkg-config
   libprotobuf-dev protobuf-compiler
   python3 xxd
   tinyproxy-bin

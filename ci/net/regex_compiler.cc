@@ -14,7 +14,7 @@ namespace {
 
 // Beyond these a pattern is refused as too large (error 1).
 constexpr int kMaxNesting = 200;
-constexpr std::size_t kMaxInstructions = std::size_t(1) << 18;
+constexpr std::size_t kMaxInstructions = (std::size_t(1) << kRegexInstructionBits) - 2;
 // Beyond this many search states per text position the search is bounded by
 // steps instead of visited states.
 constexpr std::size_t kMaxStatesPerPosition = std::size_t(1) << 16;
@@ -482,6 +482,14 @@ void ComputeFirstSet(RegexProgram* program) {
   program->has_first_set = true;
   program->first_ascii[0] = ascii[0];
   program->first_ascii[1] = ascii[1];
+  program->first_ascii_any_case[0] = ascii[0];
+  program->first_ascii_any_case[1] = ascii[1];
+  for (unsigned c = u'a'; c <= u'z'; ++c) {
+    if ((ascii[c >> 6] >> (c & 63)) & 1) {
+      const unsigned upper = c - 32;
+      program->first_ascii_any_case[upper >> 6] |= std::uint64_t(1) << (upper & 63);
+    }
+  }
   program->first_beyond_ascii = beyond;
 }
 

@@ -41,8 +41,10 @@ struct RegexInst {
   std::uint32_t state_offset = 0;
 };
 
-// Loops may nest this deep (one flag each in the search state).
-constexpr int kRegexMaxLoopNesting = 30;
+// Loops may nest this deep (one flag each in the search state), and a program
+// has fewer instructions than 2^kRegexInstructionBits.
+constexpr int kRegexMaxLoopNesting = 12;
+constexpr int kRegexInstructionBits = 18;
 
 struct RegexCharSet {
   bool negated = false;
@@ -73,6 +75,7 @@ struct RegexProgram {
   // `has_first_set`, which is false when a match can begin with empty text.
   bool has_first_set = false;
   std::uint64_t first_ascii[2] = {0, 0};
+  std::uint64_t first_ascii_any_case[2] = {0, 0};  // the same, tested before lowering
   bool first_beyond_ascii = false;
 
   bool CanBegin(WChar lowered) const {

@@ -13,6 +13,7 @@
 // the whole search costs at most text length times states per position.
 // Back-references and look-aheads make outcomes depend on captures; such
 // programs are backtracked plainly under a step budget.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -34,10 +35,45 @@ inline WChar Lower(WChar c) {
 
 enum FrameKind : std::uint32_t { kTry = 0, kRestore = 1, kBarrier = 2 };
 
+// Eight bytes: the kind in the top two bits of `head`; for a try or a barrier
+// the instruction and the loops that took no text yet (bit k: the loop at
+// nesting level k) below it, for a restore the slot.
 struct Frame {
-  std::uint32_t kind_index;  // kind in the top two bits
-  std::uint32_t value;       // position, or the value to restore
-  std::uint32_t empty_loops; // bit k: the loop at nesting level k took no text yet
+  std::uint32_t head;
+  std::uint32_t value;  // position, or the value to restore
+};
+constexpr std::uint32_t kIndexMask = (std::uint32_t(1) << 30) - 1;
+constexpr std::uint32_t kPcMask = (std::uint32_t(1) << kRegexInstructionBits) - 1;
+static_assert(kRegexInstructionBits + kRegexMaxLoopNesting <= 30, "frame head too small");
+
+// The explicit stack over a vector whose size is its capacity, so that a push
+// is one compare and one store.
+class FrameStack {
+ public:
+  explicit FrameStack(std::vector<Frame>* storage) : storage_(storage) {
+    if (storage_->size() < 256) storage_->resize(256);
+    data_ = storage_->data();
+    capacity_ = storage_->size();
+  }
+  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return size_; }
+  void Push(Frame frame) {
+    if (size_ == capacity_) Grow();
+    data_[size_++] = frame;
+  }
+  Frame Pop() { return data_[--size_]; }
+
+ private:
+  void Grow() {
+    storage_->resize(capacity_ * 2);
+    data_ = storage_->data();
+    capacity_ = storage_->size();
+  }
+
+  std::vector<Frame>* storage_;
+  Frame* data_;
+  std::size_t capacity_;
+  std::size_t size_ = 0;
 };
 
 // Buffers reused by the searches of one thread.
@@ -47,8 +83,9 @@ struct Scratch {
   std::vector<std::uint32_t> slots;
 
   void ReleaseIfLarge() {
-    if (stack.capacity() > (std::size_t(1) << 16)) std::vector<Frame>().swap(stack);
-    if (visited.capacity() > (std::size_t(1) << 14)) std::vector<std::uint64_t>().swap(visited);
+    // Up to 2 MiB of frames and 1 MiB of visited rows stay for the next search.
+    if (stack.capacity() > (std::size_t(1) << 18)) std::vector<Frame>().swap(stack);
+    if (visited.capacity() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(visited);
   }
 };
 
@@ -61,11 +98,11 @@ class Searcher {
         text_(text),
         limits_(limits),
         use_visited_(use_visited),
-        width_(program.states_per_position),
-        stack_(scratch->stack),
+        row_words_((program.states_per_position + 63) / 64),
+        row_bits_(row_words_ * 64),
+        stack_(&scratch->stack),
         visited_(scratch->visited),
         slots_(scratch->slots) {
-    stack_.clear();
     visited_.clear();
     slots_.assign(3 * std::size_t(program.group_count), kUnset);
   }
@@ -75,14 +112,20 @@ class Searcher {
       if (program_.has_first_set) {
         // Skip positions whose character cannot begin a match (such a program
         // never matches empty text, so the end of the text ends the search).
+        const std::uint64_t* any_case = program_.first_ascii_any_case;
         for (;;) {
           const WChar c = text_[start];
-          if (c == 0) return RegexOutcome::kNoMatch;
-          if (program_.CanBegin(Lower(c))) break;
+          if (c < 0x80) {
+            if ((any_case[c >> 6] >> (c & 63)) & 1) break;
+            if (c == 0) return RegexOutcome::kNoMatch;
+          } else if (program_.CanBegin(Lower(c))) {
+            break;
+          }
           if (program_.anchored) return RegexOutcome::kNoMatch;
           if (++start >= kMaxPosition) return RegexOutcome::kLimitReached;
         }
       }
+      start_ = start;
       const int result = TryAt(start);
       if (result > 0) {
         Fill(start, span);
@@ -95,36 +138,69 @@ class Searcher {
   }
 
  private:
-  // Marks the state visited; false when it was already, or when the bitmap
-  // would outgrow its limit (then `over_limit_` is set).
+  // Marks the state visited; false when it was already, or when the visited
+  // set would outgrow its limit (then `over_limit_` is set). Positions before
+  // the current start are never reached again, so the set keeps one row of
+  // states per position in a ring covering the start to the furthest position
+  // reached; a row is cleared when the search first gets that far.
   bool FirstVisit(const RegexInst& inst, std::uint32_t pos, std::uint32_t empty_loops) {
-    const std::uint32_t own = empty_loops & ((std::uint32_t(1) << inst.loops) - 1);
-    const std::size_t bit = std::size_t(pos) * width_ + inst.state_offset + own;
-    const std::size_t word = bit >> 6;
-    if (word >= visited_.size()) {
-      std::size_t words = visited_.size() * 2;
-      if (words < word + 1) words = word + 1;
-      if (words < 64) words = 64;
-      const std::size_t limit_words = limits_.max_visited_bits / 64 + 1;
-      if (words > limit_words) words = limit_words;
-      if (word >= words) {
-        over_limit_ = true;
-        return false;
-      }
-      visited_.resize(words, 0);
+    if (static_cast<std::int64_t>(pos) > furthest_ && !ReachRow(pos)) {
+      over_limit_ = true;
+      return false;
     }
+    const std::uint32_t own = empty_loops & ((std::uint32_t(1) << inst.loops) - 1);
+    const std::size_t bit = (pos & (ring_rows_ - 1)) * row_bits_ + inst.state_offset + own;
+    std::uint64_t& word = visited_[bit >> 6];
     const std::uint64_t mask = std::uint64_t(1) << (bit & 63);
-    if (visited_[word] & mask) return false;
-    visited_[word] |= mask;
+    if (word & mask) return false;
+    word |= mask;
     return true;
   }
 
-  void Push(FrameKind kind, std::uint32_t index, std::uint32_t value, std::uint32_t empty_loops) {
-    stack_.push_back(Frame{(static_cast<std::uint32_t>(kind) << 30) | index, value, empty_loops});
+  bool ReachRow(std::uint32_t pos) {
+    const std::size_t needed = std::size_t(pos) - start_ + 1;
+    if (needed > ring_rows_ && !GrowRing(needed)) return false;
+    std::int64_t from = furthest_ + 1;
+    if (from < static_cast<std::int64_t>(start_)) from = start_;
+    for (std::int64_t row = from; row <= static_cast<std::int64_t>(pos); ++row) {
+      std::uint64_t* words = &visited_[(row & (ring_rows_ - 1)) * row_words_];
+      std::fill(words, words + row_words_, 0);
+    }
+    furthest_ = pos;
+    return true;
+  }
+
+  bool GrowRing(std::size_t needed) {
+    std::size_t rows = ring_rows_ * 2;
+    if (ring_rows_ == 0) {  // as many rows as the thread's buffer already holds
+      rows = 16;
+      while (rows * 2 * row_words_ <= visited_.capacity()) rows *= 2;
+    }
+    while (rows < needed) rows *= 2;
+    if (rows * row_bits_ > limits_.max_visited_bits) return false;
+    if (ring_rows_ == 0) {  // reuses the thread's buffer; rows are cleared when reached
+      visited_.resize(rows * row_words_);
+      ring_rows_ = rows;
+      return true;
+    }
+    std::vector<std::uint64_t> grown(rows * row_words_);
+    for (std::int64_t row = start_; row <= furthest_; ++row) {
+      std::copy_n(&visited_[(row & (ring_rows_ - 1)) * row_words_], row_words_,
+                  &grown[(row & (rows - 1)) * row_words_]);
+    }
+    visited_.swap(grown);
+    ring_rows_ = rows;
+    return true;
+  }
+
+  void Push(FrameKind kind, std::uint32_t pc, std::uint32_t pos, std::uint32_t empty_loops) {
+    stack_.Push(Frame{(static_cast<std::uint32_t>(kind) << 30) |
+                               (empty_loops << kRegexInstructionBits) | pc,
+                           pos});
   }
 
   void SetSlot(std::uint32_t slot, std::uint32_t value) {
-    Push(kRestore, slot, slots_[slot], 0);
+    stack_.Push(Frame{(static_cast<std::uint32_t>(kRestore) << 30) | slot, slots_[slot]});
     slots_[slot] = value;
   }
 
@@ -132,19 +208,17 @@ class Searcher {
   int TryAt(std::uint32_t start) {
     Push(kTry, 0, start, 0);
     while (!stack_.empty()) {
-      const Frame frame = stack_.back();
-      stack_.pop_back();
-      const std::uint32_t kind = frame.kind_index >> 30;
-      const std::uint32_t index = frame.kind_index & 0x3FFFFFFFu;
+      const Frame frame = stack_.Pop();
+      const std::uint32_t kind = frame.head >> 30;
       if (kind == kRestore) {
-        slots_[index] = frame.value;
+        slots_[frame.head & kIndexMask] = frame.value;
         continue;
       }
       // A try, or a barrier reached by backtracking: the body of its negative
       // look-ahead found no match, so the look-ahead holds.
-      std::uint32_t pc = index;
+      std::uint32_t pc = frame.head & kPcMask;
       std::uint32_t pos = frame.value;
-      std::uint32_t empty_loops = frame.empty_loops;
+      std::uint32_t empty_loops = (frame.head & kIndexMask) >> kRegexInstructionBits;
       for (;;) {
         const RegexInst& inst = insts_[pc];
         if (use_visited_) {
@@ -237,10 +311,9 @@ class Searcher {
   // barrier, undoing what the body set and dropping its alternatives.
   void DropLookAhead() {
     while (!stack_.empty()) {
-      const Frame frame = stack_.back();
-      stack_.pop_back();
-      const std::uint32_t kind = frame.kind_index >> 30;
-      if (kind == kRestore) slots_[frame.kind_index & 0x3FFFFFFFu] = frame.value;
+      const Frame frame = stack_.Pop();
+      const std::uint32_t kind = frame.head >> 30;
+      if (kind == kRestore) slots_[frame.head & kIndexMask] = frame.value;
       if (kind == kBarrier) return;
     }
   }
@@ -279,8 +352,12 @@ class Searcher {
   const WChar* text_;
   const RegexLimits& limits_;
   const bool use_visited_;
-  const std::size_t width_;
-  std::vector<Frame>& stack_;
+  const std::size_t row_words_;
+  const std::size_t row_bits_;
+  std::size_t ring_rows_ = 0;    // a power of two
+  std::uint32_t start_ = 0;      // start position of the current try
+  std::int64_t furthest_ = -1;   // furthest position whose row is live
+  FrameStack stack_;
   std::vector<std::uint64_t>& visited_;
   std::vector<std::uint32_t>& slots_;
   std::uint64_t steps_ = 0;

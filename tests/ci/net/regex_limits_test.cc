@@ -91,12 +91,24 @@ TEST(RegexLimits, StackBeyondTheLimitEndsTheSearch) {
             RegexOutcome::kLimitReached);
 }
 
-TEST(RegexLimits, DeeplyNestedLoopsFallBackToTheBudget) {
-  WString pattern = u"a";
-  for (int i = 0; i < 20; ++i) pattern = u"(" + pattern + u")*";
-  const Found found = Search(pattern + u"b", WString(50, u'a') + u"b");
-  ASSERT_EQ(found.error, 0);
-  EXPECT_EQ(found.outcome, RegexOutcome::kMatch);
+WString NestedLoops(const WString& body, int depth) {
+  WString pattern = body;
+  for (int i = 0; i < depth; ++i) pattern = u"(" + pattern + u")*";
+  return pattern;
+}
+
+TEST(RegexLimits, DeeplyNestedLoops) {
+  EXPECT_EQ(Search(NestedLoops(u"a", 13), u"a").error, kRegexOutOfMemory);
+  const Found nested = Search(NestedLoops(u"a", 12) + u"b", WString(50, u'a') + u"b");
+  ASSERT_EQ(nested.error, 0);
+  EXPECT_EQ(nested.outcome, RegexOutcome::kMatch);
+  // Too many states per position to count: backtracked under the budget.
+  RegexProgram program;
+  ASSERT_EQ(CompileRegex(NestedLoops(WString(20, u'a'), 12).c_str(), &program), 0);
+  EXPECT_TRUE(program.needs_step_budget);
+  const Found budgeted = Search(NestedLoops(WString(20, u'a'), 12) + u"b", WString(40, u'a') + u"b");
+  EXPECT_EQ(budgeted.outcome, RegexOutcome::kMatch);
+  EXPECT_EQ(budgeted.begin, 0u);
 }
 
 }  // namespace
