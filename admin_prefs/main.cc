@@ -9,6 +9,8 @@
 #include "admin_prefs/registration.h"
 #include "ci/base/hresult.h"
 #include "ci/crash/report_ids.h"
+#include "ci/net/proxy_expressions.h"
+#include "ci/net/proxy_state.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 
@@ -16,8 +18,10 @@ namespace {
 
 // Static initialisation, in this order: the message types with their default
 // instances, the module (which initialises COM for this, the main thread), the
-// failure-site counters. Destruction runs in reverse: the counters flush to the
-// registry before the module undoes its COM initialisation.
+// failure-site counters, the compiled expressions and the proxy state.
+// Destruction runs in reverse: the proxy state (its password wiped) and the
+// expressions go first, then the counters flush to the registry before the
+// module undoes its COM initialisation.
 const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
                                  UserPreferencesProto::default_instance(),
                                  ProxySettingsProto::default_instance(), true);
@@ -29,6 +33,8 @@ ci::ClassEntry g_classes[] = {
 ci::AdminPrefsModule g_module(g_classes, sizeof(g_classes) / sizeof(g_classes[0]));
 
 ci::ReportIds& g_report_ids = ci::GlobalReportIds();
+
+ci::ProxyState& g_proxy_state = (ci::BuildProxyExpressions(), ci::GlobalProxyState());
 
 }  // namespace
 
