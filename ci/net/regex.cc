@@ -1,6 +1,7 @@
 #include "ci/net/regex.h"
 
 #include <new>
+#include <vector>
 
 #include "ci/net/regex_program.h"
 
@@ -12,7 +13,11 @@ AtlRE::AtlRE(const WChar* pattern, std::uint64_t step_budget) : step_budget_(ste
     error_ = kRegexOutOfMemory;
     return;
   }
-  error_ = CompileRegex(pattern, program.get());
+  try {
+    error_ = CompileRegex(pattern, program.get());
+  } catch (const std::bad_alloc&) {
+    error_ = kRegexOutOfMemory;
+  }
   if (error_ == kRegexOk) program_ = std::move(program);
 }
 
@@ -39,17 +44,22 @@ bool AtlRE::Match(const WChar* text, WString* groups, int group_count, const WCh
   RegexLimits limits;
   limits.step_budget = step_budget_;
   RegexMatchSpan span;
-  if (SearchRegex(*program_, text, limits, RegexStrategy::kAuto, &span) != RegexOutcome::kMatch) {
+  std::vector<WString> captured(static_cast<std::size_t>(group_count));
+  try {  // no memory for the search or the captured texts: no match
+    if (SearchRegex(*program_, text, limits, RegexStrategy::kAuto, &span) !=
+        RegexOutcome::kMatch) {
+      return false;
+    }
+    for (int g = 0; g < group_count; ++g) {
+      const std::int64_t begin = span.groups[2 * g];
+      if (begin >= 0) {
+        captured[g].assign(text + begin, static_cast<std::size_t>(span.groups[2 * g + 1] - begin));
+      }
+    }
+  } catch (const std::bad_alloc&) {
     return false;
   }
-  for (int g = 0; g < group_count; ++g) {
-    const std::int64_t begin = span.groups[2 * g];
-    if (begin < 0) {
-      groups[g].clear();
-    } else {
-      groups[g].assign(text + begin, static_cast<std::size_t>(span.groups[2 * g + 1] - begin));
-    }
-  }
+  for (int g = 0; g < group_count; ++g) groups[g].swap(captured[g]);
   if (next != nullptr) {
     // An empty match moves the walk on by one character, so a walk always ends.
     std::size_t after = span.end;
