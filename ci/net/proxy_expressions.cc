@@ -1,53 +1,36 @@
 #include "ci/net/proxy_expressions.h"
 
 namespace ci {
+namespace {
 
-const AtlRE& ProxyAuthenticateRE() {
-  static const AtlRE re(uR"re(\n*Proxy\-Authenticate\:\b*{\w}\n*)re");
-  return re;
+// The seven, compiled together in this order on first use of any of them.
+struct ProxyExpressions {
+  const AtlRE proxy_authenticate{uR"re(\n*Proxy\-Authenticate\:\b*{\w}\n*)re"};
+  const AtlRE proxy_type{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.type\"\b*,\b*{\d+}\))re"};
+  const AtlRE auto_config_url{
+      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.autoconfig_url\"\b*,\b*{\q}\))re"};
+  const AtlRE http_proxy{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http\"\b*,\b*{\q}\))re"};
+  const AtlRE http_port{
+      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http_port\"\b*,\b*{\d+}\))re"};
+  const AtlRE ssl_proxy{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl\"\b*,\b*{\q}\))re"};
+  const AtlRE ssl_port{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl_port\"\b*,\b*{\d+}\))re"};
+};
+
+const ProxyExpressions& All() {
+  static const ProxyExpressions expressions;
+  return expressions;
 }
 
-const AtlRE& PrefProxyTypeRE() {
-  static const AtlRE re(uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.type\"\b*,\b*{\d+}\))re");
-  return re;
-}
+}  // namespace
 
-const AtlRE& PrefAutoConfigUrlRE() {
-  static const AtlRE re(
-      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.autoconfig_url\"\b*,\b*{\q}\))re");
-  return re;
-}
+const AtlRE& ProxyAuthenticateRE() { return All().proxy_authenticate; }
+const AtlRE& PrefProxyTypeRE() { return All().proxy_type; }
+const AtlRE& PrefAutoConfigUrlRE() { return All().auto_config_url; }
+const AtlRE& PrefHttpProxyRE() { return All().http_proxy; }
+const AtlRE& PrefHttpPortRE() { return All().http_port; }
+const AtlRE& PrefSslProxyRE() { return All().ssl_proxy; }
+const AtlRE& PrefSslPortRE() { return All().ssl_port; }
 
-const AtlRE& PrefHttpProxyRE() {
-  static const AtlRE re(uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http\"\b*,\b*{\q}\))re");
-  return re;
-}
-
-const AtlRE& PrefHttpPortRE() {
-  static const AtlRE re(
-      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http_port\"\b*,\b*{\d+}\))re");
-  return re;
-}
-
-const AtlRE& PrefSslProxyRE() {
-  static const AtlRE re(uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl\"\b*,\b*{\q}\))re");
-  return re;
-}
-
-const AtlRE& PrefSslPortRE() {
-  static const AtlRE re(
-      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl_port\"\b*,\b*{\d+}\))re");
-  return re;
-}
-
-void BuildProxyExpressions() {
-  ProxyAuthenticateRE();
-  PrefProxyTypeRE();
-  PrefAutoConfigUrlRE();
-  PrefHttpProxyRE();
-  PrefHttpPortRE();
-  PrefSslProxyRE();
-  PrefSslPortRE();
-}
+void BuildProxyExpressions() { All(); }
 
 }  // namespace ci

@@ -1,8 +1,9 @@
 // The process-wide compiled expressions: the scheme of a Proxy-Authenticate
 // header line, and the proxy entries of a browser preferences file written as
 // user_pref("name", value) lines (anchored: one line per Match). Group 0 of each
-// captures the value. Each is compiled on first use; the server builds all of
-// them during static initialisation, and they are destroyed at exit.
+// captures the value. All seven are compiled, in the order below, on the first
+// use of any; the server builds them during static initialisation, and they
+// are destroyed at exit.
 #pragma once
 
 #include "ci/net/regex.h"
@@ -24,7 +25,7 @@ const AtlRE& PrefSslProxyRE();
 // network.proxy.ssl_port: the port number.
 const AtlRE& PrefSslPortRE();
 
-// Compiles the seven in the order above (each at most once).
+// Compiles the seven in the order above (once per process).
 void BuildProxyExpressions();
 
 }  // namespace ci
