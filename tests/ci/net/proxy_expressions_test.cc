@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "ci/net/proxy_expressions.h"
@@ -31,6 +33,22 @@ TEST(ProxyAuthenticateRE, IgnoresCaseOfTheNameAndKeepsCaseOfTheScheme) {
                         u"Content-Length: 0\nPROXY-AUTHENTICATE:   digest realm=\"a\"\n"),
             (std::vector<WString>{u"Negotiate", u"digest"}));
   EXPECT_EQ(WalkSchemes(u"Via: proxy\r\nX-Proxy-Authenticate-Note: 12\r\n"), std::vector<WString>{});
+}
+
+TEST(ProxyAuthenticateRE, SharedAcrossThreads) {
+  const WString headers = u"HTTP/1.1 407 x\r\nProxy-Authenticate: NTLM\r\n" + WString(2000, u'x') +
+                          u"\r\nProxy-Authenticate: Basic realm=x\r\n";
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 100; ++i) {
+        if (WalkSchemes(headers.c_str()) != std::vector<WString>{u"NTLM", u"Basic"}) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ProxyAuthenticateRE, HasOneGroup) {
