@@ -44,8 +44,15 @@ bool AtlRE::Match(const WChar* text, WString* groups, int group_count, const WCh
   RegexLimits limits;
   limits.step_budget = step_budget_;
   RegexMatchSpan span;
-  std::vector<WString> captured(static_cast<std::size_t>(group_count));
+  // Captured texts go to the caller's strings only when the whole call worked.
+  WString few[4];
+  std::vector<WString> many;
+  WString* captured = few;
   try {  // no memory for the search or the captured texts: no match
+    if (group_count > 4) {
+      many.resize(static_cast<std::size_t>(group_count));
+      captured = many.data();
+    }
     if (SearchRegex(*program_, text, limits, RegexStrategy::kAuto, &span) !=
         RegexOutcome::kMatch) {
       return false;

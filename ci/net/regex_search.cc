@@ -84,8 +84,8 @@ struct Scratch {
 
   void ReleaseIfLarge() {
     // Up to 2 MiB of frames and 1 MiB of visited rows stay for the next search.
-    if (stack.capacity() > (std::size_t(1) << 18)) std::vector<Frame>().swap(stack);
-    if (visited.capacity() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(visited);
+    if (stack.size() > (std::size_t(1) << 18)) std::vector<Frame>().swap(stack);
+    if (visited.size() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(visited);
   }
 };
 
@@ -103,7 +103,6 @@ class Searcher {
         stack_(&scratch->stack),
         visited_(scratch->visited),
         slots_(scratch->slots) {
-    visited_.clear();
     slots_.assign(3 * std::size_t(program.group_count), kUnset);
   }
 
@@ -174,12 +173,12 @@ class Searcher {
     std::size_t rows = ring_rows_ * 2;
     if (ring_rows_ == 0) {  // as many rows as the thread's buffer already holds
       rows = 16;
-      while (rows * 2 * row_words_ <= visited_.capacity()) rows *= 2;
+      while (rows * 2 * row_words_ <= visited_.size()) rows *= 2;
     }
     while (rows < needed) rows *= 2;
     if (rows * row_bits_ > limits_.max_visited_bits) return false;
     if (ring_rows_ == 0) {  // reuses the thread's buffer; rows are cleared when reached
-      visited_.resize(rows * row_words_);
+      if (visited_.size() < rows * row_words_) visited_.resize(rows * row_words_);
       ring_rows_ = rows;
       return true;
     }
