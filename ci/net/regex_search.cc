@@ -170,11 +170,8 @@ class Searcher {
   }
 
   bool GrowRing(std::size_t needed) {
-    std::size_t rows = ring_rows_ * 2;
-    if (ring_rows_ == 0) {  // as many rows as the thread's buffer already holds
-      rows = 16;
-      while (rows * 2 * row_words_ <= visited_.size()) rows *= 2;
-    }
+    // A small ring stays in the cache; it grows only for a try that reaches far.
+    std::size_t rows = ring_rows_ ? ring_rows_ * 2 : 16;
     while (rows < needed) rows *= 2;
     if (rows * row_bits_ > limits_.max_visited_bits) return false;
     if (ring_rows_ == 0) {  // reuses the thread's buffer; rows are cleared when reached
