@@ -17,6 +17,7 @@ if(VU_WINDOWS)
   target_sources(ci_net_http PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/client_handles_win.cc
     ${CMAKE_CURRENT_LIST_DIR}/body_forms_win.cc
+    ${CMAKE_CURRENT_LIST_DIR}/library_http_client_win.cc
     ${CMAKE_CURRENT_LIST_DIR}/winhttp_api_win.cc
     ${CMAKE_CURRENT_LIST_DIR}/winhttp_client_win.cc
     ${CMAKE_CURRENT_LIST_DIR}/inet_api_win.cc

@@ -25,17 +25,6 @@ constexpr DWORD kFreshRequestFlags =
 constexpr DWORD kCachedRequestFlags = 0x00080200;  // no cookies, no UI
 constexpr DWORD kQueryStatusNumber = 0x20000013;  // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
 
-template <typename Call>
-BOOL GuardedBool(Call call) {
-  return GuardedCall<BOOL>(FALSE, call);
-}
-template <typename Call>
-HINTERNET GuardedHandle(Call call) {
-  return GuardedCall<HINTERNET>(nullptr, call);
-}
-
-std::wstring ToWide(const WString& s) { return std::wstring(AsWin(s), s.size()); }
-
 WString AnsiToWide(const char* text) {
   if (text == nullptr || *text == 0) return WString();
   const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -49,20 +38,15 @@ WString AnsiToWide(const char* text) {
 
 InetHttpClient::InetHttpClient(UniqueLibrary library, const InetApi& api, ProbeEndpoint probe,
                                NetworkCheck network_available)
-    : library_(std::move(library)),
+    : LibraryHttpClient(api.close_handle),
+      library_(std::move(library)),
       api_(api),
       probe_(std::move(probe)),
-      network_available_(network_available ? network_available : &NetworkAvailable),
-      handles_(api.close_handle) {}
+      network_available_(network_available ? network_available : &NetworkAvailable) {}
 
 InetHttpClient::~InetHttpClient() {
   handles_.CloseAll();
   api_ = InetApi{};  // the library reference goes with library_
-}
-
-HResult InetHttpClient::Abort() {
-  handles_.Abort();
-  return kS_OK;
 }
 
 HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
@@ -235,35 +219,8 @@ HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
   return kS_OK;
 }
 
-BodySource InetHttpClient::MakeBodySource() {
-  HINTERNET request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{
-      [this] { return handles_.aborted(); },
-      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
-        DWORD count = 0;
-        const BOOL ok = GuardedBool([&] {
-          return api_.read_file(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
-                                &count);
-        });
-        *read = count;
-        return ok != FALSE;
-      }};
-}
-
-HResult InetHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyAsText(MakeBodySource(), max_bytes, text);
-}
-
-HResult InetHttpClient::ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
-                                                 std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyAsBytes(MakeBodySource(), max_bytes, bytes);
-}
-
-HResult InetHttpClient::ReadResponseBodyToFile(const WString& path, std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyToNewFile(MakeBodySource(), max_bytes, path);
+BOOL InetHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
+  return GuardedBool([&] { return api_.read_file(request, buffer, capacity, read); });
 }
 
 HResult InetHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {

@@ -8,16 +8,15 @@
 #include <atomic>
 #include <memory>
 
-#include "ci/net/body_forms_win.h"
-#include "ci/net/client_handles_win.h"
 #include "ci/net/http_client.h"
 #include "ci/net/http_client_creators.h"
+#include "ci/net/library_http_client_win.h"
 #include "ci/net/inet_api_win.h"
 #include "ci/net/probe_host.h"
 
 namespace ci {
 
-class InetHttpClient : public HttpClient {
+class InetHttpClient : public LibraryHttpClient {
  public:
   using NetworkCheck = bool (*)();
 
@@ -27,14 +26,8 @@ class InetHttpClient : public HttpClient {
                  NetworkCheck network_available = nullptr);
   ~InetHttpClient() override;
 
-  HResult Abort() override;
-  std::uint32_t GetStatusCode() override { return status_; }
   HResult GetResponseHeader(const WString& name, WString* value) override;
   HResult GetRawResponseHeaders(WString* value) override;
-  HResult ReadResponseBody(WString* text, std::uint32_t max_bytes) override;
-  HResult ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
-                                   std::uint32_t max_bytes) override;
-  HResult ReadResponseBodyToFile(const WString& path, std::uint32_t max_bytes) override;
   HResult QueryProxyAuthScheme(std::uint32_t* scheme) override;
   // Always E_NOTIMPL: this client does no automatic proxy lookup.
   HResult GetProxyForUrl(const WString& url, WString* proxy) override;
@@ -46,14 +39,12 @@ class InetHttpClient : public HttpClient {
 
  private:
   HResult SendOnce(const WString& host, std::uint16_t port, const WString& path, bool use_proxy);
-  BodySource MakeBodySource();
+  BOOL ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) override;
 
   UniqueLibrary library_;
   InetApi api_;
   ProbeEndpoint probe_;
   NetworkCheck network_available_;
-  ClientHandles handles_;
-  std::atomic<std::uint32_t> status_{0};
 };
 
 }  // namespace ci

@@ -16,30 +16,12 @@ namespace {
 constexpr HResult kSecureFailure =
     static_cast<HResult>(0x80072F8Fu);  // ERROR_WINHTTP_SECURE_FAILURE
 
-// Every call into the library goes through the fault guard; a fault reads as the
-// call's own failure value.
-template <typename Call>
-BOOL GuardedBool(Call call) {
-  return GuardedCall<BOOL>(FALSE, call);
-}
-template <typename Call>
-HINTERNET GuardedHandle(Call call) {
-  return GuardedCall<HINTERNET>(nullptr, call);
-}
-
-std::wstring ToWide(const WString& s) { return std::wstring(AsWin(s), s.size()); }
-
 }  // namespace
 
 WinHttpClient::WinHttpClient(const WinHttpApi* api, ProbeEndpoint probe)
-    : api_(api), probe_(std::move(probe)), handles_(api->close_handle) {}
+    : LibraryHttpClient(api->close_handle), api_(api), probe_(std::move(probe)) {}
 
 WinHttpClient::~WinHttpClient() = default;
-
-HResult WinHttpClient::Abort() {
-  handles_.Abort();
-  return kS_OK;
-}
 
 bool WinHttpClient::LookUpAutoProxy(HINTERNET session, const std::wstring& url,
                                     WINHTTP_PROXY_INFO* info) {
@@ -204,35 +186,8 @@ HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
   return QueryHeader(WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, value);
 }
 
-BodySource WinHttpClient::MakeBodySource() {
-  HINTERNET request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{
-      [this] { return handles_.aborted(); },
-      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
-        DWORD count = 0;
-        const BOOL ok = GuardedBool([&] {
-          return api_->read_data(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
-                                 &count);
-        });
-        *read = count;
-        return ok != FALSE;
-      }};
-}
-
-HResult WinHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyAsText(MakeBodySource(), max_bytes, text);
-}
-
-HResult WinHttpClient::ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
-                                                std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyAsBytes(MakeBodySource(), max_bytes, bytes);
-}
-
-HResult WinHttpClient::ReadResponseBodyToFile(const WString& path, std::uint32_t max_bytes) {
-  if (status_ == 0) return kE_FAIL;
-  return ReadBodyToNewFile(MakeBodySource(), max_bytes, path);
+BOOL WinHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
+  return GuardedBool([&] { return api_->read_data(request, buffer, capacity, read); });
 }
 
 HResult WinHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
