@@ -13,6 +13,7 @@
 #include "tools/field_values.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
+#include "tools/http_command_win.h"
 #include "tools/schema_text.h"
 #include "tools/server_client_win.h"
 
@@ -117,6 +118,7 @@ int Describe(const ClientCommand& command) {
 }
 
 int Run(const std::vector<std::string>& args) {
+  if (!args.empty() && IsHttpCommandName(args[0])) return RunHttpCommandLine(args);
   ClientCommand command;
   std::string error;
   if (!ParseClientCommand(args, &command, &error)) {
