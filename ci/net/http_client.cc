@@ -11,7 +11,9 @@ HResult HttpClient::SendWithProxyAuth(const WString& host, std::uint16_t port,
   CI_RETURN_IF_FAILED(Send(host, port, path));
   if (GetStatusCode() != 407 || proxy_server.empty()) return kS_OK;
   if (proxy_user.empty()) return kHttpProxyUserMissing;
-  CI_RETURN_IF_FAILED(QueryProxyAuthScheme(&proxy_auth_scheme));
+  // A failed query leaves the scheme at none: the WinINet client sends its
+  // credentials whatever the scheme, so the second send still goes ahead.
+  QueryProxyAuthScheme(&proxy_auth_scheme);
   if (proxy_auth_scheme == kProxyAuthUnsupported || proxy_auth_scheme == kProxyAuthDigest) {
     return kHttpProxySchemeUnsupported;
   }
