@@ -1,0 +1,23 @@
+#include "ci/net/http_client.h"
+
+#include "ci/base/secure_wipe.h"
+
+namespace ci {
+
+HttpClient::~HttpClient() { WipeString(&proxy_password); }
+
+HResult HttpClient::SendWithProxyAuth(const WString& host, std::uint16_t port,
+                                      const WString& path) {
+  CI_RETURN_IF_FAILED(Send(host, port, path));
+  if (GetStatusCode() != 407 || proxy_server.empty()) return kS_OK;
+  if (proxy_user.empty()) return kHttpProxyUserMissing;
+  // A failed query leaves the scheme at none: the WinINet client sends its
+  // credentials whatever the scheme, so the second send still goes ahead.
+  QueryProxyAuthScheme(&proxy_auth_scheme);
+  if (proxy_auth_scheme == kProxyAuthUnsupported || proxy_auth_scheme == kProxyAuthDigest) {
+    return kHttpProxySchemeUnsupported;
+  }
+  return Send(host, port, path);
+}
+
+}  // namespace ci
