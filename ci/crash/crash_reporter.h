@@ -1,7 +1,7 @@
 // The crash reporter behind the server's observer: consent, the three throttles,
-// the minidump in the temporary directory and its upload, and the bookkeeping of
-// accepted reports. The process has one (ProcessCrashReporter); tests build their
-// own with other settings.
+// the minidump in the temporary directory, its hand-over to an upload, and the
+// bookkeeping of accepted reports. The process has one (ProcessCrashReporter in
+// ci/crash/debug_observer.h); tests build their own with other settings.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +17,9 @@ namespace ci {
 
 // Writes a minidump of the current process into `file`; the result is not relied on.
 using DumpWriter = bool (*)(HANDLE file, std::uint32_t dump_type, EXCEPTION_POINTERS* exception);
-// Sends the dump bytes; true when the server accepted them.
-using ReportUpload = std::function<bool(const std::vector<std::uint8_t>& dump_bytes)>;
+// Sends the dump bytes to the crash-report server `host`; true when it accepted them.
+using ReportUpload =
+    std::function<bool(const WString& host, const std::vector<std::uint8_t>& dump_bytes)>;
 
 // The dump type used when "minidump_type" cannot be read: handle data with
 // filtered memory.
@@ -36,11 +37,11 @@ struct CrashReporterSettings {
   WString report_host;
   std::uint64_t (*clock)() = CurrentFileTime;
   DumpWriter write_dump = nullptr;
-  // Empty: UploadReport to report_host.
-  ReportUpload upload;
+  ReportUpload upload;  // none: nothing is ever accepted
 
-  // The product key, the built-in host, the real clock, dbghelp.
-  static CrashReporterSettings Defaults();
+  // The product key, the built-in host, the real clock and dbghelp, sending
+  // through `upload`.
+  static CrashReporterSettings Defaults(ReportUpload upload);
 };
 
 class CrashReporter {
@@ -70,9 +71,6 @@ class CrashReporter {
   CrashReporterSettings settings_;
   ReportingState state_;
 };
-
-// The process's reporter, with the default settings; made on first use.
-CrashReporter& ProcessCrashReporter();
 
 // "md_signature" (REG_DWORD), "md_time" (REG_QWORD), "md_num" (REG_DWORD).
 inline constexpr char16_t kReportSignatureValue[] = u"md_signature";

@@ -6,7 +6,6 @@
 #include "ci/crash/dump_file.h"
 #include "ci/crash/minidump_writer.h"
 #include "ci/crash/report_request.h"
-#include "ci/crash/report_upload.h"
 #include "ci/prefs/key_paths.h"
 #include "ci/prefs/reg_key.h"
 
@@ -42,8 +41,9 @@ const WString& DefaultCrashReportHost() {
   return host;
 }
 
-CrashReporterSettings CrashReporterSettings::Defaults() {
+CrashReporterSettings CrashReporterSettings::Defaults(ReportUpload upload) {
   CrashReporterSettings settings;
+  settings.upload = std::move(upload);
   settings.key_path = kMachineRoot;
   settings.report_host = DefaultCrashReportHost();
   settings.clock = CurrentFileTime;
@@ -92,8 +92,7 @@ void CrashReporter::WriteDumpAndReport(EXCEPTION_POINTERS* exception) {
 }
 
 bool CrashReporter::Upload(const std::vector<std::uint8_t>& dump_bytes) {
-  if (settings_.upload) return settings_.upload(dump_bytes);
-  return UploadReport(settings_.report_host, dump_bytes);
+  return settings_.upload && settings_.upload(settings_.report_host, dump_bytes);
 }
 
 void CrashReporter::RecordAcceptedUpload(std::uint32_t failure_address) {
@@ -110,11 +109,6 @@ void CrashReporter::RecordAcceptedUpload(std::uint32_t failure_address) {
   if (Failed(RegKey::GetValue(settings_.key_path, kReportCountValue, &count))) count = 0;
   ++count;
   RegKey::SetValue(settings_.key_path, kReportCountValue, REG_DWORD, &count, sizeof(count));
-}
-
-CrashReporter& ProcessCrashReporter() {
-  static CrashReporter reporter(CrashReporterSettings::Defaults());
-  return reporter;
 }
 
 }  // namespace ci

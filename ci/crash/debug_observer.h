@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "ci/crash/crash_reporter.h"
+
 namespace ci {
 
 class DebugObserver {
@@ -29,6 +31,10 @@ class ServerDebugObserver : public DebugObserver {
   bool OnFailure(std::uint32_t context, EXCEPTION_POINTERS* exception,
                  std::uint64_t min_interval) override;
 };
+
+// The process's reporter: the default settings, uploading with UploadReport.
+// Made on first use.
+CrashReporter& ProcessCrashReporter();
 
 // The observer a failure handler is to call; null when none is installed.
 extern DebugObserver* CurrentDebugObserver;

@@ -1,6 +1,6 @@
 #include "ci/crash/debug_observer.h"
 
-#include "ci/crash/crash_reporter.h"
+#include "ci/crash/report_upload.h"
 
 namespace ci {
 namespace {
@@ -11,6 +11,14 @@ ServerDebugObserver g_server_debug_observer;
 
 DebugObserver* CurrentDebugObserver = nullptr;
 bool CurrentDebugObserverInstalled = false;
+
+CrashReporter& ProcessCrashReporter() {
+  static CrashReporter reporter(CrashReporterSettings::Defaults(
+      [](const WString& host, const std::vector<std::uint8_t>& dump_bytes) {
+        return UploadReport(host, dump_bytes);
+      }));
+  return reporter;
+}
 
 bool ServerDebugObserver::OnFailure(std::uint32_t /*context*/, EXCEPTION_POINTERS* exception,
                                     std::uint64_t min_interval) {
