@@ -119,7 +119,7 @@ bool RunGuarded(void (*body)(void* context), void* context) {
   if (__builtin_setjmp(frame.jump_buffer) != 0) {
     state.SetCurrent(frame.outer);
     ::SetLastError(frame.fault_code == EXCEPTION_ACCESS_VIOLATION ? ERROR_NOACCESS
-                                                                  : ERROR_UNHANDLED_EXCEPTION);
+                                                                  : ERROR_UNHANDLED_ERROR);
     return false;
   }
   body(context);

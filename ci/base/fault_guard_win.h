@@ -3,7 +3,6 @@
 // as a failure and the process goes on. See docs/architecture.md, "Fault guard".
 #pragma once
 
-#include <tuple>
 
 namespace ci {
 
@@ -12,22 +11,27 @@ namespace ci {
 // abandoned without running their cleanup. Guards nest.
 bool RunGuarded(void (*body)(void* context), void* context);
 
-// Calls fn(args...) under RunGuarded; returns its result, or `on_fault` when the
-// call faulted.
-template <typename R, typename Fn, typename... Args>
-R CallGuarded(R on_fault, Fn fn, Args... args) {
-  struct Call {
-    Fn fn;
-    std::tuple<Args...> args;
+// Runs call() under RunGuarded; returns its result, or `on_fault` when it faulted.
+// `call` is typically a lambda making one library call.
+template <typename R, typename Call>
+R GuardedCall(R on_fault, const Call& call) {
+  struct Frame {
+    const Call* call;
     R result;
-  } call{fn, std::tuple<Args...>(args...), on_fault};
+  } frame{&call, on_fault};
   const bool completed = RunGuarded(
       [](void* context) {
-        Call& c = *static_cast<Call*>(context);
-        c.result = std::apply(c.fn, c.args);
+        Frame& f = *static_cast<Frame*>(context);
+        f.result = (*f.call)();
       },
-      &call);
-  return completed ? call.result : on_fault;
+      &frame);
+  return completed ? frame.result : on_fault;
+}
+
+// GuardedCall of fn(args...), for calls whose arguments have their exact types.
+template <typename R, typename Fn, typename... Args>
+R CallGuarded(R on_fault, Fn fn, Args... args) {
+  return GuardedCall<R>(on_fault, [&] { return static_cast<R>(fn(args...)); });
 }
 
 }  // namespace ci

@@ -22,13 +22,13 @@ constexpr DWORD kFreshRequestFlags = 0x84080300;  // reload, no cache write, no 
 constexpr DWORD kCachedRequestFlags = 0x00080200; // no cookies, no UI
 constexpr DWORD kQueryStatusNumber = 0x20000013;  // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
 
-template <typename Fn, typename... Args>
-BOOL GuardedBool(Fn fn, Args... args) {
-  return CallGuarded<BOOL>(FALSE, fn, args...);
+template <typename Call>
+BOOL GuardedBool(Call call) {
+  return GuardedCall<BOOL>(FALSE, call);
 }
-template <typename Fn, typename... Args>
-HINTERNET GuardedHandle(Fn fn, Args... args) {
-  return CallGuarded<HINTERNET>(nullptr, fn, args...);
+template <typename Call>
+HINTERNET GuardedHandle(Call call) {
+  return GuardedCall<HINTERNET>(nullptr, call);
 }
 
 std::wstring ToWide(const WString& s) { return std::wstring(AsWin(s), s.size()); }
@@ -67,11 +67,10 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   handles_.CloseAll();
   const bool through_proxy = use_proxy && !proxy_server.empty();
   const std::wstring proxy_name = ToWide(proxy_server);
-  HINTERNET session = GuardedHandle(
-      api_.open, static_cast<LPCWSTR>(nullptr),
+  HINTERNET session = GuardedHandle([&] { return api_.open(static_cast<LPCWSTR>(nullptr),
       static_cast<DWORD>(through_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT),
       through_proxy ? proxy_name.c_str() : nullptr, static_cast<LPCWSTR>(nullptr),
-      static_cast<DWORD>(0));
+      static_cast<DWORD>(0)); });
   if (session == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
 
@@ -79,27 +78,26 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
     for (auto [option, value] : {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect_timeout_ms},
                                  {INTERNET_OPTION_SEND_TIMEOUT, send_timeout_ms},
                                  {INTERNET_OPTION_RECEIVE_TIMEOUT, receive_timeout_ms}}) {
-      GuardedBool(api_.set_option, session, option, static_cast<LPVOID>(&value),
-                  static_cast<DWORD>(sizeof(value)));
+      GuardedBool([&] { return api_.set_option(session, option, static_cast<LPVOID>(&value),
+                  static_cast<DWORD>(sizeof(value))); });
     }
     if (handles_.aborted()) return kE_ABORT;
   }
 
   const std::wstring wide_host = ToWide(host);
-  HINTERNET connection = GuardedHandle(
-      api_.connect, session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
+  HINTERNET connection = GuardedHandle([&] { return api_.connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
       static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
-      static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0), static_cast<DWORD_PTR>(0));
+      static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0), static_cast<DWORD_PTR>(0)); });
   if (connection == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
 
   if (use_proxy && !proxy_user.empty() && !proxy_password.empty()) {
-    GuardedBool(api_.set_option, connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_USERNAME),
+    GuardedBool([&] { return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_USERNAME),
                 static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_user))),
-                static_cast<DWORD>(proxy_user.size()));
-    GuardedBool(api_.set_option, connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_PASSWORD),
-                static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password))),
-                static_cast<DWORD>(proxy_password.size()));
+                static_cast<DWORD>(proxy_user.size())); });
+    GuardedBool([&] { return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_PASSWORD),
+                static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password.value()))),
+                static_cast<DWORD>(proxy_password.size())); });
     if (handles_.aborted()) return kE_ABORT;
   }
 
@@ -108,10 +106,9 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   if (secure) flags |= INTERNET_FLAG_SECURE;
   const std::wstring object = ToWide(path);
   const bool post = !request_body.empty();
-  HINTERNET request = GuardedHandle(
-      api_.http_open_request, connection, post ? L"POST" : L"GET", object.c_str(),
+  HINTERNET request = GuardedHandle([&] { return api_.http_open_request(connection, post ? L"POST" : L"GET", object.c_str(),
       static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
-      static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0));
+      static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0)); });
   if (request == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
 
@@ -119,8 +116,8 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   const wchar_t* header_text = headers.empty() ? nullptr : headers.c_str();
   const DWORD header_length = static_cast<DWORD>(headers.size());
   auto send = [&](void* body, DWORD body_size) {
-    return GuardedBool(api_.http_send_request, request, header_text, header_length, body,
-                       body_size) != FALSE;
+    return GuardedBool([&] { return api_.http_send_request(request, header_text, header_length, body,
+                       body_size); }) != FALSE;
   };
   if (!post) {
     bool sent = send(nullptr, 0);
@@ -136,8 +133,8 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
 
   DWORD status = 0;
   DWORD size = sizeof(status);
-  if (!GuardedBool(api_.http_query_info, request, kQueryStatusNumber, static_cast<LPVOID>(&status),
-                   &size, static_cast<LPDWORD>(nullptr))) {
+  if (!GuardedBool([&] { return api_.http_query_info(request, kQueryStatusNumber, static_cast<LPVOID>(&status),
+                   &size, static_cast<LPDWORD>(nullptr)); })) {
     return handles_.FailedCall();
   }
   status_ = status;
@@ -170,15 +167,15 @@ HResult InetHttpClient::GetResponseHeader(const WString& name, WString* value) {
   std::vector<wchar_t> buffer(AsWin(name), AsWin(name) + name.size());
   buffer.push_back(0);
   DWORD bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  if (!GuardedBool(api_.http_query_info, request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr))) {
+  if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
     buffer.resize(std::max<std::size_t>(bytes / sizeof(wchar_t), name.size()) + 1);
     std::copy(AsWin(name), AsWin(name) + name.size(), buffer.begin());
     buffer[name.size()] = 0;
     bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (!GuardedBool(api_.http_query_info, request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                     static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr))) {
+    if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                     static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
       return handles_.FailedCall();
     }
   }
@@ -190,15 +187,15 @@ HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
   if (status_ == 0) return kE_FAIL;
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
   DWORD bytes = 0;
-  if (GuardedBool(api_.http_query_info, request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                  static_cast<LPVOID>(nullptr), &bytes, static_cast<LPDWORD>(nullptr))) {
+  if (GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                  static_cast<LPVOID>(nullptr), &bytes, static_cast<LPDWORD>(nullptr)); })) {
     return kS_OK;
   }
   if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
   bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (!GuardedBool(api_.http_query_info, request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr))) {
+  if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
     return handles_.FailedCall();
   }
   *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
@@ -211,9 +208,9 @@ BodySource InetHttpClient::MakeBodySource() {
                     [this, request](std::uint8_t* buffer, std::uint32_t capacity,
                                     std::uint32_t* read) {
                       DWORD count = 0;
-                      const BOOL ok = GuardedBool(api_.read_file, request,
+                      const BOOL ok = GuardedBool([&] { return api_.read_file(request,
                                                   static_cast<LPVOID>(buffer),
-                                                  static_cast<DWORD>(capacity), &count);
+                                                  static_cast<DWORD>(capacity), &count); });
                       *read = count;
                       return ok != FALSE;
                     }};
@@ -251,8 +248,8 @@ HResult InetHttpClient::GetProxyForUrl(const WString& url, WString* proxy) { ret
 HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
                                                      WString* bypass) {
   DWORD size = 0;
-  if (GuardedBool(api_.query_option, static_cast<HINTERNET>(nullptr),
-                  static_cast<DWORD>(INTERNET_OPTION_PROXY), static_cast<LPVOID>(nullptr), &size) ||
+  if (GuardedBool([&] { return api_.query_option(static_cast<HINTERNET>(nullptr),
+                  static_cast<DWORD>(INTERNET_OPTION_PROXY), static_cast<LPVOID>(nullptr), &size); }) ||
       ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return kE_FAIL;
   }
@@ -260,9 +257,9 @@ HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type,
   // members never leaves the buffer.
   std::vector<unsigned char> buffer(std::max<std::size_t>(size, sizeof(INTERNET_PROXY_INFO)));
   size = static_cast<DWORD>(buffer.size());
-  if (!GuardedBool(api_.query_option, static_cast<HINTERNET>(nullptr),
+  if (!GuardedBool([&] { return api_.query_option(static_cast<HINTERNET>(nullptr),
                    static_cast<DWORD>(INTERNET_OPTION_PROXY),
-                   static_cast<LPVOID>(buffer.data()), &size)) {
+                   static_cast<LPVOID>(buffer.data()), &size); })) {
     return handles_.FailedCall();
   }
   const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
@@ -282,8 +279,8 @@ HResult InetHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents*
   return CrackUrlInto<URL_COMPONENTSW>(
       wide_url.size(),
       [&](URL_COMPONENTSW* parts) {
-        return GuardedBool(api_.crack_url, wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
-                           static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
+        return GuardedBool([&] { return api_.crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+                           static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts); });
       },
       components);
 }

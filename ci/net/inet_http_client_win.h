@@ -11,6 +11,7 @@
 #include "ci/net/body_forms_win.h"
 #include "ci/net/client_handles_win.h"
 #include "ci/net/http_client.h"
+#include "ci/net/http_client_creators.h"
 #include "ci/net/inet_api_win.h"
 #include "ci/net/probe_host.h"
 
@@ -54,8 +55,5 @@ class InetHttpClient : public HttpClient {
   ClientHandles handles_;
   std::atomic<std::uint32_t> status_{0};
 };
-
-// A WinINet client, or null when the library cannot be bound.
-std::unique_ptr<HttpClient> CreateInetHttpClient();
 
 }  // namespace ci

@@ -1,7 +1,10 @@
 #include "ci/net/proxy_auth_scheme.h"
 
+#include <algorithm>
+
 #include "ci/base/string_utils.h"
 #include "ci/net/http_client.h"
+#include "ci/net/proxy_expressions.h"
 
 namespace ci {
 
@@ -40,6 +43,17 @@ std::uint32_t RankSchemeWord(const WString& word) {
     }
   }
   return kProxyAuthUnsupported;
+}
+
+std::uint32_t BestSchemeInHeaders(const WString& raw_headers) {
+  std::uint32_t best = kProxyAuthNone;
+  const WChar* text = raw_headers.c_str();
+  WString word;
+  // Each search starts where the previous match ended; a null position ends the walk.
+  while (ProxyAuthenticateRE().Match(text, &word, 1, &text)) {
+    best = std::max(best, RankSchemeWord(word));
+  }
+  return best;
 }
 
 }  // namespace ci
