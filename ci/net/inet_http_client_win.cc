@@ -16,10 +16,13 @@
 namespace ci {
 namespace {
 
-constexpr HResult kCannotConnect = static_cast<HResult>(0x80072EFDu);     // ERROR_INTERNET_CANNOT_CONNECT
-constexpr HResult kCertificateDate = static_cast<HResult>(0x80072F05u);   // ERROR_INTERNET_SEC_CERT_DATE_INVALID
-constexpr DWORD kFreshRequestFlags = 0x84080300;  // reload, no cache write, no cookies, no UI, pragma no-cache
-constexpr DWORD kCachedRequestFlags = 0x00080200; // no cookies, no UI
+constexpr HResult kCannotConnect =
+    static_cast<HResult>(0x80072EFDu);  // ERROR_INTERNET_CANNOT_CONNECT
+constexpr HResult kCertificateDate =
+    static_cast<HResult>(0x80072F05u);  // ERROR_INTERNET_SEC_CERT_DATE_INVALID
+constexpr DWORD kFreshRequestFlags =
+    0x84080300;  // reload, no cache write, no cookies, no UI, pragma no-cache
+constexpr DWORD kCachedRequestFlags = 0x00080200;  // no cookies, no UI
 constexpr DWORD kQueryStatusNumber = 0x20000013;  // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
 
 template <typename Call>
@@ -67,37 +70,51 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   handles_.CloseAll();
   const bool through_proxy = use_proxy && !proxy_server.empty();
   const std::wstring proxy_name = ToWide(proxy_server);
-  HINTERNET session = GuardedHandle([&] { return api_.open(static_cast<LPCWSTR>(nullptr),
-      static_cast<DWORD>(through_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT),
-      through_proxy ? proxy_name.c_str() : nullptr, static_cast<LPCWSTR>(nullptr),
-      static_cast<DWORD>(0)); });
+  HINTERNET session = GuardedHandle([&] {
+    return api_.open(
+        static_cast<LPCWSTR>(nullptr),
+        static_cast<DWORD>(through_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT),
+        through_proxy ? proxy_name.c_str() : nullptr, static_cast<LPCWSTR>(nullptr),
+        static_cast<DWORD>(0));
+  });
   if (session == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
 
   if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
-    for (auto [option, value] : {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect_timeout_ms},
-                                 {INTERNET_OPTION_SEND_TIMEOUT, send_timeout_ms},
-                                 {INTERNET_OPTION_RECEIVE_TIMEOUT, receive_timeout_ms}}) {
-      GuardedBool([&] { return api_.set_option(session, option, static_cast<LPVOID>(&value),
-                  static_cast<DWORD>(sizeof(value))); });
+    for (auto [option, value] :
+         {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect_timeout_ms},
+          {INTERNET_OPTION_SEND_TIMEOUT, send_timeout_ms},
+          {INTERNET_OPTION_RECEIVE_TIMEOUT, receive_timeout_ms}}) {
+      GuardedBool([&] {
+        return api_.set_option(session, option, static_cast<LPVOID>(&value),
+                               static_cast<DWORD>(sizeof(value)));
+      });
     }
     if (handles_.aborted()) return kE_ABORT;
   }
 
   const std::wstring wide_host = ToWide(host);
-  HINTERNET connection = GuardedHandle([&] { return api_.connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
-      static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
-      static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0), static_cast<DWORD_PTR>(0)); });
+  HINTERNET connection = GuardedHandle([&] {
+    return api_.connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
+                        static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
+                        static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0),
+                        static_cast<DWORD_PTR>(0));
+  });
   if (connection == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
 
   if (use_proxy && !proxy_user.empty() && !proxy_password.empty()) {
-    GuardedBool([&] { return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_USERNAME),
-                static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_user))),
-                static_cast<DWORD>(proxy_user.size())); });
-    GuardedBool([&] { return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_PASSWORD),
-                static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password.value()))),
-                static_cast<DWORD>(proxy_password.size())); });
+    GuardedBool([&] {
+      return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_USERNAME),
+                             static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_user))),
+                             static_cast<DWORD>(proxy_user.size()));
+    });
+    GuardedBool([&] {
+      return api_.set_option(
+          connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_PASSWORD),
+          static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password.value()))),
+          static_cast<DWORD>(proxy_password.size()));
+    });
     if (handles_.aborted()) return kE_ABORT;
   }
 
@@ -106,9 +123,11 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   if (secure) flags |= INTERNET_FLAG_SECURE;
   const std::wstring object = ToWide(path);
   const bool post = !request_body.empty();
-  HINTERNET request = GuardedHandle([&] { return api_.http_open_request(connection, post ? L"POST" : L"GET", object.c_str(),
-      static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
-      static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0)); });
+  HINTERNET request = GuardedHandle([&] {
+    return api_.http_open_request(connection, post ? L"POST" : L"GET", object.c_str(),
+                                  static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
+                                  static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0));
+  });
   if (request == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
 
@@ -116,8 +135,9 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
   const wchar_t* header_text = headers.empty() ? nullptr : headers.c_str();
   const DWORD header_length = static_cast<DWORD>(headers.size());
   auto send = [&](void* body, DWORD body_size) {
-    return GuardedBool([&] { return api_.http_send_request(request, header_text, header_length, body,
-                       body_size); }) != FALSE;
+    return GuardedBool([&] {
+             return api_.http_send_request(request, header_text, header_length, body, body_size);
+           }) != FALSE;
   };
   if (!post) {
     bool sent = send(nullptr, 0);
@@ -133,8 +153,10 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
 
   DWORD status = 0;
   DWORD size = sizeof(status);
-  if (!GuardedBool([&] { return api_.http_query_info(request, kQueryStatusNumber, static_cast<LPVOID>(&status),
-                   &size, static_cast<LPDWORD>(nullptr)); })) {
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, kQueryStatusNumber, static_cast<LPVOID>(&status),
+                                    &size, static_cast<LPDWORD>(nullptr));
+      })) {
     return handles_.FailedCall();
   }
   status_ = status;
@@ -144,11 +166,10 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
 HResult InetHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
   if (!network_available_()) return kCannotConnect;
   const HResult result = RunSendAttempts(
-      *this, SendAttemptHooks{
-                 [&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
-                 [this] { return status_.load(); },
-                 [](std::uint32_t ms) { ::Sleep(ms); },
-                 [] { GlobalProxyState().MarkDirectWorks(); }});
+      *this,
+      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
+                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
+                       [] { GlobalProxyState().MarkDirectWorks(); }});
   return result == kCertificateDate ? kHttpSecureChannelFailed : result;
 }
 
@@ -167,15 +188,21 @@ HResult InetHttpClient::GetResponseHeader(const WString& name, WString* value) {
   std::vector<wchar_t> buffer(AsWin(name), AsWin(name) + name.size());
   buffer.push_back(0);
   DWORD bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                                    static_cast<LPVOID>(buffer.data()), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
     if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
     buffer.resize(std::max<std::size_t>(bytes / sizeof(wchar_t), name.size()) + 1);
     std::copy(AsWin(name), AsWin(name) + name.size(), buffer.begin());
     buffer[name.size()] = 0;
     bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                     static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
+    if (!GuardedBool([&] {
+          return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                                      static_cast<LPVOID>(buffer.data()), &bytes,
+                                      static_cast<LPDWORD>(nullptr));
+        })) {
       return handles_.FailedCall();
     }
   }
@@ -187,15 +214,21 @@ HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
   if (status_ == 0) return kE_FAIL;
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
   DWORD bytes = 0;
-  if (GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                  static_cast<LPVOID>(nullptr), &bytes, static_cast<LPDWORD>(nullptr)); })) {
+  if (GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                                    static_cast<LPVOID>(nullptr), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
     return kS_OK;
   }
   if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
   bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (!GuardedBool([&] { return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                   static_cast<LPVOID>(buffer.data()), &bytes, static_cast<LPDWORD>(nullptr)); })) {
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                                    static_cast<LPVOID>(buffer.data()), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
     return handles_.FailedCall();
   }
   *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
@@ -204,16 +237,17 @@ HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
 
 BodySource InetHttpClient::MakeBodySource() {
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{[this] { return handles_.aborted(); },
-                    [this, request](std::uint8_t* buffer, std::uint32_t capacity,
-                                    std::uint32_t* read) {
-                      DWORD count = 0;
-                      const BOOL ok = GuardedBool([&] { return api_.read_file(request,
-                                                  static_cast<LPVOID>(buffer),
-                                                  static_cast<DWORD>(capacity), &count); });
-                      *read = count;
-                      return ok != FALSE;
-                    }};
+  return BodySource{
+      [this] { return handles_.aborted(); },
+      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
+        DWORD count = 0;
+        const BOOL ok = GuardedBool([&] {
+          return api_.read_file(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
+                                &count);
+        });
+        *read = count;
+        return ok != FALSE;
+      }};
 }
 
 HResult InetHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
@@ -248,8 +282,11 @@ HResult InetHttpClient::GetProxyForUrl(const WString& url, WString* proxy) { ret
 HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
                                                      WString* bypass) {
   DWORD size = 0;
-  if (GuardedBool([&] { return api_.query_option(static_cast<HINTERNET>(nullptr),
-                  static_cast<DWORD>(INTERNET_OPTION_PROXY), static_cast<LPVOID>(nullptr), &size); }) ||
+  if (GuardedBool([&] {
+        return api_.query_option(static_cast<HINTERNET>(nullptr),
+                                 static_cast<DWORD>(INTERNET_OPTION_PROXY),
+                                 static_cast<LPVOID>(nullptr), &size);
+      }) ||
       ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     return kE_FAIL;
   }
@@ -257,9 +294,11 @@ HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type,
   // members never leaves the buffer.
   std::vector<unsigned char> buffer(std::max<std::size_t>(size, sizeof(INTERNET_PROXY_INFO)));
   size = static_cast<DWORD>(buffer.size());
-  if (!GuardedBool([&] { return api_.query_option(static_cast<HINTERNET>(nullptr),
-                   static_cast<DWORD>(INTERNET_OPTION_PROXY),
-                   static_cast<LPVOID>(buffer.data()), &size); })) {
+  if (!GuardedBool([&] {
+        return api_.query_option(static_cast<HINTERNET>(nullptr),
+                                 static_cast<DWORD>(INTERNET_OPTION_PROXY),
+                                 static_cast<LPVOID>(buffer.data()), &size);
+      })) {
     return handles_.FailedCall();
   }
   const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
@@ -279,8 +318,10 @@ HResult InetHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents*
   return CrackUrlInto<URL_COMPONENTSW>(
       wide_url.size(),
       [&](URL_COMPONENTSW* parts) {
-        return GuardedBool([&] { return api_.crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
-                           static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts); });
+        return GuardedBool([&] {
+          return api_.crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+                                static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
+        });
       },
       components);
 }

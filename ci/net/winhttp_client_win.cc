@@ -13,7 +13,8 @@
 namespace ci {
 namespace {
 
-constexpr HResult kSecureFailure = static_cast<HResult>(0x80072F8Fu);  // ERROR_WINHTTP_SECURE_FAILURE
+constexpr HResult kSecureFailure =
+    static_cast<HResult>(0x80072F8Fu);  // ERROR_WINHTTP_SECURE_FAILURE
 
 // Every call into the library goes through the fault guard; a fault reads as the
 // call's own failure value.
@@ -55,7 +56,9 @@ bool WinHttpClient::LookUpAutoProxy(HINTERNET session, const std::wstring& url,
   }
   options.fAutoLogonIfChallenged = TRUE;
   *info = WINHTTP_PROXY_INFO{};
-  return GuardedBool([&] { return api_->get_proxy_for_url(session, url.c_str(), &options, info); }) != FALSE;
+  return GuardedBool([&] {
+           return api_->get_proxy_for_url(session, url.c_str(), &options, info);
+         }) != FALSE;
 }
 
 HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
@@ -63,22 +66,29 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
   handles_.CloseAll();
   const bool named_proxy = use_proxy && proxy_mode == kProxyModeNamed;
   const std::wstring proxy_name = ToWide(proxy_server);
-  HINTERNET session = GuardedHandle([&] { return api_->open(nullptr,
-      named_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
-      named_proxy ? proxy_name.c_str() : WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
-      static_cast<DWORD>(0)); });
+  HINTERNET session = GuardedHandle([&] {
+    return api_->open(nullptr,
+                      named_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+                      named_proxy ? proxy_name.c_str() : WINHTTP_NO_PROXY_NAME,
+                      WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0));
+  });
   if (session == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
 
   if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
-    GuardedBool([&] { return api_->set_timeouts(session, 0, static_cast<int>(connect_timeout_ms),
-                static_cast<int>(send_timeout_ms), static_cast<int>(receive_timeout_ms)); });
+    GuardedBool([&] {
+      return api_->set_timeouts(session, 0, static_cast<int>(connect_timeout_ms),
+                                static_cast<int>(send_timeout_ms),
+                                static_cast<int>(receive_timeout_ms));
+    });
     if (handles_.aborted()) return kE_ABORT;
   }
 
   const std::wstring wide_host = ToWide(host);
-  HINTERNET connection = GuardedHandle([&] { return api_->connect(session, wide_host.c_str(),
-                                       static_cast<INTERNET_PORT>(port), static_cast<DWORD>(0)); });
+  HINTERNET connection = GuardedHandle([&] {
+    return api_->connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
+                         static_cast<DWORD>(0));
+  });
   if (connection == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
 
@@ -86,17 +96,22 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
   DWORD flags = bypass_cache ? WINHTTP_FLAG_REFRESH : 0;
   if (secure) flags |= WINHTTP_FLAG_SECURE;
   const std::wstring object = ToWide(path);
-  HINTERNET request = GuardedHandle([&] { return api_->open_request(connection, request_body.empty() ? L"GET" : L"POST", object.c_str(),
-      static_cast<LPCWSTR>(nullptr), WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags); });
+  HINTERNET request = GuardedHandle([&] {
+    return api_->open_request(connection, request_body.empty() ? L"GET" : L"POST", object.c_str(),
+                              static_cast<LPCWSTR>(nullptr), WINHTTP_NO_REFERER,
+                              WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+  });
   if (request == nullptr) return handles_.FailedCall();
   if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
 
   if (use_proxy) {
     const DWORD scheme_flag = FlagForScheme(proxy_auth_scheme);
     if (scheme_flag != 0 && !proxy_user.empty() && !proxy_password.empty()) {
-      GuardedBool([&] { return api_->set_credentials(request,
-                  static_cast<DWORD>(WINHTTP_AUTH_TARGET_PROXY), scheme_flag,
-                  AsWin(proxy_user), AsWin(proxy_password.value()), static_cast<LPVOID>(nullptr)); });
+      GuardedBool([&] {
+        return api_->set_credentials(request, static_cast<DWORD>(WINHTTP_AUTH_TARGET_PROXY),
+                                     scheme_flag, AsWin(proxy_user), AsWin(proxy_password.value()),
+                                     static_cast<LPVOID>(nullptr));
+      });
     }
     if (handles_.aborted()) return kE_ABORT;
   }
@@ -105,8 +120,11 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
   url += wide_host + L":" + std::to_wstring(port) + object;
   WINHTTP_PROXY_INFO proxy_info;
   if (LookUpAutoProxy(session, url, &proxy_info)) {
-    GuardedBool([&] { return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_PROXY),
-                static_cast<LPVOID>(&proxy_info), static_cast<DWORD>(sizeof(proxy_info))); });
+    GuardedBool([&] {
+      return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_PROXY),
+                              static_cast<LPVOID>(&proxy_info),
+                              static_cast<DWORD>(sizeof(proxy_info)));
+    });
     if (proxy_info.lpszProxy) ::GlobalFree(proxy_info.lpszProxy);
     if (proxy_info.lpszProxyBypass) ::GlobalFree(proxy_info.lpszProxyBypass);
   }
@@ -115,10 +133,12 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
   const std::wstring headers = ToWide(request_headers);
   void* body = request_body.empty() ? nullptr : const_cast<std::uint8_t*>(request_body.data());
   const DWORD body_size = static_cast<DWORD>(request_body.size());
-  if (!GuardedBool([&] { return api_->send_request(request,
-                   headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                   static_cast<DWORD>(headers.size()), body, body_size, body_size,
-                   static_cast<DWORD_PTR>(0)); })) {
+  if (!GuardedBool([&] {
+        return api_->send_request(request,
+                                  headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                  static_cast<DWORD>(headers.size()), body, body_size, body_size,
+                                  static_cast<DWORD_PTR>(0));
+      })) {
     return handles_.FailedCall();
   }
   if (handles_.aborted()) return kE_ABORT;
@@ -129,10 +149,12 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
 
   DWORD status = 0;
   DWORD size = sizeof(status);
-  if (!GuardedBool([&] { return api_->query_headers(request,
-                   static_cast<DWORD>(WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER),
-                   WINHTTP_HEADER_NAME_BY_INDEX, static_cast<LPVOID>(&status), &size,
-                   WINHTTP_NO_HEADER_INDEX); })) {
+  if (!GuardedBool([&] {
+        return api_->query_headers(
+            request, static_cast<DWORD>(WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER),
+            WINHTTP_HEADER_NAME_BY_INDEX, static_cast<LPVOID>(&status), &size,
+            WINHTTP_NO_HEADER_INDEX);
+      })) {
     return handles_.FailedCall();
   }
   status_ = status;
@@ -141,31 +163,32 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
 
 HResult WinHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
   const HResult result = RunSendAttempts(
-      *this, SendAttemptHooks{
-                 [&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
-                 [this] { return status_.load(); },
-                 [](std::uint32_t ms) { ::Sleep(ms); },
-                 [] { GlobalProxyState().MarkDirectWorks(); }});
+      *this,
+      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
+                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
+                       [] { GlobalProxyState().MarkDirectWorks(); }});
   return result == kSecureFailure ? kHttpSecureChannelFailed : result;
 }
 
-bool WinHttpClient::CheckConnection() {
-  return Succeeded(Send(probe_.host, probe_.port, u"/"));
-}
+bool WinHttpClient::CheckConnection() { return Succeeded(Send(probe_.host, probe_.port, u"/")); }
 
 HResult WinHttpClient::QueryHeader(DWORD level, const wchar_t* name, WString* value) {
   if (status_ == 0) return kE_FAIL;
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
   DWORD size = 0;
-  if (GuardedBool([&] { return api_->query_headers(request, level, name, static_cast<LPVOID>(nullptr),
-                  &size, WINHTTP_NO_HEADER_INDEX); })) {
+  if (GuardedBool([&] {
+        return api_->query_headers(request, level, name, static_cast<LPVOID>(nullptr), &size,
+                                   WINHTTP_NO_HEADER_INDEX);
+      })) {
     return kS_OK;
   }
   if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
   std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
   size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (!GuardedBool([&] { return api_->query_headers(request, level, name,
-                   static_cast<LPVOID>(buffer.data()), &size, WINHTTP_NO_HEADER_INDEX); })) {
+  if (!GuardedBool([&] {
+        return api_->query_headers(request, level, name, static_cast<LPVOID>(buffer.data()), &size,
+                                   WINHTTP_NO_HEADER_INDEX);
+      })) {
     return handles_.FailedCall();
   }
   *value = FromWin(buffer.data(), size / sizeof(wchar_t));
@@ -183,16 +206,17 @@ HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
 
 BodySource WinHttpClient::MakeBodySource() {
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{[this] { return handles_.aborted(); },
-                    [this, request](std::uint8_t* buffer, std::uint32_t capacity,
-                                    std::uint32_t* read) {
-                      DWORD count = 0;
-                      const BOOL ok = GuardedBool([&] { return api_->read_data(request,
-                                                  static_cast<LPVOID>(buffer),
-                                                  static_cast<DWORD>(capacity), &count); });
-                      *read = count;
-                      return ok != FALSE;
-                    }};
+  return BodySource{
+      [this] { return handles_.aborted(); },
+      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
+        DWORD count = 0;
+        const BOOL ok = GuardedBool([&] {
+          return api_->read_data(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
+                                 &count);
+        });
+        *read = count;
+        return ok != FALSE;
+      }};
 }
 
 HResult WinHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
@@ -217,7 +241,10 @@ HResult WinHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
     if (Failed(Send(probe_.host, probe_.port, u"/")) || status_ != 407) return kS_OK;
   }
   DWORD supported = 0, first = 0, target = 0;
-  if (!GuardedBool([&] { return api_->query_auth_schemes(handles_.Get(ClientHandles::kRequest), &supported, &first, &target); })) {
+  if (!GuardedBool([&] {
+        return api_->query_auth_schemes(handles_.Get(ClientHandles::kRequest), &supported, &first,
+                                        &target);
+      })) {
     return handles_.FailedCall();
   }
   if (target != WINHTTP_AUTH_TARGET_PROXY) return kE_FAIL;
@@ -228,9 +255,10 @@ HResult WinHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
 HResult WinHttpClient::GetProxyForUrl(const WString& url, WString* proxy) {
   HINTERNET session = handles_.Get(ClientHandles::kSession);
   if (session == nullptr) {
-    session = GuardedHandle([&] { return api_->open(nullptr,
-                            static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NO_PROXY),
-                            WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0)); });
+    session = GuardedHandle([&] {
+      return api_->open(nullptr, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NO_PROXY),
+                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0));
+    });
     if (session == nullptr || !handles_.Keep(session, ClientHandles::kSession)) return kS_OK;
   }
   WINHTTP_PROXY_INFO info;
@@ -247,7 +275,8 @@ HResult WinHttpClient::GetProxyForUrl(const WString& url, WString* proxy) {
 HResult WinHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
                                                     WString* bypass) {
   WINHTTP_PROXY_INFO info{};
-  if (!GuardedBool([&] { return api_->get_default_proxy_configuration(&info); })) return handles_.FailedCall();
+  if (!GuardedBool([&] { return api_->get_default_proxy_configuration(&info); }))
+    return handles_.FailedCall();
   if (access_type) {
     *access_type = info.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY      ? kProxyAccessDirect
                    : info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? kProxyAccessNamedProxy
@@ -265,8 +294,10 @@ HResult WinHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents* 
   return CrackUrlInto<URL_COMPONENTS>(
       wide_url.size(),
       [&](URL_COMPONENTS* parts) {
-        return GuardedBool([&] { return api_->crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
-                           static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts); });
+        return GuardedBool([&] {
+          return api_->crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+                                 static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
+        });
       },
       components);
 }
