@@ -1,10 +1,6 @@
 #include "ci/net/http_client.h"
 
-#include "ci/base/secure_wipe.h"
-
 namespace ci {
-
-HttpClient::~HttpClient() { WipeString(&proxy_password); }
 
 HResult HttpClient::SendWithProxyAuth(const WString& host, std::uint16_t port,
                                       const WString& path) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ci/base/hresult.h"
+#include "ci/base/secret_wstring.h"
 #include "ci/base/wide_string.h"
 
 namespace ci {
@@ -61,8 +62,7 @@ class HttpClient {
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
-  // Wipes proxy_password before its storage is released.
-  virtual ~HttpClient();
+  virtual ~HttpClient() = default;
 
   // Sets the abort flag and closes the client's handles. A send or read running on
   // another thread ends with E_ABORT at its next check; the flag is never cleared.
@@ -104,7 +104,7 @@ class HttpClient {
   WString proxy_server;             // named proxy, as the platform accepts it ("host:port")
   std::uint32_t proxy_auth_scheme = kProxyAuthNone;
   WString proxy_user;
-  WString proxy_password;
+  SecretWString proxy_password;     // wiped before its storage is released or reused
   bool bypass_cache = true;         // ask for a fresh response
   bool retry_without_proxy = false; // after a failed send through the proxy, try once directly
   std::vector<std::uint8_t> request_body;

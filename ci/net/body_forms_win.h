@@ -1,0 +1,26 @@
+// The three forms a response body is read into (text, bytes, file), over one
+// chunk reader of either HTTP library.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "ci/base/hresult.h"
+#include "ci/base/wide_string.h"
+
+namespace ci {
+
+struct BodySource {
+  std::function<bool()> aborted;
+  std::function<bool(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read)> read;
+};
+
+HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WString* text);
+HResult ReadBodyAsBytes(const BodySource& source, std::uint32_t max_bytes,
+                        std::vector<std::uint8_t>* bytes);
+// Creates (or replaces) the file first; the file is closed on every path and left
+// in place, also when the read fails.
+HResult ReadBodyToNewFile(const BodySource& source, std::uint32_t max_bytes, const WString& path);
+
+}  // namespace ci

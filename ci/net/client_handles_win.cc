@@ -1,0 +1,44 @@
+#include "ci/net/client_handles_win.h"
+
+#include "ci/base/fault_guard_win.h"
+#include "ci/base/win_result.h"
+#include "ci/net/http_client.h"
+
+namespace ci {
+
+void ClientHandles::CloseAll() {
+  CI_UNDER_LOCK(&lock_) {
+    for (Slot slot : {kRequest, kConnection, kSession}) {
+      if (handles_[slot] != nullptr) CallGuarded<BOOL>(FALSE, close_, handles_[slot]);
+      handles_[slot] = nullptr;
+    }
+  }
+}
+
+bool ClientHandles::Keep(Handle handle, Slot slot) {
+  CI_UNDER_LOCK(&lock_) {
+    if (!aborted_) {
+      handles_[slot] = handle;
+      return true;
+    }
+  }
+  CallGuarded<BOOL>(FALSE, close_, handle);
+  return false;
+}
+
+ClientHandles::Handle ClientHandles::Get(Slot slot) {
+  Handle handle = nullptr;
+  CI_UNDER_LOCK(&lock_) { handle = handles_[slot]; }
+  return handle;
+}
+
+void ClientHandles::Abort() {
+  aborted_ = true;
+  CloseAll();
+}
+
+HResult ClientHandles::FailedCall() const {
+  return aborted_ ? kE_ABORT : HResultFromFailedCall();
+}
+
+}  // namespace ci

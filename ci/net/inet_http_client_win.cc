@@ -1,0 +1,336 @@
+#include "ci/net/inet_http_client_win.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ci/base/fault_guard_win.h"
+#include "ci/base/win_result.h"
+#include "ci/net/network_available_win.h"
+#include "ci/net/proxy_auth_scheme.h"
+#include "ci/net/proxy_state.h"
+#include "ci/net/send_attempts.h"
+#include "ci/net/url_crack_win.h"
+
+namespace ci {
+namespace {
+
+constexpr HResult kCannotConnect =
+    static_cast<HResult>(0x80072EFDu);  // ERROR_INTERNET_CANNOT_CONNECT
+constexpr HResult kCertificateDate =
+    static_cast<HResult>(0x80072F05u);  // ERROR_INTERNET_SEC_CERT_DATE_INVALID
+constexpr DWORD kFreshRequestFlags =
+    0x84080300;  // reload, no cache write, no cookies, no UI, pragma no-cache
+constexpr DWORD kCachedRequestFlags = 0x00080200;  // no cookies, no UI
+constexpr DWORD kQueryStatusNumber = 0x20000013;  // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER
+
+template <typename Call>
+BOOL GuardedBool(Call call) {
+  return GuardedCall<BOOL>(FALSE, call);
+}
+template <typename Call>
+HINTERNET GuardedHandle(Call call) {
+  return GuardedCall<HINTERNET>(nullptr, call);
+}
+
+std::wstring ToWide(const WString& s) { return std::wstring(AsWin(s), s.size()); }
+
+WString AnsiToWide(const char* text) {
+  if (text == nullptr || *text == 0) return WString();
+  const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (length <= 0) return WString();
+  std::vector<wchar_t> wide(static_cast<std::size_t>(length));
+  ::MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+  return FromWin(wide.data());
+}
+
+}  // namespace
+
+InetHttpClient::InetHttpClient(UniqueLibrary library, const InetApi& api, ProbeEndpoint probe,
+                               NetworkCheck network_available)
+    : library_(std::move(library)),
+      api_(api),
+      probe_(std::move(probe)),
+      network_available_(network_available ? network_available : &NetworkAvailable),
+      handles_(api.close_handle) {}
+
+InetHttpClient::~InetHttpClient() {
+  handles_.CloseAll();
+  api_ = InetApi{};  // the library reference goes with library_
+}
+
+HResult InetHttpClient::Abort() {
+  handles_.Abort();
+  return kS_OK;
+}
+
+HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
+                                 bool use_proxy) {
+  handles_.CloseAll();
+  const bool through_proxy = use_proxy && !proxy_server.empty();
+  const std::wstring proxy_name = ToWide(proxy_server);
+  HINTERNET session = GuardedHandle([&] {
+    return api_.open(
+        static_cast<LPCWSTR>(nullptr),
+        static_cast<DWORD>(through_proxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT),
+        through_proxy ? proxy_name.c_str() : nullptr, static_cast<LPCWSTR>(nullptr),
+        static_cast<DWORD>(0));
+  });
+  if (session == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
+
+  if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
+    for (auto [option, value] :
+         {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect_timeout_ms},
+          {INTERNET_OPTION_SEND_TIMEOUT, send_timeout_ms},
+          {INTERNET_OPTION_RECEIVE_TIMEOUT, receive_timeout_ms}}) {
+      GuardedBool([&] {
+        return api_.set_option(session, option, static_cast<LPVOID>(&value),
+                               static_cast<DWORD>(sizeof(value)));
+      });
+    }
+    if (handles_.aborted()) return kE_ABORT;
+  }
+
+  const std::wstring wide_host = ToWide(host);
+  HINTERNET connection = GuardedHandle([&] {
+    return api_.connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
+                        static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
+                        static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0),
+                        static_cast<DWORD_PTR>(0));
+  });
+  if (connection == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
+
+  if (use_proxy && !proxy_user.empty() && !proxy_password.empty()) {
+    GuardedBool([&] {
+      return api_.set_option(connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_USERNAME),
+                             static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_user))),
+                             static_cast<DWORD>(proxy_user.size()));
+    });
+    GuardedBool([&] {
+      return api_.set_option(
+          connection, static_cast<DWORD>(INTERNET_OPTION_PROXY_PASSWORD),
+          static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password.value()))),
+          static_cast<DWORD>(proxy_password.size()));
+    });
+    if (handles_.aborted()) return kE_ABORT;
+  }
+
+  const bool secure = port == INTERNET_DEFAULT_HTTPS_PORT;
+  DWORD flags = bypass_cache ? kFreshRequestFlags : kCachedRequestFlags;
+  if (secure) flags |= INTERNET_FLAG_SECURE;
+  const std::wstring object = ToWide(path);
+  const bool post = !request_body.empty();
+  HINTERNET request = GuardedHandle([&] {
+    return api_.http_open_request(connection, post ? L"POST" : L"GET", object.c_str(),
+                                  static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
+                                  static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0));
+  });
+  if (request == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
+
+  const std::wstring headers = ToWide(request_headers);
+  const wchar_t* header_text = headers.empty() ? nullptr : headers.c_str();
+  const DWORD header_length = static_cast<DWORD>(headers.size());
+  auto send = [&](void* body, DWORD body_size) {
+    return GuardedBool([&] {
+             return api_.http_send_request(request, header_text, header_length, body, body_size);
+           }) != FALSE;
+  };
+  if (!post) {
+    bool sent = send(nullptr, 0);
+    // A secure GET is sent a second time after a failure (the first may have
+    // stopped at a certificate question), and the second outcome counts.
+    if (!sent && secure && !handles_.aborted()) sent = send(nullptr, 0);
+    if (!sent) return handles_.FailedCall();
+  } else if (!send(const_cast<std::uint8_t*>(request_body.data()),
+                   static_cast<DWORD>(request_body.size()))) {
+    return handles_.FailedCall();
+  }
+  if (handles_.aborted()) return kE_ABORT;
+
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, kQueryStatusNumber, static_cast<LPVOID>(&status),
+                                    &size, static_cast<LPDWORD>(nullptr));
+      })) {
+    return handles_.FailedCall();
+  }
+  status_ = status;
+  return kS_OK;
+}
+
+HResult InetHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
+  if (!network_available_()) return kCannotConnect;
+  const HResult result = RunSendAttempts(
+      *this,
+      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
+                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
+                       [] { GlobalProxyState().MarkDirectWorks(); }});
+  return result == kCertificateDate ? kHttpSecureChannelFailed : result;
+}
+
+bool InetHttpClient::CheckConnection() {
+  const std::wstring url =
+      L"http://" + ToWide(probe_.host) + L":" + std::to_wstring(probe_.port) + L"/";
+  return CallGuarded<BOOL>(FALSE, api_.check_connection, url.c_str(),
+                           static_cast<DWORD>(FLAG_ICC_FORCE_CONNECTION),
+                           static_cast<DWORD>(0)) == 1;
+}
+
+HResult InetHttpClient::GetResponseHeader(const WString& name, WString* value) {
+  if (status_ == 0) return kE_FAIL;
+  HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  // The query reads the header name from the buffer it writes the value into.
+  std::vector<wchar_t> buffer(AsWin(name), AsWin(name) + name.size());
+  buffer.push_back(0);
+  DWORD bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                                    static_cast<LPVOID>(buffer.data()), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
+    buffer.resize(std::max<std::size_t>(bytes / sizeof(wchar_t), name.size()) + 1);
+    std::copy(AsWin(name), AsWin(name) + name.size(), buffer.begin());
+    buffer[name.size()] = 0;
+    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    if (!GuardedBool([&] {
+          return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
+                                      static_cast<LPVOID>(buffer.data()), &bytes,
+                                      static_cast<LPDWORD>(nullptr));
+        })) {
+      return handles_.FailedCall();
+    }
+  }
+  *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
+  return kS_OK;
+}
+
+HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
+  if (status_ == 0) return kE_FAIL;
+  HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  DWORD bytes = 0;
+  if (GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                                    static_cast<LPVOID>(nullptr), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
+    return kS_OK;
+  }
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
+  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
+  bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (!GuardedBool([&] {
+        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
+                                    static_cast<LPVOID>(buffer.data()), &bytes,
+                                    static_cast<LPDWORD>(nullptr));
+      })) {
+    return handles_.FailedCall();
+  }
+  *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
+  return kS_OK;
+}
+
+BodySource InetHttpClient::MakeBodySource() {
+  HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  return BodySource{
+      [this] { return handles_.aborted(); },
+      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
+        DWORD count = 0;
+        const BOOL ok = GuardedBool([&] {
+          return api_.read_file(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
+                                &count);
+        });
+        *read = count;
+        return ok != FALSE;
+      }};
+}
+
+HResult InetHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyAsText(MakeBodySource(), max_bytes, text);
+}
+
+HResult InetHttpClient::ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
+                                                 std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyAsBytes(MakeBodySource(), max_bytes, bytes);
+}
+
+HResult InetHttpClient::ReadResponseBodyToFile(const WString& path, std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyToNewFile(MakeBodySource(), max_bytes, path);
+}
+
+HResult InetHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
+  *scheme = kProxyAuthNone;
+  if (status_ != 407) {
+    if (Failed(Send(probe_.host, probe_.port, u"/")) || status_ != 407) return kE_FAIL;
+  }
+  WString headers;
+  if (Failed(GetRawResponseHeaders(&headers))) return kE_FAIL;
+  *scheme = BestSchemeInHeaders(headers);
+  return kS_OK;
+}
+
+HResult InetHttpClient::GetProxyForUrl(const WString& url, WString* proxy) { return kE_NOTIMPL; }
+
+HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
+                                                     WString* bypass) {
+  DWORD size = 0;
+  if (GuardedBool([&] {
+        return api_.query_option(static_cast<HINTERNET>(nullptr),
+                                 static_cast<DWORD>(INTERNET_OPTION_PROXY),
+                                 static_cast<LPVOID>(nullptr), &size);
+      }) ||
+      ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    return kE_FAIL;
+  }
+  // Room for the record even if the library reports less, so that reading its
+  // members never leaves the buffer.
+  std::vector<unsigned char> buffer(std::max<std::size_t>(size, sizeof(INTERNET_PROXY_INFO)));
+  size = static_cast<DWORD>(buffer.size());
+  if (!GuardedBool([&] {
+        return api_.query_option(static_cast<HINTERNET>(nullptr),
+                                 static_cast<DWORD>(INTERNET_OPTION_PROXY),
+                                 static_cast<LPVOID>(buffer.data()), &size);
+      })) {
+    return handles_.FailedCall();
+  }
+  const INTERNET_PROXY_INFO* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data());
+  if (access_type) {
+    *access_type = info->dwAccessType == INTERNET_OPEN_TYPE_DIRECT  ? kProxyAccessDirect
+                   : info->dwAccessType == INTERNET_OPEN_TYPE_PROXY ? kProxyAccessNamedProxy
+                                                                    : kProxyAccessOther;
+  }
+  // The platform hands these back as ANSI text even to the wide query.
+  if (proxy) *proxy = AnsiToWide(reinterpret_cast<const char*>(info->lpszProxy));
+  if (bypass) *bypass = AnsiToWide(reinterpret_cast<const char*>(info->lpszProxyBypass));
+  return kS_OK;
+}
+
+HResult InetHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents* components) {
+  const std::wstring wide_url = ToWide(url);
+  return CrackUrlInto<URL_COMPONENTSW>(
+      wide_url.size(),
+      [&](URL_COMPONENTSW* parts) {
+        return GuardedBool([&] {
+          return api_.crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+                                static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
+        });
+      },
+      components);
+}
+
+std::unique_ptr<HttpClient> CreateInetHttpClient() {
+  UniqueLibrary library;
+  InetApi api;
+  if (!BindWinInet(&library, &api)) return nullptr;
+  return std::make_unique<InetHttpClient>(std::move(library), api);
+}
+
+}  // namespace ci

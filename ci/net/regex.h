@@ -1,0 +1,100 @@
+// Regular expressions over wide text: the matching interface and its one
+// implementation, a small case-insensitive engine whose running time is bounded
+// whatever pattern and text it is given.
+//
+// Pattern syntax (all characters are UTF-16 code units):
+//   ^  first character: the match starts at the beginning of the text
+//   $  last character: end of the text; elsewhere a literal dollar sign
+//   .  any one character          [..] [^..]  set, with a-z ranges
+//   (x)  grouping                 {x}  match group, numbered from 0 by its brace
+//   x|y  alternation              x* x+ x?  greedy; x*? x+? x?? lazy
+//   \0..\9  the text captured by that match group again
+//   \a \b \c \d \h \n \q \w \z  abbreviations (letter or digit, blank, letter,
+//       digit, hex digit, line end, quoted text, word, unsigned integer)
+//   \ and any other character: that character literally
+//   !x  negative look-ahead: matches the empty text at a position where x does
+//       not match (x is tried there with its own backtracking; captures made
+//       inside x are dropped). It binds like a repetition operator binds to its
+//       operand: "!a" is one atom, "!(ab)" negates the group, "!ab" is "(!a)b".
+//
+// Matching ignores letter case: the pattern is lower-cased when compiled and the
+// text is compared lower-cased; captured text keeps the case of the text.
+//
+// Results are those of a leftmost-first backtracking search (first start
+// position, then alternatives left to right, greedy/lazy priority), but the
+// search never recurses and never repeats work: for patterns without
+// back-references each (instruction, text position) pair is explored at most
+// once per search, so time is bounded by text length times pattern size. A
+// pattern with back-references is bounded by a step budget instead; a search
+// that exhausts it reports no match.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "ci/base/wide_string.h"
+
+namespace ci {
+
+class RE {
+ public:
+  // Searches `text` (zero-terminated) for the first match. Fails on null text,
+  // when there is no match, or when the expression has fewer than `group_count`
+  // match groups (a negative count fails too). On success groups[0] to
+  // groups[group_count - 1] receive the captured texts (empty for a group that
+  // took no part) and, when `next` is given, *next points just after the match,
+  // or is null when that is at or past the end of `text`. Calling again with
+  // `text` = *next walks every match; a null `text` ends the walk.
+  virtual bool Match(const WChar* text, WString* groups, int group_count,
+                     const WChar** next) const = 0;
+
+ protected:
+  RE() = default;
+  ~RE() = default;  // not deleted through the interface
+};
+
+// Compile errors kept by an AtlRE.
+enum RegexError : int {
+  kRegexOk = 0,
+  kRegexOutOfMemory = 1,
+  kRegexBraceExpected = 2,
+  kRegexParenExpected = 3,
+  kRegexBracketExpected = 4,
+  kRegexEmptySet = 6,
+  kRegexBadBackReference = 7,
+  kRegexEmptyRepeat = 9,
+  kRegexNoPattern = 10,
+};
+
+struct RegexProgram;
+
+class AtlRE final : public RE {
+ public:
+  // Steps a back-reference search may take (per Match call) before it gives up.
+  static constexpr std::uint64_t kDefaultStepBudget = 1000000;
+
+  // Compiles `pattern` (zero-terminated; null is "no pattern"). Never throws: a
+  // bad pattern leaves its error code, and such an expression matches nothing.
+  explicit AtlRE(const WChar* pattern, std::uint64_t step_budget = kDefaultStepBudget);
+  explicit AtlRE(const WString& pattern, std::uint64_t step_budget = kDefaultStepBudget);
+  ~AtlRE();
+  AtlRE(const AtlRE&) = delete;
+  AtlRE& operator=(const AtlRE&) = delete;
+
+  bool Match(const WChar* text, WString* groups, int group_count,
+             const WChar** next) const override;
+
+  // 0 when the pattern compiled, otherwise a RegexError.
+  int error() const { return error_; }
+  // Number of match groups ({...}) in the pattern.
+  int group_count() const;
+  bool has_back_references() const;
+
+ private:
+  int error_ = kRegexNoPattern;
+  std::uint64_t step_budget_;
+  std::unique_ptr<const RegexProgram> program_;
+};
+
+}  // namespace ci

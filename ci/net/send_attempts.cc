@@ -1,0 +1,24 @@
+#include "ci/net/send_attempts.h"
+
+namespace ci {
+
+HResult RunSendAttempts(const HttpClient& settings, const SendAttemptHooks& hooks) {
+  HResult result = kS_OK;
+  for (std::int32_t attempt = 0; attempt <= settings.retries; ++attempt) {
+    if (attempt > 0) hooks.sleep(settings.retry_delay_ms);
+    result = hooks.send_once(/*use_proxy=*/true);
+    const bool answered = Succeeded(result) &&
+                          (hooks.status() == 200 || hooks.status() == 304);
+    if (!answered && settings.retry_without_proxy && !settings.proxy_server.empty()) {
+      const HResult direct = hooks.send_once(/*use_proxy=*/false);
+      if (Succeeded(direct)) {
+        hooks.direct_works();
+        result = direct;
+      }
+    }
+    if (Succeeded(result)) break;
+  }
+  return result;
+}
+
+}  // namespace ci

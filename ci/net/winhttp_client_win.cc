@@ -1,0 +1,311 @@
+#include "ci/net/winhttp_client_win.h"
+
+#include <vector>
+
+#include "ci/base/fault_guard_win.h"
+#include "ci/base/win_result.h"
+#include "ci/net/body_forms_win.h"
+#include "ci/net/proxy_auth_scheme.h"
+#include "ci/net/proxy_state.h"
+#include "ci/net/send_attempts.h"
+#include "ci/net/url_crack_win.h"
+
+namespace ci {
+namespace {
+
+constexpr HResult kSecureFailure =
+    static_cast<HResult>(0x80072F8Fu);  // ERROR_WINHTTP_SECURE_FAILURE
+
+// Every call into the library goes through the fault guard; a fault reads as the
+// call's own failure value.
+template <typename Call>
+BOOL GuardedBool(Call call) {
+  return GuardedCall<BOOL>(FALSE, call);
+}
+template <typename Call>
+HINTERNET GuardedHandle(Call call) {
+  return GuardedCall<HINTERNET>(nullptr, call);
+}
+
+std::wstring ToWide(const WString& s) { return std::wstring(AsWin(s), s.size()); }
+
+}  // namespace
+
+WinHttpClient::WinHttpClient(const WinHttpApi* api, ProbeEndpoint probe)
+    : api_(api), probe_(std::move(probe)), handles_(api->close_handle) {}
+
+WinHttpClient::~WinHttpClient() = default;
+
+HResult WinHttpClient::Abort() {
+  handles_.Abort();
+  return kS_OK;
+}
+
+bool WinHttpClient::LookUpAutoProxy(HINTERNET session, const std::wstring& url,
+                                    WINHTTP_PROXY_INFO* info) {
+  WINHTTP_AUTOPROXY_OPTIONS options{};
+  const std::wstring config_url = ToWide(auto_config_url);
+  if (proxy_mode & kProxyModeAutoDetect) {
+    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+  } else if (proxy_mode & kProxyModeAutoConfig) {
+    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+    options.lpszAutoConfigUrl = config_url.c_str();
+  } else {
+    return false;
+  }
+  options.fAutoLogonIfChallenged = TRUE;
+  *info = WINHTTP_PROXY_INFO{};
+  return GuardedBool([&] {
+           return api_->get_proxy_for_url(session, url.c_str(), &options, info);
+         }) != FALSE;
+}
+
+HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
+                                bool use_proxy) {
+  handles_.CloseAll();
+  const bool named_proxy = use_proxy && proxy_mode == kProxyModeNamed;
+  const std::wstring proxy_name = ToWide(proxy_server);
+  HINTERNET session = GuardedHandle([&] {
+    return api_->open(nullptr,
+                      named_proxy ? WINHTTP_ACCESS_TYPE_NAMED_PROXY : WINHTTP_ACCESS_TYPE_NO_PROXY,
+                      named_proxy ? proxy_name.c_str() : WINHTTP_NO_PROXY_NAME,
+                      WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0));
+  });
+  if (session == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
+
+  if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
+    GuardedBool([&] {
+      return api_->set_timeouts(session, 0, static_cast<int>(connect_timeout_ms),
+                                static_cast<int>(send_timeout_ms),
+                                static_cast<int>(receive_timeout_ms));
+    });
+    if (handles_.aborted()) return kE_ABORT;
+  }
+
+  const std::wstring wide_host = ToWide(host);
+  HINTERNET connection = GuardedHandle([&] {
+    return api_->connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
+                         static_cast<DWORD>(0));
+  });
+  if (connection == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
+
+  const bool secure = port == INTERNET_DEFAULT_HTTPS_PORT;
+  DWORD flags = bypass_cache ? WINHTTP_FLAG_REFRESH : 0;
+  if (secure) flags |= WINHTTP_FLAG_SECURE;
+  const std::wstring object = ToWide(path);
+  HINTERNET request = GuardedHandle([&] {
+    return api_->open_request(connection, request_body.empty() ? L"GET" : L"POST", object.c_str(),
+                              static_cast<LPCWSTR>(nullptr), WINHTTP_NO_REFERER,
+                              WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+  });
+  if (request == nullptr) return handles_.FailedCall();
+  if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
+
+  if (use_proxy) {
+    const DWORD scheme_flag = FlagForScheme(proxy_auth_scheme);
+    if (scheme_flag != 0 && !proxy_user.empty() && !proxy_password.empty()) {
+      GuardedBool([&] {
+        return api_->set_credentials(request, static_cast<DWORD>(WINHTTP_AUTH_TARGET_PROXY),
+                                     scheme_flag, AsWin(proxy_user), AsWin(proxy_password.value()),
+                                     static_cast<LPVOID>(nullptr));
+      });
+    }
+    if (handles_.aborted()) return kE_ABORT;
+  }
+
+  std::wstring url = secure ? L"https://" : L"http://";
+  url += wide_host + L":" + std::to_wstring(port) + object;
+  WINHTTP_PROXY_INFO proxy_info;
+  if (LookUpAutoProxy(session, url, &proxy_info)) {
+    GuardedBool([&] {
+      return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_PROXY),
+                              static_cast<LPVOID>(&proxy_info),
+                              static_cast<DWORD>(sizeof(proxy_info)));
+    });
+    if (proxy_info.lpszProxy) ::GlobalFree(proxy_info.lpszProxy);
+    if (proxy_info.lpszProxyBypass) ::GlobalFree(proxy_info.lpszProxyBypass);
+  }
+  if (handles_.aborted()) return kE_ABORT;
+
+  const std::wstring headers = ToWide(request_headers);
+  void* body = request_body.empty() ? nullptr : const_cast<std::uint8_t*>(request_body.data());
+  const DWORD body_size = static_cast<DWORD>(request_body.size());
+  if (!GuardedBool([&] {
+        return api_->send_request(request,
+                                  headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                  static_cast<DWORD>(headers.size()), body, body_size, body_size,
+                                  static_cast<DWORD_PTR>(0));
+      })) {
+    return handles_.FailedCall();
+  }
+  if (handles_.aborted()) return kE_ABORT;
+  if (!GuardedBool([&] { return api_->receive_response(request, static_cast<LPVOID>(nullptr)); })) {
+    return handles_.FailedCall();
+  }
+  if (handles_.aborted()) return kE_ABORT;
+
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (!GuardedBool([&] {
+        return api_->query_headers(
+            request, static_cast<DWORD>(WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER),
+            WINHTTP_HEADER_NAME_BY_INDEX, static_cast<LPVOID>(&status), &size,
+            WINHTTP_NO_HEADER_INDEX);
+      })) {
+    return handles_.FailedCall();
+  }
+  status_ = status;
+  return kS_OK;
+}
+
+HResult WinHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
+  const HResult result = RunSendAttempts(
+      *this,
+      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
+                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
+                       [] { GlobalProxyState().MarkDirectWorks(); }});
+  return result == kSecureFailure ? kHttpSecureChannelFailed : result;
+}
+
+bool WinHttpClient::CheckConnection() { return Succeeded(Send(probe_.host, probe_.port, u"/")); }
+
+HResult WinHttpClient::QueryHeader(DWORD level, const wchar_t* name, WString* value) {
+  if (status_ == 0) return kE_FAIL;
+  HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  DWORD size = 0;
+  if (GuardedBool([&] {
+        return api_->query_headers(request, level, name, static_cast<LPVOID>(nullptr), &size,
+                                   WINHTTP_NO_HEADER_INDEX);
+      })) {
+    return kS_OK;
+  }
+  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1);
+  size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  if (!GuardedBool([&] {
+        return api_->query_headers(request, level, name, static_cast<LPVOID>(buffer.data()), &size,
+                                   WINHTTP_NO_HEADER_INDEX);
+      })) {
+    return handles_.FailedCall();
+  }
+  *value = FromWin(buffer.data(), size / sizeof(wchar_t));
+  return kS_OK;
+}
+
+HResult WinHttpClient::GetResponseHeader(const WString& name, WString* value) {
+  const std::wstring wide_name = ToWide(name);
+  return QueryHeader(WINHTTP_QUERY_CUSTOM, wide_name.c_str(), value);
+}
+
+HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
+  return QueryHeader(WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, value);
+}
+
+BodySource WinHttpClient::MakeBodySource() {
+  HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  return BodySource{
+      [this] { return handles_.aborted(); },
+      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
+        DWORD count = 0;
+        const BOOL ok = GuardedBool([&] {
+          return api_->read_data(request, static_cast<LPVOID>(buffer), static_cast<DWORD>(capacity),
+                                 &count);
+        });
+        *read = count;
+        return ok != FALSE;
+      }};
+}
+
+HResult WinHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyAsText(MakeBodySource(), max_bytes, text);
+}
+
+HResult WinHttpClient::ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
+                                                std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyAsBytes(MakeBodySource(), max_bytes, bytes);
+}
+
+HResult WinHttpClient::ReadResponseBodyToFile(const WString& path, std::uint32_t max_bytes) {
+  if (status_ == 0) return kE_FAIL;
+  return ReadBodyToNewFile(MakeBodySource(), max_bytes, path);
+}
+
+HResult WinHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
+  *scheme = kProxyAuthNone;
+  if (status_ != 407) {
+    if (Failed(Send(probe_.host, probe_.port, u"/")) || status_ != 407) return kS_OK;
+  }
+  DWORD supported = 0, first = 0, target = 0;
+  if (!GuardedBool([&] {
+        return api_->query_auth_schemes(handles_.Get(ClientHandles::kRequest), &supported, &first,
+                                        &target);
+      })) {
+    return handles_.FailedCall();
+  }
+  if (target != WINHTTP_AUTH_TARGET_PROXY) return kE_FAIL;
+  *scheme = SchemeFromFlags(supported);
+  return kS_OK;
+}
+
+HResult WinHttpClient::GetProxyForUrl(const WString& url, WString* proxy) {
+  HINTERNET session = handles_.Get(ClientHandles::kSession);
+  if (session == nullptr) {
+    session = GuardedHandle([&] {
+      return api_->open(nullptr, static_cast<DWORD>(WINHTTP_ACCESS_TYPE_NO_PROXY),
+                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0));
+    });
+    if (session == nullptr || !handles_.Keep(session, ClientHandles::kSession)) return kS_OK;
+  }
+  WINHTTP_PROXY_INFO info;
+  if (LookUpAutoProxy(session, ToWide(url), &info)) {
+    if (info.lpszProxy) {
+      *proxy = FromWin(info.lpszProxy);
+      ::GlobalFree(info.lpszProxy);
+    }
+    if (info.lpszProxyBypass) ::GlobalFree(info.lpszProxyBypass);
+  }
+  return kS_OK;
+}
+
+HResult WinHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
+                                                    WString* bypass) {
+  WINHTTP_PROXY_INFO info{};
+  if (!GuardedBool([&] { return api_->get_default_proxy_configuration(&info); }))
+    return handles_.FailedCall();
+  if (access_type) {
+    *access_type = info.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY      ? kProxyAccessDirect
+                   : info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY ? kProxyAccessNamedProxy
+                                                                          : kProxyAccessOther;
+  }
+  if (proxy && info.lpszProxy) *proxy = FromWin(info.lpszProxy);
+  if (bypass && info.lpszProxyBypass) *bypass = FromWin(info.lpszProxyBypass);
+  if (info.lpszProxy) ::GlobalFree(info.lpszProxy);
+  if (info.lpszProxyBypass) ::GlobalFree(info.lpszProxyBypass);
+  return kS_OK;
+}
+
+HResult WinHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents* components) {
+  const std::wstring wide_url = ToWide(url);
+  return CrackUrlInto<URL_COMPONENTS>(
+      wide_url.size(),
+      [&](URL_COMPONENTS* parts) {
+        return GuardedBool([&] {
+          return api_->crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+                                 static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
+        });
+      },
+      components);
+}
+
+std::unique_ptr<HttpClient> CreateWinHttpClient() {
+  const WinHttpApi* api = WinHttpApi::Process();
+  if (api == nullptr) return nullptr;
+  return std::make_unique<WinHttpClient>(api);
+}
+
+}  // namespace ci
