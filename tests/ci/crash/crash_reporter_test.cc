@@ -285,6 +285,10 @@ class PlantedLinkTest : public CrashReporterTest {
     victim_ = scratch_.path() + L"victim.txt";
     ASSERT_TRUE(test::WriteWholeFile(victim_, kVictimText));
   }
+  void TearDown() override {
+    test::RemoveEntry(dump_path_);
+    CrashReporterTest::TearDown();
+  }
 
   // The victim keeps its text, and whatever was sent is a dump made now.
   void ExpectVictimUntouchedAndFreshReports() {
@@ -311,8 +315,8 @@ TEST_F(PlantedLinkTest, HardLinkAtTheDumpName) {
 }
 
 TEST_F(PlantedLinkTest, SymbolicLinkAtTheDumpName) {
-  if (!::CreateSymbolicLinkW(dump_path_.c_str(), victim_.c_str(), 0)) {
-    GTEST_SKIP() << "symbolic links cannot be created here: " << ::GetLastError();
+  if (!test::PlantSymbolicLink(dump_path_, victim_)) {
+    GTEST_SKIP() << "no symbolic link can be made here";
   }
   CrashReporter reporter(Settings());
   reporter.WriteDumpAndReport(nullptr);
@@ -321,9 +325,12 @@ TEST_F(PlantedLinkTest, SymbolicLinkAtTheDumpName) {
 
 TEST_F(PlantedLinkTest, DanglingSymbolicLinkCreatesNoTarget) {
   const std::wstring target = scratch_.path() + L"created-through-link.txt";
-  if (!::CreateSymbolicLinkW(dump_path_.c_str(), target.c_str(), 0)) {
-    GTEST_SKIP() << "symbolic links cannot be created here: " << ::GetLastError();
+  ASSERT_TRUE(test::WriteWholeFile(target, "soon gone"));
+  if (!test::PlantSymbolicLink(dump_path_, target)) {
+    GTEST_SKIP() << "no symbolic link can be made here";
   }
+  test::RemoveEntry(target);
+  ASSERT_FALSE(test::FileExists(target));
   CrashReporter reporter(Settings());
   reporter.WriteDumpAndReport(nullptr);
   EXPECT_FALSE(test::FileExists(target));

@@ -20,6 +20,13 @@ bool WriteWholeFile(const std::wstring& path, const std::string& text);
 bool IsMinidump(const std::vector<std::uint8_t>& dump);
 bool MinidumpHasStream(const std::vector<std::uint8_t>& dump, std::uint32_t stream_type);
 
+// Plants a symbolic link at `link` that points to the existing file `target`:
+// under Wine (whose CreateSymbolicLinkW reports success and makes nothing) as a
+// host symbolic link made by the host's ln, elsewhere with CreateSymbolicLinkW.
+bool PlantSymbolicLink(const std::wstring& link, const std::wstring& target);
+// Removes the directory entry at `path` itself, a link included.
+void RemoveEntry(const std::wstring& path);
+
 // A fresh directory of this process under the temporary directory's parent, so
 // that it lies outside the temporary directory; removed with its files.
 class ScratchDirectory {
