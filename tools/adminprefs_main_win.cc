@@ -7,6 +7,7 @@
 
 #include "ci/base/utf8.h"
 #include "tools/client_command.h"
+#include "tools/crash_test_win.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
 #include "tools/message_fields.h"
@@ -106,6 +107,8 @@ int Run(const std::vector<std::string>& args) {
       return kExitOk;
     case CommandKind::kShow:
       return Show(command);
+    case CommandKind::kCrashTest:
+      RunCrashTest(command.report_host);
     default:
       return Send(command);
   }

@@ -17,6 +17,7 @@ constexpr CommandName kCommands[] = {
     {"set-proxy", CommandKind::kSetProxy},
     {"accept-eula", CommandKind::kAcceptEula},
     {"show", CommandKind::kShow},
+    {"crash-test", CommandKind::kCrashTest},
     {"help", CommandKind::kHelp},
 };
 
@@ -205,6 +206,19 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       *error = "show takes only --json, not \"" + arg + "\"";
       return false;
     }
+    if (kind == CommandKind::kCrashTest) {
+      if (name != "report-host") {
+        *error = "crash-test takes only --report-host, not \"" + arg + "\"";
+        return false;
+      }
+      if (!take_value("a host name")) return false;
+      if (value.empty()) {
+        *error = "--report-host needs a host name";
+        return false;
+      }
+      command->report_host = value;
+      continue;
+    }
     if (name == "raw") {
       if (command->raw_given) {
         *error = "--raw given twice";
@@ -289,6 +303,16 @@ std::string UsageText(CommandKind topic) {
              "checksummed messages machine_prefs and ProxySettings (checksum verified, then\n"
              "decoded), SendAnonymousData, userid and the licence markers.\n\n"
              "  --json                                              print one JSON object\n";
+    case CommandKind::kCrashTest:
+      return "usage: adminprefs crash-test [--report-host HOST]\n"
+             "Installs the crash observer in this process and faults on purpose with an\n"
+             "access violation, to see the crash-reporting path work: with consent\n"
+             "(SendAnonymousData) set, a minidump is written to the temporary directory and\n"
+             "sent to the crash-report server, and md_signature, md_time and md_num are\n"
+             "updated. The process ends with the access violation's code (0xC0000005).\n\n"
+             "  --report-host HOST                                  send to HOST (port 80)\n"
+             "                                                      instead of the built-in\n"
+             "                                                      crash-report server\n";
     case CommandKind::kHelp:
       break;
   }
@@ -298,6 +322,7 @@ std::string UsageText(CommandKind topic) {
          "  set-proxy    save the machine-wide proxy settings\n"
          "  accept-eula  record the licence acceptance, optionally with preferences\n"
          "  show         print the stored values, checksums verified\n"
+         "  crash-test   fault on purpose and report it as the server would\n"
          "  help [COMMAND]\n\n"
          "Every command takes --help. Exit code 0 on success, otherwise 1 when the server\n"
          "reports a failure, 2 for a bad command line, 3 for stored values that are\n"

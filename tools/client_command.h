@@ -8,7 +8,7 @@
 
 namespace ci {
 
-enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow };
+enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow, kCrashTest };
 
 enum class FieldType { kBool, kPort, kText };
 
@@ -38,6 +38,7 @@ struct ClientCommand {
   bool raw_given = false;            // --raw: send these exact bytes
   std::vector<std::uint8_t> raw;
   bool json = false;                 // show --json
+  std::string report_host;           // crash-test --report-host; empty: the built-in one
 };
 
 // False with a one-line reason in `error` for a command line that makes no sense.
