@@ -1,6 +1,7 @@
 // The crash reporter with a fake clock and a recording upload: throttles, consent,
-// dump type, size limit, read-back, bookkeeping, and a dump file that follows no
-// link planted at its name.
+// dump type, size limit, read-back, real minidumps, and a dump file that follows
+// no link planted at its name. The bookkeeping values are tested with the real
+// upload (report_upload_test.cc).
 #include "ci/crash/crash_reporter.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "ci/crash/minidump_writer.h"
 #include "dump_files.h"
 #include "../prefs/test_key.h"
+#include "failure_at.h"
 
 namespace ci {
 namespace {
@@ -49,18 +51,7 @@ bool FakeDumpWriter(HANDLE file, std::uint32_t dump_type, EXCEPTION_POINTERS* ex
   return ::WriteFile(file, bytes.data(), g_dump_size, &written, nullptr) && written == g_dump_size;
 }
 
-struct FailureAt {
-  explicit FailureAt(std::uintptr_t address) {
-    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
-    record.ExceptionAddress = reinterpret_cast<void*>(address);
-    ::RtlCaptureContext(&context);
-    pointers.ExceptionRecord = &record;
-    pointers.ContextRecord = &context;
-  }
-  EXCEPTION_RECORD record = {};
-  CONTEXT context = {};
-  EXCEPTION_POINTERS pointers = {};
-};
+using test::FailureAt;
 
 class CrashReporterTest : public ::testing::Test {
  protected:
@@ -97,14 +88,6 @@ class CrashReporterTest : public ::testing::Test {
       return accept_;
     };
     return settings;
-  }
-
-  bool ReadDword(const char16_t* name, DWORD* value) {
-    RawValue raw;
-    if (!ReadRaw(key_.root(), key_.sub_key(), name, &raw)) return false;
-    if (raw.type != REG_DWORD || raw.bytes.size() != 4) return false;
-    std::memcpy(value, raw.bytes.data(), 4);
-    return true;
   }
 
   TestKey key_;
@@ -226,35 +209,6 @@ TEST_F(CrashReporterTest, DumpTypeFromTheRegistryOrTheDefault) {
   CrashReporter again(Settings());
   again.WriteDumpAndReport(nullptr);
   EXPECT_EQ(g_dump_type, 0x2u);
-}
-
-TEST_F(CrashReporterTest, AcceptedReportsAreCounted) {
-  CrashReporter reporter(Settings());
-  FailureAt a(0x401000);
-  reporter.OnFailure(&a.pointers, 0);
-  DWORD value = 0;
-  ASSERT_TRUE(ReadDword(u"md_num", &value));
-  EXPECT_EQ(value, 1u);
-  ASSERT_TRUE(ReadDword(u"md_signature", &value));
-  EXPECT_EQ(value, 0x401000u);
-  RawValue time;
-  ASSERT_TRUE(ReadRaw(key_.root(), key_.sub_key(), u"md_time", &time));
-  EXPECT_EQ(time.type, static_cast<DWORD>(REG_QWORD));
-  ASSERT_EQ(time.bytes.size(), 8u);
-  std::uint64_t stored = 0;
-  std::memcpy(&stored, time.bytes.data(), 8);
-  EXPECT_EQ(stored, kStart);
-
-  // A day later, a failure without exception information: counted, signature kept.
-  g_now += kOneDayFileTime + 1;
-  reporter.OnFailure(nullptr, 0);
-  ASSERT_TRUE(ReadDword(u"md_num", &value));
-  EXPECT_EQ(value, 2u);
-  ASSERT_TRUE(ReadDword(u"md_signature", &value));
-  EXPECT_EQ(value, 0x401000u);
-  ASSERT_TRUE(ReadRaw(key_.root(), key_.sub_key(), u"md_time", &time));
-  std::memcpy(&stored, time.bytes.data(), 8);
-  EXPECT_EQ(stored, kStart + kOneDayFileTime + 1);
 }
 
 TEST_F(CrashReporterTest, RealMinidumpWithAndWithoutException) {

@@ -14,6 +14,7 @@
 #include "ci/crash/report_request.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "../prefs/test_key.h"
+#include "failure_at.h"
 
 namespace ci {
 namespace {
@@ -52,15 +53,7 @@ test::CannedResponse Status(int status) {
   return response;
 }
 
-struct FailureAt {
-  explicit FailureAt(std::uintptr_t address) {
-    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
-    record.ExceptionAddress = reinterpret_cast<void*>(address);
-    pointers.ExceptionRecord = &record;
-  }
-  EXCEPTION_RECORD record = {};
-  EXCEPTION_POINTERS pointers = {};
-};
+using test::FailureAt;
 
 class ReportUploadTest : public ::testing::Test {
  protected:
