@@ -1,0 +1,13 @@
+# HTTP client tests under Wine, and the loopback test server other tests reuse.
+if(VU_WINDOWS)
+  add_library(vu_loopback_http_server STATIC
+    ${PROJECT_SOURCE_DIR}/tests/support/loopback_http_server_win.cc)
+  target_link_libraries(vu_loopback_http_server PUBLIC vu_flags ws2_32)
+  add_library(vu_http_test_clients STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/test_clients_winhttp.cc
+    ${CMAKE_CURRENT_LIST_DIR}/test_clients_inet.cc)
+  target_link_libraries(vu_http_test_clients PUBLIC ci_net_http)
+endif()
+vu_add_test(NAME ci_net_http_client_test WINDOWS_ONLY TIMEOUT 180
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/http_client_win_test.cc
+  LIBS vu_http_test_clients vu_loopback_http_server)
