@@ -11,3 +11,7 @@ endif()
 vu_add_test(NAME ci_net_http_client_test WINDOWS_ONLY TIMEOUT 180
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/http_client_win_test.cc
   LIBS vu_http_test_clients vu_loopback_http_server)
+vu_add_test(NAME ci_net_http_seams_test WINDOWS_ONLY
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/winhttp_fault_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/network_available_test.cc
+  LIBS vu_http_test_clients vu_loopback_http_server)
