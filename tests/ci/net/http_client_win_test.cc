@@ -345,6 +345,69 @@ TEST_P(HttpClientTest, TheDefaultProxyConfigurationOfThePrefixIsDirect) {
   EXPECT_EQ(client_->GetDefaultProxyConfiguration(nullptr, nullptr, nullptr), kS_OK);
 }
 
+// A proxy auto-config script served by the test server: secure URLs of host
+// 127.0.0.3 go to one proxy, everything else direct.
+CannedResponse AutoConfigScript(std::uint16_t proxy_port) {
+  return CannedResponse{
+      200,
+      {"Content-Type: application/x-ns-proxy-autoconfig"},
+      "function FindProxyForURL(url, host) {\n"
+      "  if (url.indexOf(\"https://127.0.0.3:443/\") == 0) return \"PROXY 127.0.0.2:" +
+          std::to_string(proxy_port) + "\";\n"
+          "  return \"DIRECT\";\n"
+          "}\n"};
+}
+
+TEST(WinHttpAutoConfigTest, AnAutoConfigScriptChoosesTheProxyForAUrl) {
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.Start("127.0.0.2"));
+  server.Respond(AutoConfigScript(3128));
+  auto client = MakeWinHttpClient(RefusingProbe());
+  const WString script_url = u"http://127.0.0.2:" + Wide(std::to_string(server.port())) + u"/proxy.pac";
+
+  WString proxy = u"unchanged";
+  // Without an automatic mode nothing is asked.
+  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), kS_OK);
+  EXPECT_EQ(proxy, u"unchanged");
+  EXPECT_TRUE(server.Requests().empty());
+
+  client->proxy_mode = kProxyModeAutoConfig;
+  client->auto_config_url = script_url;
+  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), kS_OK);
+  EXPECT_EQ(proxy, u"127.0.0.2:3128");
+  ASSERT_FALSE(server.Requests().empty());
+  EXPECT_EQ(server.Requests()[0].target, "/proxy.pac");
+}
+
+TEST(WinHttpAutoConfigTest, ASendConsultsTheAutoConfigScript) {
+  // Wine fetches and runs the script, but does not apply a proxy set on a request
+  // handle: the send itself then goes direct (refused here), which Windows would
+  // route through the script's proxy.
+  LoopbackHttpServer server;
+  ASSERT_TRUE(server.Start("127.0.0.2"));
+  server.SetResponder([&server](const RecordedRequest& request) {
+    if (request.target == "/proxy.pac") return AutoConfigScript(server.port());
+    return CannedResponse{502, {}, ""};
+  });
+  auto client = MakeWinHttpClient(RefusingProbe());
+  client->proxy_mode = kProxyModeAutoConfig;
+  client->auto_config_url =
+      u"http://127.0.0.2:" + Wide(std::to_string(server.port())) + u"/proxy.pac";
+  client->connect_timeout_ms = 2000;
+  client->Send(u"127.0.0.3", RefusingPort(), u"/x");
+  const auto requests = server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].target, "/proxy.pac");
+}
+
+TEST(InetHttpClientTest, HasNoAutomaticProxyLookup) {
+  auto client = MakeInetHttpClient(RefusingProbe(), &NetworkUp);
+  client->proxy_mode = kProxyModeAutoConfig;
+  client->auto_config_url = u"http://127.0.0.2:1/proxy.pac";
+  WString proxy;
+  EXPECT_EQ(client->GetProxyForUrl(u"http://127.0.0.3/", &proxy), kE_NOTIMPL);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLibraries, HttpClientTest,
                          testing::Values(ClientKind::kWinHttp, ClientKind::kWinInet),
                          [](const testing::TestParamInfo<ClientKind>& info) {
