@@ -30,3 +30,7 @@ if(VU_WINDOWS)
       FIXTURES_REQUIRED wine_prefix)
   endif()
 endif()
+
+vu_add_test(NAME ci_net_http_logic_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/http_logic_test.cc
+  LIBS ci_net_http)
