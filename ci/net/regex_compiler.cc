@@ -15,6 +15,9 @@ namespace {
 // Beyond these a pattern is refused as too large (error 1).
 constexpr int kMaxNesting = 200;
 constexpr std::size_t kMaxInstructions = std::size_t(1) << 18;
+// Beyond this many search states per text position the search is bounded by
+// steps instead of visited states.
+constexpr std::size_t kMaxStatesPerPosition = std::size_t(1) << 16;
 
 // The abbreviations, each standing for an expression (already lower case).
 const WChar* Abbreviation(WChar letter) {
@@ -360,7 +363,11 @@ class Emitter {
 
  private:
   std::size_t Push(RegexOp op, std::uint32_t arg = 0) {
-    program_->insts.push_back(RegexInst{op, arg, 0});
+    RegexInst inst;
+    inst.op = op;
+    inst.loops = static_cast<std::uint8_t>(loops_);
+    inst.arg = arg;
+    program_->insts.push_back(inst);
     return program_->insts.size() - 1;
   }
   std::uint32_t Here() const { return static_cast<std::uint32_t>(program_->insts.size()); }
@@ -393,19 +400,38 @@ class Emitter {
       return true;
     }
     if (node.at_least_one && !Emit(operand)) return false;
+    if (loops_ >= kRegexMaxLoopNesting) return false;
+    const std::uint32_t level = static_cast<std::uint32_t>(loops_);
     const std::size_t loop = Push(RegexOp::kSplit);
-    const std::uint32_t reg = static_cast<std::uint32_t>(program_->register_count++);
-    Push(RegexOp::kLoopMark, reg);
+    Push(RegexOp::kLoopMark, level);
+    ++loops_;
     if (!Emit(operand)) return false;
-    Push(RegexOp::kLoopCheck, reg);
+    Push(RegexOp::kLoopCheck, level);
     Push(RegexOp::kJmp, static_cast<std::uint32_t>(loop));
+    --loops_;
     SetSplit(loop, static_cast<std::uint32_t>(loop + 1), Here(), node.greedy);
     return true;
   }
 
   const std::vector<Node>& nodes_;
   RegexProgram* program_;
+  int loops_ = 0;
 };
+
+// Numbers the search states of one text position.
+void CountStates(RegexProgram* program) {
+  std::size_t states = 0;
+  for (RegexInst& inst : program->insts) {
+    inst.state_offset = static_cast<std::uint32_t>(states);
+    states += std::size_t(1) << inst.loops;
+    if (states > kMaxStatesPerPosition) {
+      program->needs_step_budget = true;
+      program->states_per_position = 0;
+      return;
+    }
+  }
+  program->states_per_position = states;
+}
 
 // The characters that can begin a match, found by following every path that
 // takes no text from the first instruction; none when such a path can match.
@@ -472,7 +498,10 @@ int CompileRegex(const WChar* pattern, RegexProgram* program) {
   if (int error = parser.Parse(&root)) return error;
   Emitter emitter(parser.nodes(), program);
   if (!emitter.Emit(root) || program->insts.size() > kMaxInstructions) return kRegexOutOfMemory;
-  program->insts.push_back(RegexInst{RegexOp::kMatch, 0, 0});
+  RegexInst match;
+  match.op = RegexOp::kMatch;
+  program->insts.push_back(match);
+  CountStates(program);
   ComputeFirstSet(program);
   return kRegexOk;
 }

@@ -22,18 +22,27 @@ enum class RegexOp : std::uint8_t {
   kGroupClose,  // arg: group; commits its text
   kBackRef,     // arg: group
   kEnd,         // end of the text
-  kLoopMark,    // arg: register; position where an iteration starts
-  kLoopCheck,   // arg: register; fails when the iteration took no text
+  kLoopMark,    // arg: loop level; an iteration starts, no text taken yet
+  kLoopCheck,   // arg: loop level; fails when the iteration took no text
   kNotAhead,    // body follows; arg: instruction after the body
   kNotAheadEnd, // the body of the innermost kNotAhead matched
   kMatch,
 };
 
+// The search state at an instruction is (instruction, position, for each loop
+// around it whether its current iteration has taken no text yet). `loops` is
+// the number of loops around the instruction; `state_offset` numbers its
+// 2^loops states within one text position.
 struct RegexInst {
   RegexOp op;
+  std::uint8_t loops = 0;
   std::uint32_t arg = 0;
   std::uint32_t alt = 0;
+  std::uint32_t state_offset = 0;
 };
+
+// Loops may nest this deep (one flag each in the search state).
+constexpr int kRegexMaxLoopNesting = 30;
 
 struct RegexCharSet {
   bool negated = false;
@@ -53,10 +62,12 @@ struct RegexProgram {
   std::vector<RegexInst> insts;
   std::vector<RegexCharSet> sets;
   int group_count = 0;
-  int register_count = 0;
   bool anchored = false;
-  // Back-references or look-aheads: results depend on more than (instruction,
-  // position), so the search is bounded by steps instead of visited pairs.
+  // Search states per text position (the sum of 2^loops over instructions).
+  std::size_t states_per_position = 0;
+  // Back-references or look-aheads make results depend on more than the
+  // search state (or the loops nest too deep to count states), so the search
+  // is bounded by steps instead of visited states.
   bool needs_step_budget = false;
   // Characters (lower case) that can begin a match; only valid when
   // `has_first_set`, which is false when a match can begin with empty text.
@@ -77,14 +88,14 @@ int CompileRegex(const WChar* pattern, RegexProgram* program);
 // How a search bounds its work.
 enum class RegexStrategy {
   kAuto,          // visited pairs when the program allows it, else the step budget
-  kVisitedPairs,  // each (instruction, position) explored once; not for programs
-                  // that need the step budget
+  kVisitedPairs,  // each search state explored once; programs that need the
+                  // step budget get it anyway
   kStepBudget,    // plain backtracking, at most `step_budget` instructions
 };
 
 struct RegexLimits {
   std::uint64_t step_budget = 1000000;
-  std::size_t max_visited_bits = std::size_t(1) << 26;
+  std::size_t max_visited_bits = std::size_t(1) << 27;
   std::size_t max_stack_frames = std::size_t(1) << 22;
 };
 

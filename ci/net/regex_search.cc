@@ -1,12 +1,18 @@
 // The backtracking search. It never recurses: the alternatives still to try,
-// the capture and register values to restore and the look-ahead barriers live
-// on one explicit stack. In the visited-pairs strategy each (instruction,
-// position) pair is explored at most once per search: a pair reached again
-// either failed already or closes a loop that took no text, which fails too.
-// A start position whose search failed leaves only failed pairs behind (the
-// outcome of a pair does not depend on captures when there are no
-// back-references), so the bitmap is kept across start positions and the whole
-// search costs at most text length times program size.
+// the capture values to restore and the look-ahead barriers live on one
+// explicit stack.
+//
+// A search state is (instruction, position, for each loop around the
+// instruction whether its current iteration has taken no text yet); the last
+// part decides whether an iteration may end, since one that took no text fails.
+// Within one position no state can reach itself again, so the states form an
+// acyclic graph and, without back-references, the outcome of a state depends
+// on nothing else. Exploring each state once therefore finds exactly the match
+// plain backtracking finds, and a start position whose search failed leaves
+// only failed states behind, so the visited set is kept across start positions:
+// the whole search costs at most text length times states per position.
+// Back-references and look-aheads make outcomes depend on captures; such
+// programs are backtracked plainly under a step budget.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -18,7 +24,7 @@ namespace ci {
 namespace {
 
 constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
-// Positions are 32-bit; a text longer than this ends the search as over limit.
+// Positions are 32-bit; a longer text ends the search as over limit.
 constexpr std::uint32_t kMaxPosition = 0x7FFFFFF0u;
 
 inline WChar Lower(WChar c) {
@@ -30,12 +36,9 @@ enum FrameKind : std::uint32_t { kTry = 0, kRestore = 1, kBarrier = 2 };
 
 struct Frame {
   std::uint32_t kind_index;  // kind in the top two bits
-  std::uint32_t value;
+  std::uint32_t value;       // position, or the value to restore
+  std::uint32_t empty_loops; // bit k: the loop at nesting level k took no text yet
 };
-
-inline Frame MakeFrame(FrameKind kind, std::uint32_t index, std::uint32_t value) {
-  return Frame{(static_cast<std::uint32_t>(kind) << 30) | index, value};
-}
 
 // Buffers reused by the searches of one thread.
 struct Scratch {
@@ -58,13 +61,13 @@ class Searcher {
         text_(text),
         limits_(limits),
         use_visited_(use_visited),
-        width_(program.insts.size()),
+        width_(program.states_per_position),
         stack_(scratch->stack),
         visited_(scratch->visited),
         slots_(scratch->slots) {
     stack_.clear();
     visited_.clear();
-    slots_.assign(3 * std::size_t(program.group_count) + std::size_t(program.register_count), kUnset);
+    slots_.assign(3 * std::size_t(program.group_count), kUnset);
   }
 
   RegexOutcome Run(RegexMatchSpan* span) {
@@ -92,11 +95,12 @@ class Searcher {
   }
 
  private:
-  // Marks (pc, pos) visited; false when it was already, or when the bitmap
+  // Marks the state visited; false when it was already, or when the bitmap
   // would outgrow its limit (then `over_limit_` is set).
-  bool FirstVisit(std::uint32_t pc, std::uint32_t pos) {
-    const std::size_t bit = std::size_t(pos) * width_ + pc;
-    std::size_t word = bit >> 6;
+  bool FirstVisit(const RegexInst& inst, std::uint32_t pos, std::uint32_t empty_loops) {
+    const std::uint32_t own = empty_loops & ((std::uint32_t(1) << inst.loops) - 1);
+    const std::size_t bit = std::size_t(pos) * width_ + inst.state_offset + own;
+    const std::size_t word = bit >> 6;
     if (word >= visited_.size()) {
       std::size_t words = visited_.size() * 2;
       if (words < word + 1) words = word + 1;
@@ -115,18 +119,18 @@ class Searcher {
     return true;
   }
 
-  void Push(FrameKind kind, std::uint32_t index, std::uint32_t value) {
-    stack_.push_back(MakeFrame(kind, index, value));
+  void Push(FrameKind kind, std::uint32_t index, std::uint32_t value, std::uint32_t empty_loops) {
+    stack_.push_back(Frame{(static_cast<std::uint32_t>(kind) << 30) | index, value, empty_loops});
   }
 
   void SetSlot(std::uint32_t slot, std::uint32_t value) {
-    Push(kRestore, slot, slots_[slot]);
+    Push(kRestore, slot, slots_[slot], 0);
     slots_[slot] = value;
   }
 
   // 1: match (end_ set), 0: no match from `start`, -1: a limit was reached.
   int TryAt(std::uint32_t start) {
-    Push(kTry, 0, start);
+    Push(kTry, 0, start, 0);
     while (!stack_.empty()) {
       const Frame frame = stack_.back();
       stack_.pop_back();
@@ -140,9 +144,11 @@ class Searcher {
       // look-ahead found no match, so the look-ahead holds.
       std::uint32_t pc = index;
       std::uint32_t pos = frame.value;
+      std::uint32_t empty_loops = frame.empty_loops;
       for (;;) {
+        const RegexInst& inst = insts_[pc];
         if (use_visited_) {
-          if (!FirstVisit(pc, pos)) {
+          if (!FirstVisit(inst, pos, empty_loops)) {
             if (over_limit_) return -1;
             break;
           }
@@ -150,7 +156,6 @@ class Searcher {
           return -1;
         }
         if (stack_.size() > limits_.max_stack_frames) return -1;
-        const RegexInst& inst = insts_[pc];
         bool ok = true;
         switch (inst.op) {
           case RegexOp::kChar: {
@@ -158,22 +163,25 @@ class Searcher {
             ok = c != 0 && Lower(c) == inst.arg;
             ++pos;
             ++pc;
+            empty_loops = 0;
             break;
           }
           case RegexOp::kAny:
             ok = text_[pos] != 0;
             ++pos;
             ++pc;
+            empty_loops = 0;
             break;
           case RegexOp::kSet: {
             const WChar c = text_[pos];
             ok = c != 0 && program_.sets[inst.arg].Contains(Lower(c));
             ++pos;
             ++pc;
+            empty_loops = 0;
             break;
           }
           case RegexOp::kSplit:
-            Push(kTry, inst.alt, pos);
+            Push(kTry, inst.alt, pos, empty_loops);
             pc = inst.arg;
             break;
           case RegexOp::kJmp:
@@ -188,26 +196,27 @@ class Searcher {
             SetSlot(3 * inst.arg + 2, pos);
             ++pc;
             break;
-          case RegexOp::kBackRef:
+          case RegexOp::kBackRef: {
+            const std::uint32_t before = pos;
             ok = MatchBackReference(inst.arg, &pos);
+            if (pos != before) empty_loops = 0;
             ++pc;
             break;
+          }
           case RegexOp::kEnd:
             ok = text_[pos] == 0;
             ++pc;
             break;
           case RegexOp::kLoopMark:
-            // With visited pairs an iteration that took no text comes back to
-            // a visited loop head and fails there; registers are not needed.
-            if (!use_visited_) SetSlot(RegisterSlot(inst.arg), pos);
+            empty_loops |= std::uint32_t(1) << inst.arg;
             ++pc;
             break;
           case RegexOp::kLoopCheck:
-            ok = use_visited_ || slots_[RegisterSlot(inst.arg)] != pos;
+            ok = !(empty_loops & (std::uint32_t(1) << inst.arg));
             ++pc;
             break;
           case RegexOp::kNotAhead:
-            Push(kBarrier, inst.arg, pos);
+            Push(kBarrier, inst.arg, pos, empty_loops);
             ++pc;
             break;
           case RegexOp::kNotAheadEnd:
@@ -222,10 +231,6 @@ class Searcher {
       }
     }
     return 0;
-  }
-
-  std::uint32_t RegisterSlot(std::uint32_t reg) const {
-    return 3 * static_cast<std::uint32_t>(program_.group_count) + reg;
   }
 
   // The body of the innermost negative look-ahead matched: unwinds to its
