@@ -93,6 +93,9 @@ int RunHttp(const HttpCommand& command) {
                  command.post_file.c_str());
   }
 
+  // Headers (already CR LF) and body go out byte for byte.
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
   const WString path = (url.path.empty() ? WString(u"/") : url.path) + url.extra;
   report.result = client->SendWithProxyAuth(url.host, url.port, path);
   report.status = client->GetStatusCode();
@@ -112,12 +115,7 @@ int RunHttp(const HttpCommand& command) {
       std::vector<std::uint8_t> body;
       read = client->ReadResponseBodyToBuffer(&body, command.max_bytes);
       report.body_bytes = body.size();
-      if (!command.json && !body.empty()) {
-        std::fflush(stdout);
-        _setmode(_fileno(stdout), _O_BINARY);
-        std::fwrite(body.data(), 1, body.size(), stdout);
-        std::fflush(stdout);
-      }
+      if (!command.json && !body.empty()) std::fwrite(body.data(), 1, body.size(), stdout);
     }
     if (Failed(read)) report.result = read;
   }
