@@ -9,6 +9,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libprotobuf-dev protobuf-compiler
   python3 xxd
+  tinyproxy-bin
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -10,6 +10,7 @@
 #include "tools/crash_test_win.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
+#include "tools/http_command_win.h"
 #include "tools/message_fields.h"
 #include "tools/server_client_win.h"
 
@@ -95,6 +96,7 @@ int Show(const ClientCommand& command) {
 }
 
 int Run(const std::vector<std::string>& args) {
+  if (!args.empty() && IsHttpCommandName(args[0])) return RunHttpCommandLine(args);
   ClientCommand command;
   std::string error;
   if (!ParseClientCommand(args, &command, &error)) {

@@ -322,6 +322,8 @@ std::string UsageText(CommandKind topic) {
          "  set-proxy    save the machine-wide proxy settings\n"
          "  accept-eula  record the licence acceptance, optionally with preferences\n"
          "  show         print the stored values, checksums verified\n"
+         "  http         send one request through the updater's HTTP stack\n"
+         "  proxy-config print the machine's proxy configuration\n"
          "  crash-test   fault on purpose and report it as the server would\n"
          "  help [COMMAND]\n\n"
          "Every command takes --help. Exit code 0 on success, otherwise 1 when the server\n"

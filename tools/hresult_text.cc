@@ -25,6 +25,7 @@ std::string DescribeServerResult(HResult hr) {
        "VelmorUpdaterAdminPrefs.exe /RegServer as an administrator"},
       {0x80080005u, "the server could not be started (CO_E_SERVER_EXEC_FAILURE)"},
       {0x800702E4u, "the server needs elevation; run this client as an administrator"},
+      {0x800704C7u, "the administrator's consent was refused; nothing was changed"},
       {0x80070005u, "access denied (E_ACCESSDENIED)"},
       {0x80004002u,
        "the server does not offer IAdminPrefsManager (E_NOINTERFACE); is its type library "

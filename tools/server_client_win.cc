@@ -5,6 +5,7 @@
 #include "admin_prefs/admin_prefs_idl.h"
 #include "ci/base/utf8.h"
 #include "ci/base/win_handles.h"
+#include "tools/server_activation_win.h"
 
 namespace ci {
 namespace {
@@ -49,8 +50,8 @@ HResult CallServer(ServerOperation operation, const std::string& message, bool n
   if (FAILED(com.result())) return com.result();
   IAdminPrefsManager* manager = nullptr;
   const HRESULT created =
-      CoCreateInstance(CLSID_AdminPrefsManagerCtl, nullptr, CLSCTX_LOCAL_SERVER,
-                       IID_IAdminPrefsManager, reinterpret_cast<void**>(&manager));
+      CreateServerObject(CLSID_AdminPrefsManagerCtl, IID_IAdminPrefsManager,
+                         reinterpret_cast<void**>(&manager));
   if (FAILED(created)) return created;
   *activation_failed = false;
   UniqueBstr blob;

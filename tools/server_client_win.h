@@ -13,7 +13,8 @@ namespace ci {
 
 enum class ServerOperation { kSaveAdminPreferences, kSaveProxySettings, kSaveAcceptingEula };
 
-// Activates the server (CLSCTX_LOCAL_SERVER) and calls the operation with a BSTR
+// Activates the server (directly when elevated, else through the elevation
+// moniker) and calls the operation with a BSTR
 // holding exactly `message`, or a null BSTR when `null_message` is set.
 // `activation_failed` tells a failed activation from a failed call.
 HResult CallServer(ServerOperation operation, const std::string& message, bool null_message,

@@ -20,9 +20,19 @@ struct GuardFrame {
 #if defined(__i386__)
   // The frame-based handler chain at entry: the abandoned library frames may have
   // linked records into it that must not outlive them.
-  EXCEPTION_REGISTRATION_RECORD* handler_chain;
+  void* handler_chain;
 #endif
 };
+
+#if defined(__i386__)
+// The head of the thread's frame-based handler chain, at fs:[0].
+void* HandlerChain() {
+  void* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+void SetHandlerChain(void* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
+#endif
 
 bool IsFault(DWORD code) {
   switch (code) {
@@ -69,7 +79,7 @@ class GuardState {
 [[noreturn]] __attribute__((noinline)) void ResumeAtGuard() {
   GuardFrame* frame = GuardState::Get().Current();
 #if defined(__i386__)
-  reinterpret_cast<NT_TIB*>(::NtCurrentTeb())->ExceptionList = frame->handler_chain;
+  SetHandlerChain(frame->handler_chain);
 #endif
   __builtin_longjmp(frame->jump_buffer, 1);
 }
@@ -113,7 +123,7 @@ bool RunGuarded(void (*body)(void* context), void* context) {
   GuardFrame frame{};
   frame.outer = state.Current();
 #if defined(__i386__)
-  frame.handler_chain = reinterpret_cast<NT_TIB*>(::NtCurrentTeb())->ExceptionList;
+  frame.handler_chain = HandlerChain();
 #endif
   state.SetCurrent(&frame);
   if (__builtin_setjmp(frame.jump_buffer) != 0) {

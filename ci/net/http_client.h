@@ -47,7 +47,7 @@ constexpr HResult kHttpBodyTooLarge = static_cast<HResult>(0x8007007Au);
 // A URL split into its parts, as the platform's URL cracker reports them.
 struct UrlComponents {
   WString scheme;
-  std::int32_t scheme_number = 0;  // the platform's scheme number (1 http, 2 https)
+  std::int32_t scheme_number = 0;  // the library's own scheme number
   WString host;
   std::uint16_t port = 0;
   WString user;

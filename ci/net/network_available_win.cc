@@ -6,6 +6,7 @@
 
 #include "ci/base/fault_guard_win.h"
 #include "ci/base/system_library_win.h"
+#include "ci/net/recent_answer.h"
 
 namespace ci {
 namespace {
@@ -13,6 +14,25 @@ namespace {
 constexpr ULONG kFirstBufferBytes = 864;
 constexpr ULONG kMostBufferBytes = 110080;
 constexpr int kMostCalls = 2;
+// How long an answer is reused. Reading the table is slow where the platform
+// enumerates interfaces on every call (milliseconds under Wine); a network that
+// comes or goes shows within this time.
+constexpr std::uint32_t kAnswerLifetimeMs = 500;
+
+std::uint64_t MonotonicMilliseconds() { return ::GetTickCount64(); }
+
+// The IP helper library's GetIfTable, bound once and kept loaded (loading the
+// library is far dearer than the call); null when it cannot be bound.
+GetIfTableFn SystemGetIfTable() {
+  static const GetIfTableFn get_if_table = []() -> GetIfTableFn {
+    UniqueLibrary library = LoadSystemLibrary(L"IPHLPAPI.DLL");
+    GetIfTableFn entry = nullptr;
+    if (!library || !BindEntryPoint(library.get(), "GetIfTable", &entry)) return nullptr;
+    library.release();
+    return entry;
+  }();
+  return get_if_table;
+}
 
 }  // namespace
 
@@ -48,11 +68,8 @@ bool NetworkAvailableWith(GetIfTableFn get_if_table) {
 }
 
 bool NetworkAvailable() {
-  UniqueLibrary library = LoadSystemLibrary(L"IPHLPAPI.DLL");
-  if (!library) return true;
-  GetIfTableFn get_if_table = nullptr;
-  if (!BindEntryPoint(library.get(), "GetIfTable", &get_if_table)) return true;
-  return NetworkAvailableWith(get_if_table);
+  static RecentAnswer answer(kAnswerLifetimeMs, &MonotonicMilliseconds);
+  return answer.Get([] { return NetworkAvailableWith(SystemGetIfTable()); });
 }
 
 }  // namespace ci

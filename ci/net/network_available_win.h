@@ -11,8 +11,8 @@ namespace ci {
 
 using GetIfTableFn = DWORD(WINAPI*)(PMIB_IFTABLE table, PULONG size, BOOL order);
 
-// The interface-table reader seam: the IP helper library's GetIfTable (loaded from
-// the system directory and freed on every path) by default.
+// Over the IP helper library's GetIfTable (loaded from the system directory once,
+// kept loaded); an answer is reused for half a second.
 bool NetworkAvailable();
 // The same decision over a given GetIfTable; null answers true.
 bool NetworkAvailableWith(GetIfTableFn get_if_table);

@@ -13,9 +13,9 @@
 //       digit, hex digit, line end, quoted text, word, unsigned integer)
 //   \ and any other character: that character literally
 //   !x  negative look-ahead: matches the empty text at a position where x does
-//       not match (x is tried there with its own backtracking; captures made
-//       inside x are dropped). It binds like a repetition operator binds to its
-//       operand: "!a" is one atom, "!(ab)" negates the group, "!ab" is "(!a)b".
+//       not match there (captures made inside x are dropped). x is the one
+//       following item with its repetition: "!ab" is "(!a)b", "!a*" is "!(a*)".
+//       A "!" with no item after it is a literal exclamation mark.
 //
 // Matching ignores letter case: the pattern is lower-cased when compiled and the
 // text is compared lower-cased; captured text keeps the case of the text.
@@ -23,10 +23,11 @@
 // Results are those of a leftmost-first backtracking search (first start
 // position, then alternatives left to right, greedy/lazy priority), but the
 // search never recurses and never repeats work: for patterns without
-// back-references each (instruction, text position) pair is explored at most
-// once per search, so time is bounded by text length times pattern size. A
-// pattern with back-references is bounded by a step budget instead; a search
-// that exhausts it reports no match.
+// back-references or "!" each (instruction, text position) pair is explored at
+// most once per search, so time is bounded by text length times pattern size.
+// A pattern with back-references or "!" is bounded by a step budget instead; a
+// search that exhausts it reports no match. A repetition never takes an
+// iteration that matches empty text beyond its minimum.
 #pragma once
 
 #include <cstddef>

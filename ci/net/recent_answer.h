@@ -1,0 +1,29 @@
+// A yes/no answer that is costly to get and changes rarely (is there a network?),
+// reused for a short time instead of asked for again. Safe to share between
+// threads: two threads may both ask when the answer runs out, never worse.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+namespace ci {
+
+class RecentAnswer {
+ public:
+  using MillisecondClock = std::uint64_t (*)();
+
+  RecentAnswer(std::uint32_t lifetime_ms, MillisecondClock clock)
+      : lifetime_ms_(lifetime_ms), clock_(clock) {}
+
+  // The last answer when it is younger than the lifetime, otherwise ask().
+  bool Get(const std::function<bool()>& ask);
+
+ private:
+  // The time of the answer shifted left by two, bit 1 "answered", bit 0 the answer.
+  std::atomic<std::uint64_t> state_{0};
+  std::uint32_t lifetime_ms_;
+  MillisecondClock clock_;
+};
+
+}  // namespace ci

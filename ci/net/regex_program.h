@@ -1,0 +1,116 @@
+// The compiled form of a regular expression and the two operations on it:
+// compiling a pattern and searching a text. Internal to ci/net; AtlRE is the
+// public face.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "ci/base/wide_string.h"
+
+namespace ci {
+
+enum class RegexOp : std::uint8_t {
+  kChar,        // arg: the (lower-case) character
+  kAny,         // any one character
+  kSet,         // arg: index into RegexProgram::sets
+  kSplit,       // try `arg` first, then `alt`
+  kJmp,         // arg: next instruction
+  kGroupOpen,   // arg: group; remembers where it starts
+  kGroupClose,  // arg: group; commits its text
+  kBackRef,     // arg: group
+  kEnd,         // end of the text
+  kLoopMark,    // arg: loop level; an iteration starts, no text taken yet
+  kLoopCheck,   // arg: loop level; fails when the iteration took no text
+  kNotAhead,    // body follows; arg: instruction after the body
+  kNotAheadEnd, // the body of the innermost kNotAhead matched
+  kMatch,
+};
+
+// The search state at an instruction is (instruction, position, for each loop
+// around it whether its current iteration has taken no text yet). `loops` is
+// the number of loops around the instruction; `state_offset` numbers its
+// 2^loops states within one text position.
+struct RegexInst {
+  RegexOp op;
+  std::uint8_t loops = 0;
+  std::uint32_t arg = 0;
+  std::uint32_t alt = 0;
+  std::uint32_t state_offset = 0;
+};
+
+// Loops may nest this deep (one flag each in the search state).
+constexpr int kRegexMaxLoopNesting = 30;
+
+struct RegexCharSet {
+  bool negated = false;
+  std::uint64_t ascii[2] = {0, 0};  // characters below 0x80, negation applied
+  std::vector<std::pair<WChar, WChar>> ranges;  // characters from 0x80 on
+
+  bool Contains(WChar c) const {
+    if (c < 0x80) return (ascii[c >> 6] >> (c & 63)) & 1;
+    for (const auto& r : ranges) {
+      if (c >= r.first && c <= r.second) return !negated;
+    }
+    return negated;
+  }
+};
+
+struct RegexProgram {
+  std::vector<RegexInst> insts;
+  std::vector<RegexCharSet> sets;
+  int group_count = 0;
+  bool anchored = false;
+  // Search states per text position (the sum of 2^loops over instructions).
+  std::size_t states_per_position = 0;
+  // Back-references or look-aheads make results depend on more than the
+  // search state (or the loops nest too deep to count states), so the search
+  // is bounded by steps instead of visited states.
+  bool needs_step_budget = false;
+  // Characters (lower case) that can begin a match; only valid when
+  // `has_first_set`, which is false when a match can begin with empty text.
+  bool has_first_set = false;
+  std::uint64_t first_ascii[2] = {0, 0};
+  bool first_beyond_ascii = false;
+
+  bool CanBegin(WChar lowered) const {
+    if (lowered < 0x80) return (first_ascii[lowered >> 6] >> (lowered & 63)) & 1;
+    return first_beyond_ascii;
+  }
+};
+
+// Compiles `pattern` (zero-terminated, may be null). Returns 0 and fills
+// `program`, or one of the RegexError codes.
+int CompileRegex(const WChar* pattern, RegexProgram* program);
+
+// How a search bounds its work.
+enum class RegexStrategy {
+  kAuto,          // visited pairs when the program allows it, else the step budget
+  kVisitedPairs,  // each search state explored once; programs that need the
+                  // step budget get it anyway
+  kStepBudget,    // plain backtracking, at most `step_budget` instructions
+};
+
+struct RegexLimits {
+  std::uint64_t step_budget = 1000000;
+  std::size_t max_visited_bits = std::size_t(1) << 27;
+  std::size_t max_stack_frames = std::size_t(1) << 22;
+};
+
+enum class RegexOutcome { kMatch, kNoMatch, kLimitReached };
+
+struct RegexMatchSpan {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  // Per group: begin and end offsets into the text, -1 when it took no part.
+  std::vector<std::int64_t> groups;
+};
+
+// Finds the first match of `program` in `text` (zero-terminated, not null).
+RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text,
+                         const RegexLimits& limits, RegexStrategy strategy,
+                         RegexMatchSpan* span);
+
+}  // namespace ci
