@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,25 @@ TEST_F(ReportUploadTest, AcceptedReportsAreBookedAndRejectedOnesAreNot) {
   EXPECT_EQ(collector_.Requests().size(), 3u);
   EXPECT_EQ(ReadDword(u"md_num"), 2u);
   EXPECT_EQ(ReadDword(u"md_signature"), 0x401000u);
+}
+
+TEST_F(ReportUploadTest, UploadTimeIsTheCurrentTime) {
+  CrashReporterSettings settings = Settings();
+  settings.clock = CurrentFileTime;
+  CrashReporter reporter(std::move(settings));
+  const std::uint64_t before = CurrentFileTime();
+  reporter.OnFailure(nullptr, 0);
+  const std::uint64_t after = CurrentFileTime();
+  RawValue value;
+  ASSERT_TRUE(ReadValue(u"md_time", &value));
+  ASSERT_EQ(value.bytes.size(), 8u);
+  std::uint64_t time = 0;
+  std::memcpy(&time, value.bytes.data(), 8);
+  EXPECT_GE(time, before);
+  EXPECT_LE(time, after);
+  EXPECT_EQ(reporter.state().last_upload_time, time);
+  EXPECT_EQ(ReadDword(u"md_num"), 1u);
+  EXPECT_FALSE(ReadValue(u"md_signature", &value)) << "no address, no signature";
 }
 
 // Test-only observer, to see that an observer already in place is left alone.
