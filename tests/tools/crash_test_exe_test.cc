@@ -85,6 +85,7 @@ class CrashTestCommand : public ::testing::Test {
   }
   void TearDown() override {
     collector_.Stop();
+    ::DeleteFileW(AsWin(DumpPath()));
     for (const auto& entry : saved_) Write(entry.first.c_str(), entry.second);
   }
 
