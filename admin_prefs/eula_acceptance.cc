@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include "admin_prefs/first_run_path.h"
 #include "ci/base/process.h"
 #include "ci/base/string_utils.h"
 #include "ci/crash/report_ids.h"
@@ -18,7 +19,6 @@ constexpr char16_t kOfflineValue[] = u"offline";
 constexpr char16_t kNoEulaValue[] = u"no_eula";
 constexpr char16_t kTermsAcceptedValue[] = u"tc_accpt";
 constexpr char16_t kUserIdValue[] = u"userid";
-constexpr char16_t kFirstRunProgram[] = u"vufirstboot.exe";
 constexpr char16_t kNoUserId[] = u"00000000-0000-0000-0000-000000000000";
 
 // A value that cannot be read counts as empty.
@@ -29,13 +29,17 @@ WString ReadString(const WString& key_path, const WString& value_name) {
 }
 
 // Starts the first-run program of the current version, when both values are
-// known. Neither its outcome nor the program's matters to the operation.
+// known and make a path inside the install directory; otherwise the operation
+// goes on as after a failed launch. Neither the launch's outcome nor the
+// program's matters to the operation.
 void StartFirstRunProgram(const WString& machine_root) {
-  const WString install_dir = ReadString(machine_root, kInstallDirValue);
-  const WString version = ReadString(machine_root, kVersionValue);
-  if (install_dir.empty() || version.empty()) return;
+  WString program;
+  if (!MakeFirstRunProgramPath(ReadString(machine_root, kInstallDirValue),
+                               ReadString(machine_root, kVersionValue), &program)) {
+    return;
+  }
   PROCESS_INFORMATION info;
-  if (Succeeded(RunProgram(FirstRunProgramPath(install_dir, version), &info))) {
+  if (Succeeded(RunProgram(program, &info))) {
     ::CloseHandle(info.hThread);
     ::CloseHandle(info.hProcess);
   }
@@ -100,10 +104,6 @@ HResult NewGuidString(WString* guid, GuidCreator create_guid, ReportIds* report_
 }
 
 HResult NewGuidString(WString* guid) { return NewGuidString(guid, &::CoCreateGuid, nullptr); }
-
-WString FirstRunProgramPath(const WString& install_dir, const WString& version) {
-  return install_dir + u"\\" + version + u"\\" + kFirstRunProgram;
-}
 
 HResult AcceptEula(BSTR serialized_prefs, IAdminPrefsManager* self) {
   return AcceptEula(serialized_prefs, self, EulaSettings());

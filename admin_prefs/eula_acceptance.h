@@ -34,9 +34,6 @@ struct EulaSettings {
 HResult NewGuidString(WString* guid, GuidCreator create_guid, ReportIds* report_ids);
 HResult NewGuidString(WString* guid);
 
-// `install_dir` + "\" + `version` + "\vufirstboot.exe", joined as plain text.
-WString FirstRunProgramPath(const WString& install_dir, const WString& version);
-
 // SaveAcceptingEulaSettings: `self` is the service object whose
 // SaveAdminPreferences saves a non-null `serialized_prefs`; its failure is returned
 // before anything of the acceptance changes.

@@ -53,6 +53,10 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
   // Serves the class table until idle; the process exit code.
   HResult RunServer();
 
+  // Where the message loop reads messages; GetMessageW unless replaced.
+  using GetMessageFn = BOOL(WINAPI*)(MSG* message, HWND window, UINT first, UINT last);
+  void set_get_message(GetMessageFn get_message) { get_message_ = get_message; }
+
  private:
   static DWORD WINAPI IdleMonitorThread(void* module);
 
@@ -62,9 +66,11 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
   // ServerSteps
   HResult RegisterClassObjects() override;
   HResult StartIdleMonitor() override;
-  void RunMessageLoop() override;
+  HResult RunMessageLoop() override;
+  HResult SuspendClassObjects() override;
+  HResult ResumeClassObjects() override;
+  void ServeFor(std::uint32_t ms) override;
   HResult RevokeClassObjects() override;
-  void Sleep(std::uint32_t ms) override;
   // IdleEvent over the shutdown event
   WaitResult Wait(std::uint32_t timeout_ms) override;
 
@@ -74,6 +80,7 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
   std::size_t table_size_;
   ModuleLocks locks_{this};
   DWORD main_thread_id_;
+  GetMessageFn get_message_ = &::GetMessageW;
   UniqueHandle shutdown_event_;
   UniqueHandle monitor_thread_;
   IGlobalInterfaceTable* git_ = nullptr;

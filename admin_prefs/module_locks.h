@@ -40,6 +40,10 @@ class ModuleLocks {
   bool activity() const { return activity_.load(); }
   void ClearActivity() { activity_.store(false); }
 
+  // Set once serving has ended: tells the idle monitor to end.
+  void RequestStop() { stop_requested_.store(true); }
+  bool stop_requested() const { return stop_requested_.load(); }
+
   bool delayed_shutdown() const { return delayed_shutdown_.load(); }
   void set_delayed_shutdown(bool on) { delayed_shutdown_.store(on); }
   // For when the idle monitor cannot wait any more: later releases quit at once.
@@ -57,6 +61,7 @@ class ModuleLocks {
   std::atomic<std::uint32_t> idle_timeout_ms_{kDefaultIdleTimeoutMs};
   std::uint32_t pause_ms_ = kDefaultPauseMs;
   std::atomic<bool> delayed_shutdown_{true};
+  std::atomic<bool> stop_requested_{false};
 };
 
 }  // namespace ci

@@ -8,6 +8,30 @@ ComInitOutcome ClassifyComInit(HResult hr, bool mscoree_loaded) {
   return ComInitOutcome::kFailed;
 }
 
+namespace {
+
+// After the quit message: true when nothing was created since the idle decision.
+// The activity flag only means something while the idle monitor is in use.
+bool StillIdle(const ModuleLocks& locks) {
+  return locks.Count() == 0 && !(locks.delayed_shutdown() && locks.activity());
+}
+
+// Serves until a quit message finds the server still idle with its class objects
+// suspended; they stay suspended for the revocation.
+HResult ServeUntilIdle(ServerSteps& steps, ModuleLocks& locks) {
+  for (;;) {
+    CI_RETURN_IF_FAILED(steps.RunMessageLoop());
+    CI_RETURN_IF_FAILED(steps.SuspendClassObjects());
+    if (locks.delayed_shutdown()) steps.ServeFor(locks.pause_ms());
+    if (StillIdle(locks)) return kS_OK;
+    CI_RETURN_IF_FAILED(steps.ResumeClassObjects());
+    // An object came and went since the decision: count the idle time again.
+    if (locks.Count() == 0 && locks.delayed_shutdown()) locks.ArmIdleCountdown();
+  }
+}
+
+}  // namespace
+
 HResult RunServer(ServerSteps& steps, ModuleLocks& locks) {
   HResult hr = steps.RegisterClassObjects();
   if (hr != kS_OK) {
@@ -18,12 +42,11 @@ HResult RunServer(ServerSteps& steps, ModuleLocks& locks) {
     // start counting now, as if the last lock had just gone.
     if (hr == kS_OK) locks.ArmIdleCountdown();
   }
-  if (hr == kS_OK) steps.RunMessageLoop();
-  if (Succeeded(hr)) {
-    hr = steps.RevokeClassObjects();
-    if (locks.delayed_shutdown()) steps.Sleep(locks.pause_ms());
-  }
-  return hr;
+  if (hr != kS_OK) return Succeeded(hr) ? steps.RevokeClassObjects() : hr;
+  hr = ServeUntilIdle(steps, locks);
+  // Also after a failure, when no client can be served any more.
+  const HResult revoked = steps.RevokeClassObjects();
+  return Failed(hr) ? hr : revoked;
 }
 
 }  // namespace ci

@@ -28,18 +28,33 @@ class ServerSteps {
   virtual HResult RegisterClassObjects() = 0;
   // Creates the shutdown event and the idle monitor thread; E_FAIL when either fails.
   virtual HResult StartIdleMonitor() = 0;
-  // Pumps messages until the quit message (or an error) ends the loop.
-  virtual void RunMessageLoop() = 0;
+  // Pumps messages until the quit message ends the loop (S_OK); a failure when
+  // messages can no longer be read.
+  virtual HResult RunMessageLoop() = 0;
+  // Stops handing out objects to new activations, and starts again; calls to
+  // class objects that clients already hold are still dispatched meanwhile.
+  virtual HResult SuspendClassObjects() = 0;
+  virtual HResult ResumeClassObjects() = 0;
+  // Keeps dispatching incoming calls for `ms`, without ending at a quit message.
+  virtual void ServeFor(std::uint32_t ms) = 0;
   // Revokes the registered class objects, stopping at the first failure.
   virtual HResult RevokeClassObjects() = 0;
-  virtual void Sleep(std::uint32_t ms) = 0;
 
  protected:
   ~ServerSteps() = default;
 };
 
-// Registers, serves until idle, revokes and pauses; returns the exit code: S_OK
-// after an idle shutdown, otherwise the HRESULT of the step that failed.
+// Registers, serves until idle, revokes; returns the exit code: S_OK after an idle
+// shutdown, otherwise the HRESULT of the step that failed (also when the message
+// loop fails).
+//
+// The quit message is only a proposal: before ending, the class objects are
+// suspended and, with delayed shutdown, the pause is spent still dispatching
+// calls. If an object was created after the idle decision (the lock count is
+// above zero, or a release has set the activity flag), the class objects are
+// resumed and serving goes on, with the countdown armed again when nothing holds
+// the server. So an activation that reached the server before it stopped handing
+// out objects is always served by a process that keeps running.
 HResult RunServer(ServerSteps& steps, ModuleLocks& locks);
 
 }  // namespace ci

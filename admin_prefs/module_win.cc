@@ -1,12 +1,14 @@
 #include "admin_prefs/module.h"
 
+#include "ci/base/win_result.h"
+
 namespace ci {
 namespace {
 
 AdminPrefsModule* g_module = nullptr;
 
-// How long the end of a run waits for the idle monitor thread, which ends right
-// after posting the quit message.
+// How long the end of a run waits for the idle monitor thread, which ends as
+// soon as it sees the stop request.
 constexpr DWORD kMonitorExitWaitMs = 2000;
 
 }  // namespace
@@ -105,11 +107,47 @@ HResult AdminPrefsModule::StartIdleMonitor() {
   return S_OK;
 }
 
-void AdminPrefsModule::RunMessageLoop() {
+HResult AdminPrefsModule::RunMessageLoop() {
   MSG message;
-  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+  for (;;) {
+    const BOOL got = get_message_(&message, nullptr, 0, 0);
+    if (got == 0) return S_OK;  // the quit message
+    if (got < 0) {
+      // Messages cannot be read any more, so no call can be served: not idle.
+      return HResultFromFailedCall();
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
+  }
+}
+
+// Suspension makes the system's activation service refuse new activations for
+// this process (they start a new server); revocation also takes the class
+// objects out of services that do not honour suspension. A client that obtained
+// a class object just before still reaches it during the pause that follows.
+HResult AdminPrefsModule::SuspendClassObjects() {
+  CoSuspendClassObjects();
+  return RevokeClassObjects();
+}
+
+HResult AdminPrefsModule::ResumeClassObjects() {
+  CI_RETURN_IF_FAILED(RegisterClassObjects());
+  return CoResumeClassObjects();
+}
+
+void AdminPrefsModule::ServeFor(std::uint32_t ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG message;
+    // A quit message here is dropped: the run looks at the locks after the pause.
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) continue;
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    const DWORD spent = GetTickCount() - start;
+    if (spent >= ms) return;
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms - spent, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }
 
@@ -123,8 +161,6 @@ HResult AdminPrefsModule::RevokeClassObjects() {
   }
   return S_OK;
 }
-
-void AdminPrefsModule::Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 void AdminPrefsModule::SignalIdle() {
   if (shutdown_event_) SetEvent(shutdown_event_.get());
@@ -145,17 +181,14 @@ IdleEvent::WaitResult AdminPrefsModule::Wait(std::uint32_t timeout_ms) {
 
 DWORD WINAPI AdminPrefsModule::IdleMonitorThread(void* param) {
   auto* module = static_cast<AdminPrefsModule*>(param);
-  // If the event cannot be waited on, fall back to ending at the last release
-  // rather than serving forever.
-  if (WaitUntilIdle(module->locks_, *module) == IdleMonitorEnd::kIdle ||
-      module->locks_.SwitchToImmediateShutdown()) {
-    module->QuitNow();
-  }
+  RunIdleMonitor(module->locks_, *module, *module);
   return 0;
 }
 
 void AdminPrefsModule::FinishIdleMonitor() {
   if (!monitor_thread_) return;
+  locks_.RequestStop();
+  SignalIdle();
   // The event is closed only once the monitor is gone, so that neither a late
   // release nor the monitor itself uses a closed handle.
   if (WaitForSingleObject(monitor_thread_.get(), kMonitorExitWaitMs) == WAIT_OBJECT_0) {

@@ -3,12 +3,13 @@
 // module when that folder exists, otherwise beside the module itself.
 #pragma once
 
+#include "ci/base/product_version.h"
 #include "ci/base/wide_string.h"
 
 namespace ci {
 
 constexpr char16_t kResourceModuleName[] = u"cires.dll";
-constexpr char16_t kProgramVersionFolder[] = u"2.4.1368.5602";
+constexpr char16_t kProgramVersionFolder[] = u"" VU_VERSION_TEXT;
 
 // The path for a module directory; empty for an empty directory. Whether the
 // resource module itself exists is not checked.

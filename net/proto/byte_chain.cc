@@ -98,19 +98,22 @@ void ByteChain::AppendByte(uint8_t byte) { Append(&byte, 1); }
 
 void ByteChain::AppendChain(const ByteChain& other) {
   // Walk a snapshot of the source's blocks: appending to ourselves must not
-  // visit the blocks the walk itself adds.
+  // visit the blocks the walk itself adds, nor the bytes it adds to a writable
+  // last block, so that block's size is taken before the walk.
   const Block* last = other.tail_;
+  const int32_t last_size = last ? last->size : 0;
   for (const Block* b = other.head_; b; b = b->next) {
-    if (b->size >= kShareThreshold) {
+    const int32_t size = b == last ? last_size : b->size;
+    if (size >= kShareThreshold) {
       Block* shared = NewBlock();
       b->area->refs.fetch_add(1, std::memory_order_relaxed);
       shared->area = b->area;
       shared->data = b->data;
-      shared->size = b->size;
+      shared->size = size;
       Link(shared);
-      size_ += b->size;
+      size_ += size;
     } else {
-      Append(b->data, static_cast<size_t>(b->size));
+      Append(b->data, static_cast<size_t>(size));
     }
     if (b == last) break;
   }

@@ -11,12 +11,10 @@ class UnnamedMutex {
   UnnamedMutex(const UnnamedMutex&) = delete;
   UnnamedMutex& operator=(const UnnamedMutex&) = delete;
 
-  // Waits without time-out.
+  // Waits without time-out. Where the platform could not create the mutex,
+  // Lock and Unlock do nothing.
   void Lock();
   void Unlock();
-  // False when the platform could not create the mutex; Lock and Unlock then
-  // do nothing.
-  bool valid() const;
 
  private:
   struct Impl;

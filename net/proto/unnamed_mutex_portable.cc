@@ -10,4 +10,3 @@ UnnamedMutex::UnnamedMutex() : impl_(new Impl) {}
 UnnamedMutex::~UnnamedMutex() = default;
 void UnnamedMutex::Lock() { impl_->mutex.lock(); }
 void UnnamedMutex::Unlock() { impl_->mutex.unlock(); }
-bool UnnamedMutex::valid() const { return true; }

@@ -21,5 +21,3 @@ void UnnamedMutex::Lock() {
 void UnnamedMutex::Unlock() {
   if (impl_->handle) ::ReleaseMutex(impl_->handle.get());
 }
-
-bool UnnamedMutex::valid() const { return static_cast<bool>(impl_->handle); }

@@ -130,17 +130,54 @@ TEST_F(EulaAcceptance, AFailedLaunchDoesNotMatter) {
   ExpectAccepted();
 }
 
-TEST_F(EulaAcceptance, PathIsJoinedAsPlainText) {
-  EXPECT_EQ(FirstRunProgramPath(u"C:\\Program Files\\Velmor", u"2.4.1368.5602"),
-            u"C:\\Program Files\\Velmor\\2.4.1368.5602\\vufirstboot.exe");
-  EXPECT_EQ(FirstRunProgramPath(u"C:\\Velmor\\", u"1.0"), u"C:\\Velmor\\\\1.0\\vufirstboot.exe");
-
-  // A doubled separator still reaches the program.
+TEST_F(EulaAcceptance, ADoubledSeparatorStillReachesTheProgram) {
   InstallFolder folder(L"1.0");
   SetUpInstall(folder, L"1.0");
   SetString(machine_, L"install_dir", folder.install_dir() + L"\\");
   EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
+}
+
+// Values that would lead the elevated server to a program outside the install
+// directory's version folders: each would reach the stand-in if it were used as
+// it stands. Nothing is started and the acceptance is still recorded.
+TEST_F(EulaAcceptance, InstallDirOrVersionThatLeadElsewhereStartNothing) {
+  InstallFolder in_install_dir(L"");  // the stand-in sits in the install folder itself
+  ASSERT_TRUE(in_install_dir.ready());
+  const std::wstring install_dir = in_install_dir.install_dir();
+  InstallFolder in_version(L"1.0");
+  ASSERT_TRUE(in_version.ready());
+  const std::wstring parent = install_dir.substr(0, install_dir.find_last_of(L'\\'));
+  const std::wstring relative = install_dir.substr(parent.size() + 1);
+
+  wchar_t saved_directory[MAX_PATH] = {};
+  ASSERT_NE(::GetCurrentDirectoryW(MAX_PATH, saved_directory), 0u);
+  ASSERT_TRUE(::SetCurrentDirectoryW(parent.c_str()));
+  struct Case {
+    std::wstring install_dir, version;
+  };
+  const Case cases[] = {
+      {relative, L"."},  // relative to the current directory
+      {install_dir, L"."},
+      {in_version.install_dir() + L"\\1.0\\x", L".."},
+      {in_version.install_dir(), L"x\\..\\1.0"},
+      {in_version.install_dir(), L"x/../1.0"},
+  };
+  for (const Case& c : cases) {
+    // Joined as they stand, the values do reach a stand-in.
+    const std::wstring joined = c.install_dir + L"\\" + c.version + L"\\vufirstboot.exe";
+    ASSERT_NE(::GetFileAttributesW(joined.c_str()), INVALID_FILE_ATTRIBUTES) << joined;
+    SetString(machine_, L"install_dir", c.install_dir);
+    SetString(machine_, L"version", c.version);
+    SetDword(machine_, L"tc_accpt", 0);
+    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK) << c.install_dir << " " << c.version;
+    EXPECT_FALSE(HasValue(machine_, L"tc_accpt"));
+  }
+  ::Sleep(1500);
+  ::SetCurrentDirectoryW(saved_directory);
+  EXPECT_FALSE(in_install_dir.HasMarker(L"ran"));
+  EXPECT_FALSE(in_version.HasMarker(L"ran"));
+  ExpectAccepted();
 }
 
 TEST_F(EulaAcceptance, AMessageIsSavedThroughTheObjectFirst) {

@@ -1,4 +1,10 @@
 # EULA acceptance. Included by CMakeLists.txt.
+
+# The first-run program's path (platform-free).
+vu_add_test(NAME admin_prefs_first_run_path_test
+  SOURCES first_run_path_test.cc
+  LIBS admin_prefs_core)
+
 if(NOT VU_WINDOWS OR NOT TARGET admin_prefs_service)
   return()
 endif()

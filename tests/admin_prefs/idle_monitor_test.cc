@@ -15,11 +15,15 @@ class SimulatedServer : public ModuleLocks::ZeroActions, public IdleEvent {
  public:
   SimulatedServer() : locks(this) {}
 
-  // At `time_ms` the lock count changes by `delta` (+1 a new object, -1 a release).
+  // At `time_ms` the lock count changes by `delta` (+1 a new object, -1 a release);
+  // 0 is the module's stop request with its signal.
   void At(std::uint64_t time_ms, int delta) { schedule_.emplace(time_ms, delta); }
 
   void SignalIdle() override { signalled_ = true; }
-  void QuitNow() override { ++quit_now_calls; }
+  void QuitNow() override {
+    ++quit_now_calls;
+    quit_times.push_back(now);
+  }
 
   WaitResult Wait(std::uint32_t timeout_ms) override {
     waits.push_back(timeout_ms);
@@ -35,8 +39,14 @@ class SimulatedServer : public ModuleLocks::ZeroActions, public IdleEvent {
       now = next->first;
       const int delta = next->second;
       schedule_.erase(next);
-      if (delta > 0) locks.Lock();
-      else locks.Unlock();
+      if (delta > 0) {
+        locks.Lock();
+      } else if (delta < 0) {
+        locks.Unlock();
+      } else {
+        locks.RequestStop();
+        SignalIdle();
+      }
     }
     if (forever) {  // nothing will ever signal: the real monitor would block here
       blocked_forever = true;
@@ -50,6 +60,7 @@ class SimulatedServer : public ModuleLocks::ZeroActions, public IdleEvent {
   std::uint64_t now = 0;
   bool blocked_forever = false;
   int quit_now_calls = 0;
+  std::vector<std::uint64_t> quit_times;
   std::vector<std::uint32_t> waits;
 
  private:
@@ -119,6 +130,42 @@ TEST(IdleMonitor, ArmedAtStartStillWaitsForAnObjectThatOutlivesTheTimeOut) {
   server.At(20000, -1);
   EXPECT_EQ(WaitUntilIdle(server.locks, server), IdleMonitorEnd::kIdle);
   EXPECT_EQ(server.now, 25000u);
+}
+
+TEST(IdleMonitor, KeepsWatchingAfterProposingTheQuitUntilStopped) {
+  // The module found an object created after the first decision and went on
+  // serving: the monitor must count again from that object's release.
+  SimulatedServer server;
+  server.At(0, +1);
+  server.At(100, -1);   // idle decision at 5100
+  server.At(5200, +1);  // an activation just after the decision
+  server.At(7000, -1);  // idle decision at 12000
+  server.At(13000, 0);  // the module ends and stops the monitor
+  RunIdleMonitor(server.locks, server, server);
+  EXPECT_EQ(server.quit_times, (std::vector<std::uint64_t>{5100, 12000}));
+  EXPECT_EQ(server.now, 13000u);
+  EXPECT_FALSE(server.blocked_forever);
+}
+
+TEST(IdleMonitor, StopEndsTheMonitorAlsoWhileCounting) {
+  SimulatedServer server;
+  server.At(0, +1);
+  server.At(100, -1);
+  server.At(2000, 0);  // within the countdown
+  EXPECT_EQ(WaitUntilIdle(server.locks, server), IdleMonitorEnd::kStopped);
+  EXPECT_EQ(server.now, 2000u);
+  EXPECT_EQ(server.quit_now_calls, 0);
+}
+
+TEST(IdleMonitor, AMonitorThatCannotWaitLeavesTheQuitToTheLastRelease) {
+  SimulatedServer server;
+  server.At(0, +1);
+  RunIdleMonitor(server.locks, server, server);  // nothing signals: the wait "fails"
+  EXPECT_TRUE(server.blocked_forever);
+  EXPECT_FALSE(server.locks.delayed_shutdown());
+  EXPECT_EQ(server.quit_now_calls, 0);  // an object is still held
+  server.locks.Unlock();
+  EXPECT_EQ(server.quit_now_calls, 1);
 }
 
 TEST(IdleMonitor, ReleaseRacingWithTheTimeOutIsNotIdle) {

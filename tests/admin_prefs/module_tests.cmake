@@ -37,3 +37,19 @@ vu_add_test(NAME admin_prefs_load_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 240
   SOURCES server_load_test.cc
   LIBS admin_prefs_idl ci_prefs_core ci_base
   DEPENDS admin_prefs_server admin_prefs_load_client)
+
+# Client processes activating around the idle decision and during the pause.
+vu_add_test(NAME admin_prefs_idle_boundary_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 240
+  SOURCES idle_boundary_test.cc
+  LIBS admin_prefs_idl ci_base
+  DEPENDS admin_prefs_server admin_prefs_load_client)
+
+# The soak: eight client processes for a minute on one running server, all three
+# operations with undecodable and oversized messages mixed in.
+vu_add_windows_program(NAME admin_prefs_soak_client UNICODE_MAIN
+  SOURCES soak_client.cc
+  LIBS admin_prefs_idl ci_base)
+vu_add_test(NAME admin_prefs_soak_test WINDOWS_ONLY RUN_SERIAL TIMEOUT 300
+  SOURCES server_soak_test.cc
+  LIBS admin_prefs_idl ci_prefs_core ci_base psapi
+  DEPENDS admin_prefs_server admin_prefs_soak_client)

@@ -186,6 +186,40 @@ TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
   EXPECT_EQ(module_.GetLockCount(), 0);
 }
 
+TEST_F(ModuleTest, LockTakenDuringThePauseAfterTheIdleDecisionKeepsServing) {
+  // Idle decision at about 300 ms; the pause of 1000 ms still dispatches, so the
+  // lock taken at 600 ms (as an activation would) resumes serving until it is
+  // released at 1800 ms, and the server ends a time-out and a pause later.
+  module_.locks().set_idle_timeout_ms(300);
+  module_.locks().set_pause_ms(1000);
+  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&g_factory)),
+            S_OK);
+  ASSERT_NE(SetTimer(nullptr, 0, 600, &LockOnTimer), 0u);
+  ASSERT_NE(SetTimer(nullptr, 0, 1800, &UnlockOnTimer), 0u);
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), S_OK);
+  const long long elapsed = MillisecondsSince(start);
+  g_factory->Release();
+  EXPECT_GE(elapsed, 1800 + 300 + 1000 - 20);
+  EXPECT_LT(elapsed, 6000);
+  EXPECT_EQ(module_.GetLockCount(), 0);
+  EXPECT_EQ(table_[0].cookie, 0u);
+}
+
+BOOL WINAPI BrokenGetMessage(MSG*, HWND, UINT, UINT) {
+  SetLastError(ERROR_INVALID_HANDLE);
+  return -1;
+}
+
+TEST_F(ModuleTest, MessageLoopThatCannotReadMessagesEndsWithItsError) {
+  module_.set_get_message(&BrokenGetMessage);
+  const auto start = Clock::now();
+  EXPECT_EQ(module_.RunServer(), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
+  EXPECT_LT(MillisecondsSince(start), 2000);  // no idle wait, no pause
+  EXPECT_EQ(table_[0].cookie, 0u);            // the class object is taken back
+}
+
 HRESULT g_class_object_lookup = E_FAIL;
 
 void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {

@@ -27,7 +27,7 @@ set_source_files_properties(registration_only_server.rc PROPERTIES OBJECT_DEPEND
 # Runs the server with its switches; touches the machine's class registration.
 vu_add_test(NAME admin_prefs_registration_test WINDOWS_ONLY RUN_SERIAL
   SOURCES registration_win_test.cc
-  LIBS admin_prefs_registration_core ci_base ole32 oleaut32 advapi32
+  LIBS admin_prefs_registration ci_base ole32 oleaut32 advapi32
   DEPENDS admin_prefs_server registration_only_server)
 target_compile_definitions(admin_prefs_registration_test PRIVATE
   "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\""
@@ -41,7 +41,7 @@ vu_add_test(NAME admin_prefs_registrar_test WINDOWS_ONLY
 # The server's resources, read from the executable file.
 vu_add_test(NAME admin_prefs_resources_test WINDOWS_ONLY
   SOURCES server_resources_win_test.cc
-  LIBS admin_prefs_registration gdi32 user32
+  LIBS admin_prefs_registration gdi32 user32 version
   DEPENDS admin_prefs_server)
 target_compile_definitions(admin_prefs_resources_test PRIVATE
   "VU_SERVER_RELATIVE_PATH=u\"${_server_relative}\"")

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 
+#include "admin_prefs/registrar_win.h"
 #include "admin_prefs/registration_text.h"
+#include "admin_prefs/script_registry_win.h"
+#include "ci/base/resource_module.h"
 #include "tests/admin_prefs/win_test_support.h"
 
 namespace ci {
@@ -206,6 +209,55 @@ TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedKeys) {
   }
 }
 
+// The server's own two scripts, moved from HKLM\SOFTWARE to a key of this test's
+// own, where the keys they never remove (Classes, Classes\AppID, Classes\CLSID)
+// hold nothing else: unregistration must leave them, empty. On the machine's
+// registry those keys always hold other classes and would survive anyway.
+TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
+  const WString name =
+      u"VelmorUnregistrationTest-" + FromWin(std::to_wstring(::GetCurrentProcessId()).c_str());
+  const WString base = u"Software\\" + name;
+  test::DeleteTree(HKEY_CURRENT_USER, base);
+  Registrar registrar;
+  const std::pair<const char16_t*, WString> replacements[] = {
+      {u"APPID", kAdminPrefsAppId}, {u"DESCRIPTION", u"Test"}, {u"FILENAME", u"Test.exe"},
+      {u"PROGID", kAdminPrefsProgId}, {u"VERSION", u"1"}, {u"CLSID", kAdminPrefsClsid},
+      {u"LIBID", kAdminPrefsLibId}, {u"RESOURCE_DLL_MODULE", u"C:\\x\\cires.dll"},
+      {u"STRINGRESID", u"5323"}, {u"ICONRESID", u"3000"},
+      {u"Module", ModuleReplacement(server_)}, {u"Module_Raw", ModuleRawReplacement(server_)}};
+  for (const auto& pair : replacements) registrar.AddReplacement(pair.first, pair.second);
+
+  // 101: the AppID script, 102: the class script.
+  WString scripts[2];
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(LoadScriptResource(server_, 101 + i, &scripts[i]), kS_OK);
+    WString& text = scripts[i];
+    const std::size_t root = text.find(u"HKLM");
+    const std::size_t software = text.find(u"NoRemove SOFTWARE");
+    ASSERT_NE(root, WString::npos);
+    ASSERT_NE(software, WString::npos);
+    text.replace(software, 17, u"NoRemove Software { NoRemove '" + name + u"'");
+    text.replace(root, 4, u"HKCU");
+    text += u" }";
+  }
+  WindowsScriptRegistry registry;
+  ASSERT_EQ(registrar.RunScript(scripts[0], ScriptAction::kRegister, registry), kS_OK);
+  ASSERT_EQ(registrar.RunScript(scripts[1], ScriptAction::kRegister, registry), kS_OK);
+  const WString classes = base + u"\\Classes";
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\CLSID"),
+              UnorderedElementsAre(kAdminPrefsClsid));
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\AppID"),
+              UnorderedElementsAre(kAdminPrefsAppId, u"Test.exe"));
+
+  ASSERT_EQ(registrar.RunScript(scripts[1], ScriptAction::kUnregister, registry), kS_OK);
+  ASSERT_EQ(registrar.RunScript(scripts[0], ScriptAction::kUnregister, registry), kS_OK);
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes),
+              UnorderedElementsAre(u"AppID", u"CLSID"));
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\AppID"), testing::IsEmpty());
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\CLSID"), testing::IsEmpty());
+  test::DeleteTree(HKEY_CURRENT_USER, base);
+}
+
 TEST_F(RegistrationTest, ForeignSubKeyKeepsTheClassKey) {
   ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
   test::SetString(HKEY_LOCAL_MACHINE, kClassKey + u"\\Foreign", u"", u"kept");
@@ -236,7 +288,7 @@ class InstalledCopyTest : public RegistrationTest {
     folder_ = test::TestDirectory() + u"\\Velmor's Admin-Prefs copy " +
               FromWin(std::to_wstring(::GetCurrentProcessId()).c_str());
     copy_ = folder_ + u"\\VelmorUpdaterAdminPrefs.exe";
-    version_folder_ = folder_ + u"\\2.4.1368.5602";
+    version_folder_ = folder_ + u"\\" + kProgramVersionFolder;
     tlb_ = folder_ + u"\\VelmorUpdaterAdminPrefs.tlb";
     ASSERT_TRUE(::CreateDirectoryW(AsWin(folder_), nullptr));
     ASSERT_TRUE(::CopyFileW(AsWin(server_), AsWin(copy_), TRUE));

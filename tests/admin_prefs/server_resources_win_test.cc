@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "admin_prefs/registrar_win.h"
 #include "admin_prefs/registration_text.h"
+#include "ci/base/resource_module.h"
 #include "tests/admin_prefs/win_test_support.h"
 
 namespace ci {
@@ -141,6 +144,37 @@ TEST_F(ServerResources, ManifestAsksForAdministratorAndCommonControls6) {
   EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
+}
+
+// The version resource and the manifest say the version that the code uses
+// (for the resource module's folder), all made from the project version.
+TEST_F(ServerResources, VersionResourceAndManifestCarryTheProgramVersion) {
+  const std::string version(std::begin(kProgramVersionFolder), std::end(kProgramVersionFolder) - 1);
+  EXPECT_NE(Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1)).find("version=\"" + version + "\""),
+            std::string::npos);
+
+  const WString path = ServerPath();
+  DWORD ignored = 0;
+  const DWORD size = ::GetFileVersionInfoSizeW(AsWin(path), &ignored);
+  ASSERT_NE(size, 0u);
+  std::vector<BYTE> data(size);
+  ASSERT_TRUE(::GetFileVersionInfoW(AsWin(path), 0, size, data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                              std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                              std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                              std::to_string(LOWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(numbers, version);
+  EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+  EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+  for (const wchar_t* name : {L"\\StringFileInfo\\040904b0\\FileVersion",
+                              L"\\StringFileInfo\\040904b0\\ProductVersion"}) {
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), name, reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(FromWin(text), WString(kProgramVersionFolder));
+  }
 }
 
 TEST_F(ServerResources, IconGroupAndElevationIcon) {

@@ -66,17 +66,24 @@ inline WString ReadString(HKEY root, const WString& path, const WString& name) {
   return FromWin(data.data());
 }
 
+// The value's bytes, exactly as long as the value read: a value that another
+// process rewrites between the size and the data query is read again.
 inline bool ReadBytes(HKEY root, const WString& path, const WString& name, DWORD* type,
                       std::vector<BYTE>* bytes) {
   UniqueKey key;
   if (::RegOpenKeyExW(root, AsWin(path), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-  DWORD size = 0;
-  if (::RegQueryValueExW(key.get(), AsWin(name), nullptr, type, nullptr, &size) != ERROR_SUCCESS) {
-    return false;
+  for (;;) {
+    DWORD size = 0;
+    if (::RegQueryValueExW(key.get(), AsWin(name), nullptr, type, nullptr, &size) != ERROR_SUCCESS) {
+      return false;
+    }
+    bytes->resize(size);
+    const LONG read = ::RegQueryValueExW(key.get(), AsWin(name), nullptr, type, bytes->data(), &size);
+    if (read == ERROR_MORE_DATA) continue;  // grew meanwhile
+    if (read != ERROR_SUCCESS) return false;
+    bytes->resize(size);  // may have shrunk meanwhile
+    return true;
   }
-  bytes->resize(size);
-  return ::RegQueryValueExW(key.get(), AsWin(name), nullptr, type, bytes->data(), &size) ==
-         ERROR_SUCCESS;
 }
 
 // Names of the sub-keys, or of the values ("" for the default value).

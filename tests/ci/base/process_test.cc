@@ -13,6 +13,16 @@ bool FileExists(const WString& path) {
   return ::GetFileAttributesW(AsWin(path)) != INVALID_FILE_ATTRIBUTES;
 }
 
+WString ReadUtf16File(const WString& path) {
+  UniqueFileHandle file(::CreateFileW(AsWin(path), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+  if (!file) return u"<unreadable>";
+  WChar buffer[2048] = {};
+  DWORD read = 0;
+  ::ReadFile(file.get(), buffer, sizeof(buffer) - sizeof(WChar), &read, nullptr);
+  return WString(buffer, read / sizeof(WChar));
+}
+
 // A copy of the stand-in program in a folder and under a name with spaces.
 class RunProgramTest : public testing::Test {
  protected:
@@ -48,7 +58,15 @@ TEST_F(RunProgramTest, StartsAPathWithSpacesAsOneProgram) {
   DWORD code = 1;
   ASSERT_TRUE(::GetExitCodeProcess(process.get(), &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(FileExists(marker_));
+  ASSERT_TRUE(FileExists(marker_));
+
+  // The stand-in wrote its command line: the path alone, no arguments. Windows
+  // passes the application name as it stands; Wine puts one pair of quotes
+  // around it, which RunProgram cannot have added (a quoted application name
+  // would not start at all).
+  const WString command_line = ReadUtf16File(marker_);
+  EXPECT_TRUE(command_line == program_ || command_line == u'"' + program_ + u'"')
+      << std::string(command_line.begin(), command_line.end());
 }
 
 TEST_F(RunProgramTest, MissingFileGivesTheErrorAndAZeroedRecord) {

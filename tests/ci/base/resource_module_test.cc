@@ -14,7 +14,7 @@ class ResourceModuleTest : public testing::Test {
     folder_ = AppendPath(GetDirectoryPart(GetModulePath(nullptr)),
                          u"resource module test " +
                              FromWin(std::to_wstring(::GetCurrentProcessId()).c_str()));
-    version_ = AppendPath(folder_, u"2.4.1368.5602");
+    version_ = AppendPath(folder_, kProgramVersionFolder);
     ASSERT_TRUE(::CreateDirectoryW(AsWin(folder_), nullptr));
   }
   void TearDown() override {

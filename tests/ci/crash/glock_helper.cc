@@ -3,10 +3,14 @@
 //       holds the mutex while appending "<tag>+" and, a little later, "<tag>-"
 //   glock_helper abandon <mutex>
 //       takes the mutex and exits without releasing it
+//   glock_helper hold <mutex> <event>
+//       takes the mutex, sets the event "<event>_held", and holds the mutex until
+//       the event <event> is set (a minute at most)
 #include <windows.h>
 
 #include <string>
 
+#include "ci/base/win_handles.h"
 #include "ci/crash/glock.h"
 
 namespace {
@@ -35,6 +39,15 @@ int wmain(int argc, wchar_t** argv) {
   ci::GLock lock(argv[2]);
   if (!lock.Lock()) return 3;
   if (mode == L"abandon") return 0;
+  if (mode == L"hold" && argc >= 4) {
+    const std::wstring release_name = argv[3];
+    ci::UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, (release_name + L"_held").c_str()));
+    ci::UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, release_name.c_str()));
+    if (!held || !release) return 6;
+    ::SetEvent(held.get());
+    ::WaitForSingleObject(release.get(), 60000);
+    return lock.Unlock() ? 0 : 5;
+  }
   if (mode != L"serial" || argc < 5) return 2;
   const std::string tag = Narrow(argv[4]);
   if (!AppendLine(argv[3], tag + "+\n")) return 4;

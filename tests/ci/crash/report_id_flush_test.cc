@@ -7,33 +7,37 @@
 namespace ci {
 namespace {
 
-class FakeLock : public Lockable {
+class FakeLock : public ReportIdLock {
  public:
-  bool Lock() override {
-    held = true;
-    ++locks;
-    return wait_succeeds;
+  Wait Acquire(std::uint32_t timeout_ms) override {
+    ++waits;
+    last_timeout_ms = timeout_ms;
+    held = wait == Wait::kHeld;
+    return wait;
   }
-  bool Unlock() override {
+  void Release() override {
+    EXPECT_TRUE(held) << "released a lock that was not held";
     held = false;
-    return true;
+    ++releases;
   }
+  Wait wait = Wait::kHeld;
   bool held = false;
-  bool wait_succeeds = true;
-  int locks = 0;
+  int waits = 0;
+  int releases = 0;
+  std::uint32_t last_timeout_ms = 0;
 };
 
 class FakeStore : public ReportIdStore {
  public:
   explicit FakeStore(const FakeLock* lock) : lock_(lock) {}
   bool Read(std::vector<std::uint8_t>* bytes) override {
-    EXPECT_TRUE(lock_->held) << "read outside the lock";
+    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock) << "read outside the lock";
     if (!value) return false;
     *bytes = *value;
     return true;
   }
   void Write(const ReportIdBytes& bytes) override {
-    EXPECT_TRUE(lock_->held) << "write outside the lock";
+    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock) << "write outside the lock";
     value.emplace(bytes.begin(), bytes.end());
     ++writes;
   }
@@ -60,15 +64,15 @@ ReportIdRecord Mine() {
 TEST(ReportIdFlush, NothingRecordedWritesNothingAndTakesNoLock) {
   FakeLock lock;
   FakeStore store(&lock);
-  FlushReportIds(ReportIdRecord(), &lock, &store);
+  FlushReportIds(ReportIdRecord(), lock, &store);
   EXPECT_FALSE(store.value);
-  EXPECT_EQ(lock.locks, 0);
+  EXPECT_EQ(lock.waits, 0);
 }
 
 TEST(ReportIdFlush, MissingValueIsReplacedByOwnRecord) {
   FakeLock lock;
   FakeStore store(&lock);
-  FlushReportIds(Mine(), &lock, &store);
+  FlushReportIds(Mine(), lock, &store);
   ASSERT_TRUE(store.value);
   const ReportIdBytes expected = ReportIdRecordToBytes(Mine());
   EXPECT_EQ(*store.value, std::vector<std::uint8_t>(expected.begin(), expected.end()));
@@ -79,7 +83,7 @@ TEST(ReportIdFlush, WronglySizedValueIsReplacedByOwnRecord) {
   FakeLock lock;
   FakeStore store(&lock);
   store.value = std::vector<std::uint8_t>(120, 0xFF);
-  FlushReportIds(Mine(), &lock, &store);
+  FlushReportIds(Mine(), lock, &store);
   ASSERT_EQ(store.value->size(), 124u);
   const ReportIdRecord stored = store.Stored();
   ASSERT_EQ(stored.count, 2u);
@@ -100,7 +104,7 @@ TEST(ReportIdFlush, StoredRecordIsMergedAndRepaired) {
   const ReportIdBytes image = ReportIdRecordToBytes(existing);
   store.value.emplace(image.begin(), image.end());
 
-  FlushReportIds(Mine(), &lock, &store);
+  FlushReportIds(Mine(), lock, &store);
   const std::vector<std::uint8_t>& raw = *store.value;
   EXPECT_EQ(raw[0], 20);
   EXPECT_EQ(raw[1] | raw[2] | raw[3], 0);
@@ -110,12 +114,31 @@ TEST(ReportIdFlush, StoredRecordIsMergedAndRepaired) {
   for (std::uint32_t id : stored.ids) EXPECT_NE(id, 0xBu);  // no room for it
 }
 
-TEST(ReportIdFlush, GoesOnWhenTheWaitFails) {
+TEST(ReportIdFlush, WaitsAFewSecondsAtMostAndReleasesWhatItTook) {
   FakeLock lock;
-  lock.wait_succeeds = false;
   FakeStore store(&lock);
-  FlushReportIds(Mine(), &lock, &store);
+  FlushReportIds(Mine(), lock, &store);
+  EXPECT_EQ(lock.last_timeout_ms, kReportIdFlushWaitMs);
+  EXPECT_EQ(lock.releases, 1);
+}
+
+TEST(ReportIdFlush, SkipsTheFlushWhenTheWaitRunsOut) {
+  FakeLock lock;
+  lock.wait = ReportIdLock::Wait::kTimedOut;
+  FakeStore store(&lock);
+  store.value = std::vector<std::uint8_t>(124, 0);
+  FlushReportIds(Mine(), lock, &store);
+  EXPECT_EQ(store.writes, 0);
+  EXPECT_EQ(lock.releases, 0);
+}
+
+TEST(ReportIdFlush, GoesOnWithoutALockThatDoesNotExist) {
+  FakeLock lock;
+  lock.wait = ReportIdLock::Wait::kNoLock;
+  FakeStore store(&lock);
+  FlushReportIds(Mine(), lock, &store);
   EXPECT_EQ(store.writes, 1);
+  EXPECT_EQ(lock.releases, 0);
 }
 
 }  // namespace

@@ -68,6 +68,50 @@ TEST(ReportIds, ProcessWideInstanceHoldsTheSharedMutex) {
   EXPECT_TRUE(report_ids.Unlock());
 }
 
+// Another process holds `mutex_name` from construction until destruction.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::wstring& mutex_name)
+      : release_name_(L"vu_report_ids_release_" + std::to_wstring(::GetCurrentProcessId())) {
+    release_.reset(::CreateEventW(nullptr, TRUE, FALSE, release_name_.c_str()));
+    held_.reset(::CreateEventW(nullptr, TRUE, FALSE, (release_name_ + L"_held").c_str()));
+    process_ = test::StartProcess(test::BesideExecutable(L"glock_helper.exe"),
+                                  L"hold " + mutex_name + L" " + release_name_);
+  }
+  ~LockHolder() {
+    ::SetEvent(release_.get());
+    std::vector<UniqueHandle> processes;
+    processes.push_back(std::move(process_));
+    EXPECT_EQ(test::WaitForAll(processes, 30000)[0], 0u) << "holder";
+  }
+  // True once the other process holds the mutex.
+  bool WaitUntilHeld() const {
+    return process_ && ::WaitForSingleObject(held_.get(), 30000) == WAIT_OBJECT_0;
+  }
+
+ private:
+  std::wstring release_name_;
+  UniqueHandle release_, held_, process_;
+};
+
+long long MillisecondsSince(DWORD start) { return static_cast<long long>(::GetTickCount() - start); }
+
+TEST(ReportIds, FlushGivesUpAfterAFewSecondsWhenAnotherProcessHoldsTheLock) {
+  const std::wstring name = PrivateMutexName() + L"_held";
+  LockHolder holder(name);
+  ASSERT_TRUE(holder.WaitUntilHeld());
+  MemoryStore store;
+  const DWORD start = ::GetTickCount();
+  {
+    ReportIds report_ids(name.c_str(), &store);
+    report_ids.RecordReportId(kReportIdGuidCreationFailed);
+  }
+  const long long elapsed = MillisecondsSince(start);
+  EXPECT_GE(elapsed, static_cast<long long>(kReportIdFlushWaitMs) - 100);
+  EXPECT_LT(elapsed, static_cast<long long>(kReportIdFlushWaitMs) + 3000);
+  EXPECT_FALSE(store.value) << "written without the lock";
+}
+
 // ---------------------------------------------------------------------------
 // The registry tally under concurrency: several recorder processes at once.
 
@@ -152,6 +196,23 @@ class Tallying : public testing::Test {
     return tally;
   }
 };
+
+// A process with counts to flush ends although another process holds the
+// machine-wide lock for longer than it would wait; the tally stays as it was.
+TEST_F(Tallying, ProcessEndsWhileAnotherHoldsTheSharedLock) {
+  LockHolder holder(kReportIdsLockName);
+  ASSERT_TRUE(holder.WaitUntilHeld());
+  const std::wstring event_name = L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
+  UniqueHandle start(::CreateEventW(nullptr, TRUE, TRUE, event_name.c_str()));
+  std::vector<UniqueHandle> processes;
+  const DWORD started = ::GetTickCount();
+  processes.push_back(test::StartProcess(test::BesideExecutable(L"report_ids_recorder.exe"),
+                                         event_name + L" e41db6b c0de0001"));
+  ASSERT_TRUE(processes.back());
+  EXPECT_EQ(test::WaitForAll(processes, 20000)[0], 0u) << "the recorder did not end";
+  EXPECT_LT(MillisecondsSince(started), static_cast<long long>(kReportIdFlushWaitMs) + 10000);
+  EXPECT_FALSE(ReadStored()) << "written without the lock";
+}
 
 constexpr int kRecorders = 10;
 

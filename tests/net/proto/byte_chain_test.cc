@@ -77,4 +77,24 @@ TEST(ByteChainTest, AppendingItselfDoublesTheContent) {
   EXPECT_EQ(Contents(chain), part + part);
 }
 
+TEST(ByteChainTest, AppendingItselfCopiesAGrowingLastBlockOnlyOnce) {
+  // A small block, then a last block taken over from a chain that is gone: the
+  // last block is writable, so copying the small block grows it during the walk.
+  ByteChain chain;
+  const std::string small = Pattern(10, 4);
+  const std::string large = Pattern(ByteChain::kShareThreshold, 5);
+  chain.Append(small.data(), small.size());
+  {
+    ByteChain source;
+    source.Append(large.data(), large.size());
+    chain.AppendChain(source);
+  }
+  chain.AppendChain(chain);
+  ASSERT_EQ(chain.size(), 2020);
+  EXPECT_EQ(Contents(chain), small + large + small + large);
+  // Both chains' views of the shared area stay intact when the chain grows.
+  chain.Append("end", 3);
+  EXPECT_EQ(Contents(chain), small + large + small + large + "end");
+}
+
 }  // namespace

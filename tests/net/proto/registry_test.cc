@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "net/proto/lookup2_hash.h"
 #include "net/proto/message_type.h"
@@ -60,10 +62,22 @@ TEST(MessageTypeTest, AttachmentsAreDestroyedWithTheRecord) {
   EXPECT_TRUE(destroyed);
 }
 
-TEST(MessageTypeTest, LockCanBeTakenAndReleased) {
+TEST(MessageTypeTest, LockKeepsThreadsOutOfEachOther) {
   const MessageType type = MakeType("locked", 0);
-  ASSERT_TRUE(type.lock().valid());
-  UnnamedMutexLock first(type.lock());
+  std::atomic<int> inside{0};
+  std::atomic<bool> overlap{false};
+  auto work = [&] {
+    for (int i = 0; i < 2000; ++i) {
+      UnnamedMutexLock hold(type.lock());
+      if (inside.fetch_add(1) != 0) overlap = true;
+      std::this_thread::yield();
+      inside.fetch_sub(1);
+    }
+  };
+  std::thread a(work), b(work);
+  a.join();
+  b.join();
+  EXPECT_FALSE(overlap);
 }
 
 TEST(MessageTypeRegistryTest, SameNameTwiceCountsTwoAndUnwindsInSteps) {
