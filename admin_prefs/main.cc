@@ -8,6 +8,7 @@
 #include "admin_prefs/module.h"
 #include "admin_prefs/registration.h"
 #include "ci/base/hresult.h"
+#include "ci/crash/debug_observer.h"
 #include "ci/crash/report_ids.h"
 #include "ci/net/proxy_expressions.h"
 #include "ci/net/proxy_state.h"
@@ -26,6 +27,10 @@ namespace {
 const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
                                  UserPreferencesProto::default_instance(),
                                  ProxySettingsProto::default_instance(), true);
+
+// The crash observer, between the message types and the module; the server
+// installs no failure handler that would call it.
+ci::DebugObserverInstallation g_debug_observer;
 
 ci::ClassEntry g_classes[] = {
     {&CLSID_AdminPrefsManagerCtl, &ci::AdminPrefsManager::CreateInstance, nullptr, 0},

@@ -10,6 +10,7 @@
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 #include "tools/client_command.h"
+#include "tools/crash_test_win.h"
 #include "tools/field_values.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
@@ -133,6 +134,8 @@ int Run(const std::vector<std::string>& args) {
       return Show(command);
     case CommandKind::kDescribe:
       return Describe(command);
+    case CommandKind::kCrashTest:
+      RunCrashTest(command.report_host);
     default:
       return Send(command);
   }

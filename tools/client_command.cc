@@ -22,6 +22,7 @@ constexpr CommandName kCommands[] = {
     {"accept-eula", CommandKind::kAcceptEula},
     {"show", CommandKind::kShow},
     {"describe", CommandKind::kDescribe},
+    {"crash-test", CommandKind::kCrashTest},
     {"help", CommandKind::kHelp},
 };
 
@@ -166,6 +167,19 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       *error = "show takes only --json, not \"" + arg + "\"";
       return false;
     }
+    if (kind == CommandKind::kCrashTest) {
+      if (name != "report-host") {
+        *error = "crash-test takes only --report-host, not \"" + arg + "\"";
+        return false;
+      }
+      if (!take_value("a host name")) return false;
+      if (value.empty()) {
+        *error = "--report-host needs a host name";
+        return false;
+      }
+      command->report_host = value;
+      continue;
+    }
     if (name == "raw") {
       if (command->raw_given) {
         *error = "--raw given twice";
@@ -253,6 +267,16 @@ std::string UsageText(CommandKind topic) {
              "Prints the schema of a message type (by its type name, such as\n"
              "proxysettingsproto, or its class name), or of every registered type, as\n"
              "the class's own self-description gives it.\n";
+    case CommandKind::kCrashTest:
+      return "usage: adminprefs crash-test [--report-host HOST]\n"
+             "Installs the crash observer in this process and faults on purpose with an\n"
+             "access violation, to see the crash-reporting path work: with consent\n"
+             "(SendAnonymousData) set, a minidump is written to the temporary directory and\n"
+             "sent to the crash-report server, and md_signature, md_time and md_num are\n"
+             "updated. The process ends with the access violation's code (0xC0000005).\n\n"
+             "  --report-host HOST                                  send to HOST (port 80)\n"
+             "                                                      instead of the built-in\n"
+             "                                                      crash-report server\n";
     case CommandKind::kHelp:
       break;
   }
@@ -265,6 +289,7 @@ std::string UsageText(CommandKind topic) {
          "  describe     print the schemas of the message types\n"
          "  http         send one request through the updater's HTTP stack\n"
          "  proxy-config print the machine's proxy configuration\n"
+         "  crash-test   fault on purpose and report it as the server would\n"
          "  help [COMMAND]\n\n"
          "Every command takes --help. Exit code 0 on success, otherwise 1 when the server\n"
          "reports a failure, 2 for a bad command line, 3 for stored values that are\n"

@@ -13,7 +13,7 @@ class ProtocolMessage;
 
 namespace ci {
 
-enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow, kDescribe };
+enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow, kDescribe, kCrashTest };
 
 struct ClientCommand {
   CommandKind kind = CommandKind::kHelp;
@@ -24,6 +24,7 @@ struct ClientCommand {
   std::vector<std::uint8_t> raw;
   bool json = false;                 // show --json
   std::string type_name;             // describe: one type, or empty for all
+  std::string report_host;           // crash-test --report-host; empty: the built-in one
 };
 
 // The message a command sends, whose fields are its options: set-prefs and

@@ -121,7 +121,9 @@ TEST(ClientCommand, HelpForEveryCommand) {
                   {"set-proxy", CommandKind::kSetProxy},
                   {"accept-eula", CommandKind::kAcceptEula},
                   {"show", CommandKind::kShow},
-                  {"describe", CommandKind::kDescribe}};
+                  {"describe", CommandKind::kDescribe},
+
+                  {"crash-test", CommandKind::kCrashTest}};
   for (const auto& command : commands) {
     // --help wins over anything else on the line, even a bad option before it.
     p = Parse({command.name, "--json", "--help"});
@@ -163,6 +165,35 @@ TEST(ClientCommand, ShowJson) {
   ASSERT_TRUE(p.ok);
   EXPECT_EQ(p.command.kind, CommandKind::kShow);
   EXPECT_TRUE(p.command.json);
+}
+
+TEST(ClientCommand, CrashTestReportHost) {
+  Parsed p = Parse({"crash-test"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.command.kind, CommandKind::kCrashTest);
+  EXPECT_EQ(p.command.report_host, "");
+
+  for (const auto& args : {std::vector<std::string>{"crash-test", "--report-host", "127.0.0.1"},
+                           std::vector<std::string>{"crash-test", "--report-host=127.0.0.1"}}) {
+    p = Parse(args);
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.command.report_host, "127.0.0.1");
+  }
+
+  const struct {
+    std::vector<std::string> args;
+    const char* error_part;
+  } refused[] = {
+      {{"crash-test", "--report-host"}, "needs a host name"},
+      {{"crash-test", "--report-host="}, "needs a host name"},
+      {{"crash-test", "--json"}, "only --report-host"},
+      {{"crash-test", "127.0.0.1"}, "unexpected argument"},
+  };
+  for (const auto& c : refused) {
+    p = Parse(c.args);
+    EXPECT_FALSE(p.ok);
+    EXPECT_NE(p.error.find(c.error_part), std::string::npos) << p.error;
+  }
 }
 
 }  // namespace

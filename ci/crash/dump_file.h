@@ -1,0 +1,21 @@
+// The minidump file: its place in the temporary directory and its creation by an
+// elevated process in a directory that the (non-elevated) user can write.
+#pragma once
+
+#include "ci/base/wide_string.h"
+#include "ci/base/win_handles.h"
+
+namespace ci {
+
+// "<temporary directory><executable file name>__.dmp".
+WString DumpFilePath();
+
+// Creates the dump file at `path` for reading and writing, unshared, so that no
+// link planted at that name, or a directory link on the way to it, is followed:
+// an existing entry is removed only when it sits at `path` itself (a symbolic or
+// hard link is removed as a name, its target left alone), the file is created
+// new, and the open file must be a plain file with one name at `path`. Returns
+// no handle otherwise.
+UniqueFileHandle CreateDumpFile(const WString& path);
+
+}  // namespace ci

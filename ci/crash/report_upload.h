@@ -1,0 +1,23 @@
+// The crash report's one HTTP POST to the crash-report server.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ci/base/wide_string.h"
+#include "ci/net/http_client.h"
+
+namespace ci {
+
+using HttpClientFactory = std::unique_ptr<HttpClient> (*)();
+
+// POSTs `dump_bytes` to `host` on port 80 at BuildReportPath(executable name) with
+// "Content-Type: binary" added to the client's headers. True only when the send
+// succeeds and the status is 200; a missing client, a failed send and any other
+// status (407 and 304 included) are failures. The bookkeeping of an accepted
+// report is the caller's.
+bool UploadReport(const WString& host, const std::vector<std::uint8_t>& dump_bytes,
+                  HttpClientFactory create_client = &CreateHttpClient);
+
+}  // namespace ci
