@@ -52,16 +52,16 @@ TEST(HttpCommandTest, DefaultsAndHelp) {
 TEST(HttpCommandTest, RefusesCommandLinesThatMakeNoSense) {
   const std::vector<std::vector<std::string>> bad = {
       {},
-      {"--client=curl", "http://h/"},
-      {"--retries=-2", "http://h/"},
-      {"--retries=x", "http://h/"},
-      {"--max-bytes=4294967296", "http://h/"},
-      {"--header=no colon", "http://h/"},
+      {"--client=curl", "http://127.0.0.2/"},
+      {"--retries=-2", "http://127.0.0.2/"},
+      {"--retries=x", "http://127.0.0.2/"},
+      {"--max-bytes=4294967296", "http://127.0.0.2/"},
+      {"--header=no colon", "http://127.0.0.2/"},
       {"--proxy"},
-      {"--proxy-password=p", "http://h/"},
-      {"--proxy=h:1", "--auto-config-url=http://h/p.pac", "http://h/"},
-      {"--frobnicate", "http://h/"},
-      {"http://h/", "http://i/"},
+      {"--proxy-password=p", "http://127.0.0.2/"},
+      {"--proxy=127.0.0.1:1", "--auto-config-url=http://127.0.0.2/p.pac", "http://127.0.0.2/"},
+      {"--frobnicate", "http://127.0.0.2/"},
+      {"http://127.0.0.2/", "http://127.0.0.3/"},
   };
   for (const auto& args : bad) {
     HttpCommand command;
@@ -76,9 +76,9 @@ TEST(HttpCommandTest, ProxyConfigTakesAnOptionalUrlAndScript) {
   std::string error;
   ASSERT_TRUE(ParseProxyConfigCommand({}, &command, &error));
   EXPECT_TRUE(command.url.empty());
-  ASSERT_TRUE(ParseProxyConfigCommand({"--auto-config-url=http://127.0.0.2/p.pac", "http://x/"},
+  ASSERT_TRUE(ParseProxyConfigCommand({"--auto-config-url=http://127.0.0.2/p.pac", "http://127.0.0.3/"},
                                       &command, &error));
-  EXPECT_EQ(command.url, "http://x/");
+  EXPECT_EQ(command.url, "http://127.0.0.3/");
   EXPECT_EQ(command.auto_config_url, "http://127.0.0.2/p.pac");
   EXPECT_FALSE(ParseProxyConfigCommand({"a", "b"}, &command, &error));
   EXPECT_FALSE(ParseProxyConfigCommand({"--bogus"}, &command, &error));

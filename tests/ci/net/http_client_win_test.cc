@@ -140,7 +140,7 @@ TEST_P(HttpClientTest, TheBodyGoesIntoANewFileLeftInPlace) {
     read.resize(count);
     EXPECT_EQ(read, body);
   }
-  // Over the limit: the failure is reported and the part written stays.
+  // Over the limit: the failure is reported and the bytes already written stay.
   ASSERT_EQ(Get(u"/file"), kS_OK);
   EXPECT_EQ(client_->ReadResponseBodyToFile(path, 3000), kHttpBodyTooLarge);
   WIN32_FILE_ATTRIBUTE_DATA data;

@@ -100,8 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, PrefExpressionTest, testing::Values(
     PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxy.type\", -1);", nullptr},
     PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxyXtype\", 1);", nullptr},
     PrefCase{PrefAutoConfigUrlRE,
-             u"user_pref(\"network.proxy.autoconfig_url\", \"http://wpad/Proxy.pac\");",
-             u"\"http://wpad/Proxy.pac\""}));
+             u"user_pref(\"network.proxy.autoconfig_url\", \"http://127.0.0.1/Proxy.pac\");",
+             u"\"http://127.0.0.1/Proxy.pac\""}));
 
 TEST(ProxyExpressions, AllCompileWithOneGroup) {
   BuildProxyExpressions();

@@ -42,7 +42,7 @@ TEST(ProxyState, StartsWithTheDocumentedValues) {
 
 void FillFound(ProxyState* state) {
   state->found_type = 4;
-  state->found_auto_config_url = u"http://wpad/wpad.dat";
+  state->found_auto_config_url = u"http://127.0.0.1/wpad.dat";
   state->found_http_proxy = u"proxy";
   state->found_http_port = 3128;
   state->found_ssl_proxy = u"ssl-proxy";
