@@ -12,11 +12,7 @@ std::string HResultHex(HResult hr) {
 }
 
 std::string DescribeServerResult(HResult hr) {
-  struct Known {
-    std::uint32_t code;
-    const char* text;
-  };
-  static constexpr Known kKnown[] = {
+  static constexpr HResultText kKnown[] = {
       {0x00000000u, "success"},
       {0x80070057u, "the server could not decode the message (E_INVALIDARG); nothing was written"},
       {0x8042003Du, "the server refused the request: it does not run as an administrator"},
@@ -37,10 +33,7 @@ std::string DescribeServerResult(HResult hr) {
       {0x80004005u, "the server reported an unspecified failure (E_FAIL)"},
       {0x8007000Eu, "out of memory (E_OUTOFMEMORY)"},
   };
-  for (const Known& known : kKnown) {
-    if (static_cast<std::uint32_t>(hr) == known.code) return known.text;
-  }
-  return std::string();
+  return FindHResultText(kKnown, hr);
 }
 
 }  // namespace ci

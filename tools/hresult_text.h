@@ -1,11 +1,28 @@
 // HRESULTs of the administrative preferences server in words.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "ci/base/hresult.h"
 
 namespace ci {
+
+// One result code and its sentence.
+struct HResultText {
+  std::uint32_t code;
+  const char* text;
+};
+
+// The sentence of `hr` in `table`; empty when the table does not know it.
+template <std::size_t N>
+std::string FindHResultText(const HResultText (&table)[N], HResult hr) {
+  for (const HResultText& known : table) {
+    if (static_cast<std::uint32_t>(hr) == known.code) return known.text;
+  }
+  return std::string();
+}
 
 // "0x80070057" style.
 std::string HResultHex(HResult hr);

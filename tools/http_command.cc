@@ -230,11 +230,7 @@ const char* ProxyAuthSchemeName(std::uint32_t scheme) {
 }
 
 std::string DescribeHttpResult(HResult hr) {
-  struct Known {
-    std::uint32_t code;
-    const char* text;
-  };
-  static constexpr Known kKnown[] = {
+  static constexpr HResultText kKnown[] = {
       {0x00000000u, "the exchange succeeded"},
       {0x80420028u, "the proxy asks for authentication and no proxy user was given"},
       {0x80420029u, "the proxy asks for an authentication scheme the updater does not support"},
@@ -248,10 +244,7 @@ std::string DescribeHttpResult(HResult hr) {
       {0x80072F78u, "the server's answer was not valid HTTP"},
       {0x80072EFEu, "the connection was closed"},
   };
-  for (const Known& known : kKnown) {
-    if (static_cast<std::uint32_t>(hr) == known.code) return known.text;
-  }
-  return std::string();
+  return FindHResultText(kKnown, hr);
 }
 
 std::string FormatHttpSummary(const HttpReport& report) {

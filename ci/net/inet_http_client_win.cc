@@ -166,54 +166,34 @@ bool InetHttpClient::CheckConnection() {
 }
 
 HResult InetHttpClient::GetResponseHeader(const WString& name, WString* value) {
-  if (status_ == 0) return kE_FAIL;
-  HINTERNET request = handles_.Get(ClientHandles::kRequest);
-  // The query reads the header name from the buffer it writes the value into.
-  std::vector<wchar_t> buffer(AsWin(name), AsWin(name) + name.size());
-  buffer.push_back(0);
-  DWORD bytes = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  if (!GuardedBool([&] {
-        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                                    static_cast<LPVOID>(buffer.data()), &bytes,
-                                    static_cast<LPDWORD>(nullptr));
-      })) {
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
-    buffer.resize(std::max<std::size_t>(bytes / sizeof(wchar_t), name.size()) + 1);
-    std::copy(AsWin(name), AsWin(name) + name.size(), buffer.begin());
-    buffer[name.size()] = 0;
-    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-    if (!GuardedBool([&] {
-          return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_CUSTOM),
-                                      static_cast<LPVOID>(buffer.data()), &bytes,
-                                      static_cast<LPDWORD>(nullptr));
-        })) {
-      return handles_.FailedCall();
-    }
-  }
-  *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
-  return kS_OK;
+  return QueryInfo(HTTP_QUERY_CUSTOM, name, value);
 }
 
 HResult InetHttpClient::GetRawResponseHeaders(WString* value) {
+  return QueryInfo(HTTP_QUERY_RAW_HEADERS_CRLF, WString(), value);
+}
+
+HResult InetHttpClient::QueryInfo(DWORD level, const WString& name, WString* value) {
   if (status_ == 0) return kE_FAIL;
   HINTERNET request = handles_.Get(ClientHandles::kRequest);
+  // A custom query reads the header name from the buffer it writes the value into,
+  // so every try starts with the name in the buffer.
+  std::vector<wchar_t> buffer;
   DWORD bytes = 0;
-  if (GuardedBool([&] {
-        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                                    static_cast<LPVOID>(nullptr), &bytes,
-                                    static_cast<LPDWORD>(nullptr));
-      })) {
-    return kS_OK;
-  }
-  if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
-  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1);
-  bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-  if (!GuardedBool([&] {
-        return api_.http_query_info(request, static_cast<DWORD>(HTTP_QUERY_RAW_HEADERS_CRLF),
-                                    static_cast<LPVOID>(buffer.data()), &bytes,
-                                    static_cast<LPDWORD>(nullptr));
-      })) {
-    return handles_.FailedCall();
+  // Offers `offered` bytes of a buffer that holds at least `chars` characters.
+  auto query_into = [&](std::size_t chars, std::size_t offered) {
+    buffer.assign(std::max(chars, name.size()) + 1, 0);
+    std::copy(AsWin(name), AsWin(name) + name.size(), buffer.begin());
+    bytes = static_cast<DWORD>(offered);
+    return GuardedBool([&] {
+      return api_.http_query_info(request, level, static_cast<LPVOID>(buffer.data()), &bytes,
+                                  static_cast<LPDWORD>(nullptr));
+    });
+  };
+  if (!query_into(0, name.size() * sizeof(wchar_t))) {
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return handles_.FailedCall();
+    const std::size_t chars = std::max<std::size_t>(bytes / sizeof(wchar_t), name.size()) + 1;
+    if (!query_into(chars, chars * sizeof(wchar_t))) return handles_.FailedCall();
   }
   *value = FromWin(buffer.data(), std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size()));
   return kS_OK;

@@ -40,6 +40,9 @@ class InetHttpClient : public LibraryHttpClient {
  private:
   HResult SendOnce(const WString& host, std::uint16_t port, const WString& path, bool use_proxy);
   BOOL ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) override;
+  // One HttpQueryInfo of `level` (for HTTP_QUERY_CUSTOM, of the header `name`),
+  // growing the buffer once when the first try says it is too small.
+  HResult QueryInfo(DWORD level, const WString& name, WString* value);
 
   UniqueLibrary library_;
   InetApi api_;
