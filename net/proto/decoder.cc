@@ -38,17 +38,8 @@ Decoder::Step Decoder::Int32At(const uint8_t* p, const uint8_t* end) {
   return wide;
 }
 
-bool Decoder::ReadLongInt32(int32_t* value) {
-  const Step s = Int32At(pos_, end_);
-  if (!s.pos) return false;
-  pos_ = s.pos;
-  *value = static_cast<int32_t>(s.value);
-  return true;
-}
-
 const uint8_t* Decoder::SkipFieldAt(const uint8_t* p, const uint8_t* end, uint32_t tag) {
-  Decoder d(p, 0);
-  d.end_ = end;
+  Decoder d(p, end);
   // Field numbers of the groups still open, innermost last.
   uint32_t open[kMaxGroupDepth];
   int depth = 0;

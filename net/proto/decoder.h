@@ -13,6 +13,14 @@
 
 class ByteChain;
 
+// The readers' fast paths are forced inline: a reader left out of line takes
+// the Decoder's address, which keeps the position in memory for the whole parse.
+#if defined(__GNUC__) || defined(__clang__)
+#define VU_DECODER_READER inline __attribute__((always_inline))
+#else
+#define VU_DECODER_READER inline
+#endif
+
 class Decoder {
  public:
   // Unknown groups nested deeper than this fail the parse. Skipping is
@@ -20,13 +28,23 @@ class Decoder {
   // kept on the stack; it does not depend on the call stack.
   static constexpr int kMaxGroupDepth = 100;
 
-  // `length` below 0 is taken as an empty input.
+  // `length` below 0, or null `data`, is taken as an empty input. The position
+  // is never null, since parsers hand back a null position for failure.
   Decoder(const uint8_t* data, int32_t length)
-      : pos_(data), end_(data + (length > 0 ? length : 0)) {}
+      : pos_(data ? data : kNoBytes), end_(data && length > 0 ? data + length : pos_) {}
+
+  // Goes on with a decode that stopped at `pos` of a range ending at `end`:
+  // the generated group parsers take and hand back bare positions, so that no
+  // Decoder's address escapes and the position can stay in a register.
+  static Decoder Resume(const uint8_t* pos, const uint8_t* end) { return Decoder(pos, end); }
+  const uint8_t* position() const { return pos_; }
+  const uint8_t* limit() const { return end_; }
+  // `pos` must lie between the current position and the end.
+  void AdvanceTo(const uint8_t* pos) { pos_ = pos; }
 
   // The next tag, or 0 when no byte is left, when the next byte is 0x00 (which
   // is consumed), or when the tag varint is malformed (nothing is consumed).
-  uint32_t ReadTag() {
+  VU_DECODER_READER uint32_t ReadTag() {
     if (pos_ == end_) return 0;
     if (*pos_ < 0x80) return *pos_++;
     // Two-byte tags (field numbers 16 to 2047) without the general reader.
@@ -43,7 +61,7 @@ class Decoder {
 
   // Consumes `tag` (of at most two varint bytes) when the input continues with
   // exactly its encoding.
-  bool ExpectTag(uint32_t tag) {
+  VU_DECODER_READER bool ExpectTag(uint32_t tag) {
     if (tag < 0x80) {
       if (pos_ < end_ && *pos_ == tag) {
         ++pos_;
@@ -60,7 +78,7 @@ class Decoder {
 
   // Any nonzero value reads as true; a varint beyond the sign-extended 32-bit
   // range fails.
-  bool ReadBool(bool* value) {
+  VU_DECODER_READER bool ReadBool(bool* value) {
     if (pos_ < end_ && *pos_ < 0x80) {
       *value = *pos_++ != 0;
       return true;
@@ -72,7 +90,7 @@ class Decoder {
     return true;
   }
   // Four bytes, little-endian, as a signed 32-bit value.
-  bool ReadFixed32(int32_t* value) {
+  VU_DECODER_READER bool ReadFixed32(int32_t* value) {
     if (end_ - pos_ < 4) return false;
     *value = static_cast<int32_t>(static_cast<uint32_t>(pos_[0]) | static_cast<uint32_t>(pos_[1]) << 8 |
                                   static_cast<uint32_t>(pos_[2]) << 16 | static_cast<uint32_t>(pos_[3]) << 24);
@@ -80,7 +98,7 @@ class Decoder {
     return true;
   }
   // Eight bytes, little-endian, as an IEEE double.
-  bool ReadDouble(double* value) {
+  VU_DECODER_READER bool ReadDouble(double* value) {
     if (end_ - pos_ < 8) return false;
     uint64_t bits = 0;
     for (int i = 7; i >= 0; --i) bits = bits << 8 | pos_[i];
@@ -89,12 +107,16 @@ class Decoder {
     return true;
   }
   // The 5-byte form or the sign-extended 10-byte form of a 32-bit value.
-  bool ReadInt32(int32_t* value) {
+  VU_DECODER_READER bool ReadInt32(int32_t* value) {
     if (pos_ < end_ && *pos_ < 0x80) {
       *value = *pos_++;
       return true;
     }
-    return ReadLongInt32(value);
+    const Step s = Int32At(pos_, end_);
+    if (!s.pos) return false;
+    pos_ = s.pos;
+    *value = static_cast<int32_t>(s.value);
+    return true;
   }
   bool ReadInt64(int64_t* value) {
     const Step s = Varint64At(pos_, end_);
@@ -122,7 +144,7 @@ class Decoder {
 
   // A length-prefixed string: its bytes stay in the input and are handed out
   // only when the whole length is there. A negative length fails.
-  bool ReadStringBytes(const uint8_t** bytes, int32_t* length) {
+  VU_DECODER_READER bool ReadStringBytes(const uint8_t** bytes, int32_t* length) {
     uint64_t n;
     const uint8_t* p;
     if (pos_ < end_ && *pos_ < 0x80) {
@@ -160,7 +182,7 @@ class Decoder {
   }
   // Skips the value of `tag` and appends the tag (shortest form) and the value's
   // bytes, exactly as they stand, to `*chain`, which is created when null.
-  bool StoreUnknownField(uint32_t tag, ByteChain** chain) {
+  VU_DECODER_READER bool StoreUnknownField(uint32_t tag, ByteChain** chain) {
     const uint8_t* p = StoreUnknownFieldAt(pos_, end_, tag, chain);
     if (!p) return false;
     pos_ = p;
@@ -177,9 +199,9 @@ class Decoder {
     uint64_t value;
   };
 
-  // The forms of ReadInt32 longer than one byte; kept out of line so that the
-  // one-byte case stays small enough to inline.
-  bool ReadLongInt32(int32_t* value);
+  Decoder(const uint8_t* pos, const uint8_t* end) : pos_(pos), end_(end) {}
+
+  static constexpr uint8_t kNoBytes[1] = {0};
 
   static bool IsSignExtended32(uint64_t value) {
     const int64_t v = static_cast<int64_t>(value);

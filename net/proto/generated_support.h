@@ -8,6 +8,7 @@
 #include "net/proto/decoder.h"
 #include "net/proto/message_type.h"
 #include "net/proto/message_type_registry.h"
+#include "net/proto/wire_writer.h"
 
 // The empty string returned for an absent string field.
 const std::string& EmptyProtoString();
@@ -35,11 +36,22 @@ inline void DestroyString(std::string* value) {
 
 // Reads a length-prefixed string into a string member, constructing the object
 // only when the whole string is in the input.
-inline bool ReadStringInto(Decoder* decoder, std::string** slot, unsigned char* storage) {
+VU_DECODER_READER bool ReadStringInto(Decoder* decoder, std::string** slot, unsigned char* storage) {
   const uint8_t* bytes;
   int32_t length;
   if (!decoder->ReadStringBytes(&bytes, &length)) return false;
-  ConstructStringIn(slot, storage)->assign(reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  std::string* const value = ConstructStringIn(slot, storage);
+  const size_t n = static_cast<size_t>(length);
+  if (n <= value->size()) {
+    // A cleared record keeps its old bytes (see the generated Clear): overwrite
+    // and shorten in place, both inline, rather than a library call per string.
+    CopyBytes(reinterpret_cast<uint8_t*>(&(*value)[0]), bytes, n);
+    value->erase(n);
+  } else {
+    // The bytes never overlap the string, so assign's overlap handling is only cost.
+    value->clear();
+    value->append(reinterpret_cast<const char*>(bytes), n);
+  }
   return true;
 }
 

@@ -33,12 +33,7 @@ class RepeatedGroup {
   // The next kept record, or a new one; null when out of memory.
   Record* Add() {
     if (size_ < allocated_) return records_[size_++];
-    if (allocated_ == capacity_ && !Grow()) return nullptr;
-    Record* record = new (std::nothrow) Record;
-    if (!record) return nullptr;
-    records_[allocated_++] = record;
-    ++size_;
-    return record;
+    return AddNew();
   }
 
   // Clears the entries in use and keeps them; records past them are already clear.
@@ -55,6 +50,19 @@ class RepeatedGroup {
   }
 
  private:
+  // Add's slow path, kept out of line so that taking a kept record stays inline.
+#if defined(__GNUC__) || defined(__clang__)
+  __attribute__((noinline))
+#endif
+  Record* AddNew() {
+    if (allocated_ == capacity_ && !Grow()) return nullptr;
+    Record* record = new (std::nothrow) Record;
+    if (!record) return nullptr;
+    records_[allocated_++] = record;
+    ++size_;
+    return record;
+  }
+
   bool Grow() {
     const int32_t grown_capacity = capacity_ + capacity_ / 4 + 1;
     Record** grown = new (std::nothrow) Record*[grown_capacity];

@@ -419,6 +419,8 @@ def record_header(record):
         w('  void WriteToChain(ByteChain* chain) const override;')
         w('  uint8_t* WriteToArray(uint8_t* out) const override;')
         w('  bool MergeFromDecoder(Decoder* decoder) override;')
+        w('  // The same on bare positions: the position after the message, or null.')
+        w('  const uint8_t* MergeFromRange(const uint8_t* pos, const uint8_t* end);')
         w('  const MessageType& GetType() const override;')
         w('  ProtocolMessage* NewInstance() const override;')
         w('  int32_t EncodedSize() const override;')
@@ -431,7 +433,14 @@ def record_header(record):
         w('  void Clear();')
         w('  void WriteToChain(ByteChain* chain) const;')
         w('  uint8_t* WriteToArray(uint8_t* out) const;')
-        w('  bool MergeFromDecoder(Decoder* decoder);')
+        w('  bool MergeFromDecoder(Decoder* decoder) {')
+        w('    const uint8_t* const next = MergeFromRange(decoder->position(), decoder->limit());')
+        w('    if (!next) return false;')
+        w('    decoder->AdvanceTo(next);')
+        w('    return true;')
+        w('  }')
+        w('  // The same on bare positions: the position after the end tag, or null.')
+        w('  const uint8_t* MergeFromRange(const uint8_t* pos, const uint8_t* end);')
         w('  int32_t EncodedSize() const;')
         w('  int32_t MemoryFootprint() const;')
     for f in record.fields:
@@ -450,11 +459,18 @@ def record_header(record):
             continue
         w('  bool has_%s() const { return (has_bits_ & 0x%Xu) != 0; }' % (n, f.bit))
         if f.type_name == 'string':
-            w('  const std::string& %s() const { return %s_ ? *%s_ : EmptyProtoString(); }' % (n, n, n))
+            # A string whose has-bit is clear reads as empty: Clear leaves the
+            # object's bytes in place (see Clear) and they are dropped on first use.
+            w('  const std::string& %s() const { return (has_bits_ & 0x%Xu) != 0 ? *%s_ : EmptyProtoString(); }'
+              % (n, f.bit, n))
             w('  void set_%s(const std::string& bytes) { mutable_%s()->assign(bytes); }' % (n, n))
             w('  std::string* mutable_%s() {' % n)
-            w('    has_bits_ |= 0x%Xu;' % f.bit)
-            w('    return ConstructStringIn(&%s_, %s_storage_);' % (n, n))
+            w('    std::string* const value = ConstructStringIn(&%s_, %s_storage_);' % (n, n))
+            w('    if ((has_bits_ & 0x%Xu) == 0) {' % f.bit)
+            w('      value->clear();')
+            w('      has_bits_ |= 0x%Xu;' % f.bit)
+            w('    }')
+            w('    return value;')
             w('  }')
         else:
             t = f.kind.cpp
@@ -506,6 +522,15 @@ def has_nested_requirements(record):
     return any(f.required for f in record.flattened() if f not in record.fields)
 
 
+def string_value(f):
+    """The string object a writer takes: null (written as empty) when the has-bit
+    is clear, since a cleared object may still hold earlier bytes. Optional
+    fields are only written with their has-bit set."""
+    if f.required:
+        return '(bits & 0x%Xu) != 0 ? %s_ : nullptr' % (f.bit, f.name)
+    return '%s_' % f.name
+
+
 def record_source(record):
     """Out-of-line members of one record class (a message's or a group's)."""
     m = record.cpp_name
@@ -544,15 +569,16 @@ def record_source(record):
     w('}')
     w('')
 
-    # Clear: group entries are cleared and kept for reuse.
+    # Clear: group entries are cleared and kept for reuse. A string object keeps
+    # its bytes and capacity; with its has-bit clear it reads, encodes and sizes as
+    # empty, and the next decode overwrites the bytes in place without a library
+    # call (the object is only shortened, never grown, when the new string fits).
     w('void %s::Clear() {' % m)
     for f in fields:
         if f.is_group:
             w('  %s_.Clear();' % f.accessor)
         elif f.type_name != 'string':
             w('  %s_ = %s;' % (f.name, f.default_literal()))
-    for f in strings:
-        w('  if (%s_) %s_->clear();' % (f.name, f.name))
     w('  has_bits_ = 0;')
     w('  delete unknown_fields_;')
     w('  unknown_fields_ = nullptr;')
@@ -585,7 +611,7 @@ def record_source(record):
               % (f.accessor, f.accessor))
             continue
         if f.type_name == 'string':
-            expr = 'StringFieldSize(%d, %s_)' % (f.number, f.name)
+            expr = 'StringFieldSize(%d, %s)' % (f.number, string_value(f))
         elif f.type_name == 'int32':
             expr = 'Int32FieldSize(%d, %s_)' % (f.number, f.name)
         else:
@@ -622,10 +648,11 @@ def record_source(record):
                     w('    WriteVarint32(0x%Xu, chain);' % f.end_tag)
                 w('  }')
                 continue
+            value = string_value(f) if f.type_name == 'string' else f.name + '_'
             if kind == 'array':
-                stmt = 'out = %s(%d, %s_, out);' % (f.kind.writer, f.number, f.name)
+                stmt = 'out = %s(%d, %s, out);' % (f.kind.writer, f.number, value)
             else:
-                stmt = '%s(%d, %s_, chain);' % (f.kind.chain_writer, f.number, f.name)
+                stmt = '%s(%d, %s, chain);' % (f.kind.chain_writer, f.number, value)
             if f.required:
                 w('  ' + stmt)
             else:
@@ -634,16 +661,21 @@ def record_source(record):
         w('}')
         w('')
 
-    # MergeFromDecoder: a switch on the exact tag; after each field the next
+    # MergeFromRange: a switch on the exact tag; after each field the next
     # field in number order (or the next entry of the same group) is tried
-    # directly.
-    w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
-    w('  // Works on a local copy of the decoder, so that its position can live in a')
-    w('  // register, and hands the final position back.')
-    w('  Decoder local = *input;')
+    # directly. It works on bare positions and a local Decoder whose address
+    # never escapes, so that the position lives in a register throughout.
+    if record.is_message:
+        w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
+        w('  const uint8_t* const next = MergeFromRange(input->position(), input->limit());')
+        w('  if (!next) return false;')
+        w('  input->AdvanceTo(next);')
+        w('  return true;')
+        w('}')
+        w('')
+    w('const uint8_t* %s::MergeFromRange(const uint8_t* pos, const uint8_t* end) {' % m)
+    w('  Decoder local = Decoder::Resume(pos, end);')
     w('  Decoder* const decoder = &local;')
-    w('  const bool ok = [&]() -> bool {')
-    loop_start = len(lines)
     first = fields[0] if fields else None
     jump_to_first = not record.is_message and first is not None and first.tag_size <= 2
     w('  uint32_t tag;')
@@ -664,51 +696,50 @@ def record_source(record):
         if f.is_group:
             w('        {')
             w('          %s* const entry = %s_.Add();' % (f.record.name, f.accessor))
-            w('          if (!entry || !entry->MergeFromDecoder(decoder)) return false;')
+            w('          if (!entry) return nullptr;')
+            w('          const uint8_t* const next = entry->MergeFromRange(decoder->position(), decoder->limit());')
+            w('          if (!next) return nullptr;')
+            w('          decoder->AdvanceTo(next);')
             w('        }')
             if f.tag_size <= 2:
                 w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (f.tag, f.accessor))
         elif f.type_name == 'string':
             # The object is created only once the whole string is there.
-            w('        if (!ReadStringInto(decoder, &%s_, %s_storage_)) return false;' % (f.name, f.name))
+            w('        if (!ReadStringInto(decoder, &%s_, %s_storage_)) return nullptr;' % (f.name, f.name))
             w('        has_bits_ |= 0x%Xu;' % f.bit)
         else:
-            w('        if (!decoder->%s(&%s_)) return false;' % (f.kind.reader, f.name))
+            w('        if (!decoder->%s(&%s_)) return nullptr;' % (f.kind.reader, f.name))
             w('        has_bits_ |= 0x%Xu;' % f.bit)
         # ExpectTag compares at most two bytes: longer tags take the switch.
         if i + 1 < len(fields) and fields[i + 1].tag_size <= 2:
             w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].accessor))
         # An entry usually ends right after one of its fields.
         if end_tag is not None and end_tag_size <= 2:
-            w('        if (decoder->ExpectTag(0x%Xu)) return true;' % end_tag)
+            w('        if (decoder->ExpectTag(0x%Xu)) return decoder->position();' % end_tag)
         w('        break;')
     if record.is_message:
         w('      case 0:')
         w('        // End of input, a zero tag or a malformed tag: only the first two,')
         w('        // with nothing after them, end the message.')
         if has_nested_requirements(record):
-            w('        return decoder->AtEnd() && FindMissingField() == nullptr;')
+            w('        return decoder->AtEnd() && FindMissingField() == nullptr ? decoder->position() : nullptr;')
         else:
             mask = required_mask(record)
             check = ' && (has_bits_ & 0x%Xu) == 0x%Xu' % (mask, mask) if mask else ''
-            w('        return decoder->AtEnd()%s;' % check)
+            w('        return decoder->AtEnd()%s ? decoder->position() : nullptr;' % check)
     else:
         group = next(f for f in record.parent.groups if f.record is record)
         w('      case 0x%Xu:' % group.end_tag)
-        w('        return true;')
+        w('        return decoder->position();')
         w('      case 0:')
         w('        // The input ended (or broke off) before the entry\'s end tag.')
-        w('        return false;')
+        w('        return nullptr;')
     w('      default:')
     w('        // Kept in this record; an end-group tag of another number fails here.')
-    w('        if (!decoder->StoreUnknownField(tag, &unknown_fields_)) return false;')
+    w('        if (!decoder->StoreUnknownField(tag, &unknown_fields_)) return nullptr;')
     w('        break;')
     w('    }')
     w('  }')
-    lines[loop_start:] = ['  ' + line for line in lines[loop_start:]]
-    w('  }();')
-    w('  *input = local;')
-    w('  return ok;')
     w('}')
     w('')
 

@@ -209,6 +209,42 @@ TEST(DescriptorMessagesTest, ClearKeepsGroupRecordsForReuse) {
   EXPECT_EQ(d.tag_list().allocated(), 3);
 }
 
+// A cleared string keeps its bytes for reuse; nothing of them may show through
+// the accessors, the encoding, or a later shorter or longer value.
+TEST(DescriptorMessagesTest, ClearedStringsShowNothingOfTheirOldBytes) {
+  ProtocolDescriptor d;
+  d.set_name("a long descriptor name");
+  d.set_filename("file.proto");
+  d.Clear();
+  EXPECT_EQ(d.name(), "");
+  EXPECT_EQ(d.EncodedSize(), 4);  // both required strings written empty
+  EXPECT_EQ(Encode(d), (Bytes{0x0A, 0x00, 0x5A, 0x00}));
+  EXPECT_EQ(*d.mutable_filename(), "");
+  EXPECT_EQ(d.filename(), "");
+
+  d.Clear();
+  ASSERT_TRUE(Parse(&d, kHead));  // shorter than the kept bytes
+  EXPECT_EQ(d.name(), "B");
+  EXPECT_EQ(d.name().size(), 1u);
+  EXPECT_EQ(d.name().c_str()[1], '\0');
+  EXPECT_EQ(Encode(d), kHead);
+
+  // The same field twice: the second value, shorter or longer, replaces the first.
+  d.Clear();
+  ASSERT_TRUE(Parse(&d, {0x0A, 0x03, 'x', 'y', 'z', 0x0A, 0x01, 'q', 0x5A, 0x00}));
+  EXPECT_EQ(d.name(), "q");
+  ASSERT_TRUE(Parse(&d, {0x0A, 0x05, '1', '2', '3', '4', '5'}));
+  EXPECT_EQ(d.name(), "12345");
+
+  ProtocolDescriptor::Tag* tag = d.add_tag();
+  tag->set_default_value("seventeen chars!!");
+  d.Clear();
+  tag = d.add_tag();
+  EXPECT_FALSE(tag->has_default_value());
+  EXPECT_EQ(tag->default_value(), "");
+  EXPECT_EQ(tag->EncodedSize(), 10);  // the five required fields, empty or zero
+}
+
 TEST(DescriptorMessagesTest, GroupListsGrowByAQuarterPlusOne) {
   ProtocolDescriptor d;
   std::vector<int32_t> capacities;
