@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "admin_prefs/admin_prefs_idl.h"
-#include "admin_prefs/admin_prefs_manager.h"
-#include "admin_prefs/command_line.h"
-#include "admin_prefs/module.h"
-#include "admin_prefs/registration.h"
+#include "admin_prefs/service/admin_prefs_manager.h"
+#include "admin_prefs/module/command_line.h"
+#include "admin_prefs/module/module.h"
+#include "admin_prefs/registration/registration.h"
 #include "ci/base/hresult.h"
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/report_ids.h"

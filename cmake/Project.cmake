@@ -124,3 +124,19 @@ function(vu_add_windows_program)
     set_target_properties(${P_NAME} PROPERTIES OUTPUT_NAME ${P_OUTPUT_NAME})
   endif()
 endfunction()
+
+# Sets VU_SERVER_RELATIVE_PATH and VU_TLB_RELATIVE_PATH on `target`: the server
+# executable and its type library as seen from the target's folder (Windows paths).
+function(vu_use_server_paths target)
+  if(NOT TARGET ${target})
+    return()  # a Windows-only test in a native build
+  endif()
+  file(RELATIVE_PATH _server ${CMAKE_CURRENT_BINARY_DIR}
+    ${CMAKE_BINARY_DIR}/admin_prefs/VelmorUpdaterAdminPrefs.exe)
+  string(REPLACE "/" "\\\\" _server "${_server}")
+  file(RELATIVE_PATH _tlb ${CMAKE_CURRENT_BINARY_DIR}
+    ${CMAKE_BINARY_DIR}/generated/admin_prefs/admin_prefs.tlb)
+  string(REPLACE "/" "\\\\" _tlb "${_tlb}")
+  target_compile_definitions(${target} PRIVATE
+    "VU_SERVER_RELATIVE_PATH=u\"${_server}\"" "VU_TLB_RELATIVE_PATH=u\"${_tlb}\"")
+endfunction()

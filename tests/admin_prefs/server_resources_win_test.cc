@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "admin_prefs/registrar_win.h"
-#include "admin_prefs/registration_text.h"
+#include "admin_prefs/registration/registrar_win.h"
+#include "admin_prefs/registration/registration_text.h"
 #include "ci/base/resource_module.h"
 #include "tests/admin_prefs/win_test_support.h"
 

@@ -20,10 +20,9 @@ namespace test {
 constexpr const wchar_t* kServerFileName = L"VelmorUpdaterAdminPrefs.exe";
 constexpr const wchar_t* kMachineRootPath = L"Software\\Velmor\\Velmor Updater";
 
-// The server built beside the tests (build/<flavour>/admin_prefs/).
-inline WString ServerPath() {
-  return FullPath(TestDirectory() + u"\\..\\..\\admin_prefs\\" + FromWin(kServerFileName));
-}
+// The server built beside the tests; the build gives its path relative to the
+// test's folder.
+inline WString ServerPath() { return FullPath(TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
 
 // Writes the server's registration (as an administrator would once); S_OK expected.
 inline HResult RegisterServerForTests() { return RunAndWait(Quoted(ServerPath()) + u" /RegServer"); }

@@ -1,0 +1,61 @@
+#include "admin_prefs/module/class_factory.h"
+
+#include <new>
+
+#include "admin_prefs/module/module.h"
+
+namespace ci {
+
+ClassFactory* ClassFactory::New(InstanceCreator creator) {
+  return new (std::nothrow) ClassFactory(creator);
+}
+
+HRESULT ClassFactory::Create(InstanceCreator creator, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  ClassFactory* factory = New(creator);
+  if (factory == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = factory->QueryInterface(iid, object);
+  factory->Release();
+  return hr;
+}
+
+HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG ClassFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+ULONG ClassFactory::Release() {
+  const LONG refs = InterlockedDecrement(&refs_);
+  if (refs == 0) delete this;
+  return static_cast<ULONG>(refs);
+}
+
+HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  // An aggregate may only ask its inner object for the non-delegating IUnknown.
+  if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  return creator_(outer, iid, object);
+}
+
+HRESULT ClassFactory::LockServer(BOOL lock) {
+  if (AdminPrefsModule* module = AdminPrefsModule::Instance()) {
+    if (lock) {
+      module->Lock();
+    } else {
+      module->Unlock();
+    }
+  }
+  return S_OK;
+}
+
+}  // namespace ci

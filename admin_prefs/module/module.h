@@ -1,0 +1,93 @@
+// AdminPrefsModule: the server process's one module object. It initialises COM
+// for the main thread, counts the locks that keep the server alive, registers the
+// class objects of its class table, pumps messages and ends the server once it
+// has been idle (no locks) for the idle time-out.
+#pragma once
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <cstddef>
+
+#include "admin_prefs/module/class_factory.h"
+#include "admin_prefs/module/idle_monitor.h"
+#include "admin_prefs/module/module_locks.h"
+#include "admin_prefs/module/module_run.h"
+#include "ci/base/win_handles.h"
+
+namespace ci {
+
+// One class the server serves.
+struct ClassEntry {
+  const CLSID* clsid;
+  InstanceCreator create_instance;
+  // Start (true) and stop (false) hook, called when COM is set up and at exit.
+  void (*object_main)(bool starting);
+  DWORD cookie;  // of CoRegisterClassObject; 0 until registered
+};
+
+class AdminPrefsModule : private ModuleLocks::ZeroActions,
+                         private ServerSteps,
+                         private IdleEvent {
+ public:
+  // Makes this the process's module and initialises COM for the calling thread,
+  // which becomes the main thread. `table` must outlive the module.
+  AdminPrefsModule(ClassEntry* table, std::size_t table_size);
+  AdminPrefsModule(const AdminPrefsModule&) = delete;
+  AdminPrefsModule& operator=(const AdminPrefsModule&) = delete;
+
+  virtual ~AdminPrefsModule();
+  virtual LONG Lock();
+  virtual LONG Unlock();
+  virtual LONG GetLockCount();
+  // The process's global interface table, created on first use, with a reference added.
+  virtual HRESULT GetGITPtr(IGlobalInterfaceTable** table);
+
+  // The process's module, or null when none exists.
+  static AdminPrefsModule* Instance();
+
+  bool initialisation_failed() const { return init_failed_; }
+  bool com_initialised_here() const { return com_initialised_here_; }
+  ModuleLocks& locks() { return locks_; }
+
+  // Serves the class table until idle; the process exit code.
+  HResult RunServer();
+
+  // Where the message loop reads messages; GetMessageW unless replaced.
+  using GetMessageFn = BOOL(WINAPI*)(MSG* message, HWND window, UINT first, UINT last);
+  void set_get_message(GetMessageFn get_message) { get_message_ = get_message; }
+
+ private:
+  static DWORD WINAPI IdleMonitorThread(void* module);
+
+  // ModuleLocks::ZeroActions
+  void SignalIdle() override;
+  void QuitNow() override;
+  // ServerSteps
+  HResult RegisterClassObjects() override;
+  HResult StartIdleMonitor() override;
+  HResult RunMessageLoop() override;
+  HResult SuspendClassObjects() override;
+  HResult ResumeClassObjects() override;
+  void ServeFor(std::uint32_t ms) override;
+  HResult RevokeClassObjects() override;
+  // IdleEvent over the shutdown event
+  WaitResult Wait(std::uint32_t timeout_ms) override;
+
+  void FinishIdleMonitor();
+
+  ClassEntry* table_;
+  std::size_t table_size_;
+  ModuleLocks locks_{this};
+  DWORD main_thread_id_;
+  GetMessageFn get_message_ = &::GetMessageW;
+  UniqueHandle shutdown_event_;
+  UniqueHandle monitor_thread_;
+  IGlobalInterfaceTable* git_ = nullptr;
+  CRITICAL_SECTION git_lock_;
+  bool git_lock_ready_ = false;
+  bool com_initialised_here_ = false;
+  bool init_failed_ = false;
+};
+
+}  // namespace ci

@@ -1,0 +1,26 @@
+// The registrar: expands a registry script with its replacement pairs, parses it
+// and registers or unregisters it.
+#pragma once
+
+#include "admin_prefs/registration/registry_script_expand.h"
+#include "admin_prefs/registration/registry_script_walk.h"
+
+namespace ci {
+
+enum class ScriptAction { kRegister, kUnregister };
+
+class Registrar {
+ public:
+  void AddReplacement(WString name, WString value) {
+    replacements_.Add(std::move(name), std::move(value));
+  }
+  const ReplacementMap& replacements() const { return replacements_; }
+
+  // Runs script text: nothing is written unless the whole script expands and parses.
+  HResult RunScript(const WString& text, ScriptAction action, ScriptRegistry& registry) const;
+
+ private:
+  ReplacementMap replacements_;
+};
+
+}  // namespace ci

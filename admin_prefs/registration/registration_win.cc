@@ -1,0 +1,155 @@
+#include "admin_prefs/registration/registration.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <vector>
+
+#include "admin_prefs/registration/access_permission_win.h"
+#include "admin_prefs/registration/registrar_win.h"
+#include "admin_prefs/registration/registration_text.h"
+#include "ci/base/resource_module.h"
+#include "ci/base/win_handles.h"
+#include "ci/prefs/reg_key.h"
+
+namespace ci {
+namespace {
+
+constexpr HResult kInsufficientBuffer = static_cast<HResult>(0x8007007Au);
+constexpr char16_t kAccessPermissionValue[] = u"AccessPermission";
+
+struct Replacement {
+  const char16_t* name;
+  WString value;
+};
+using ReplacementList = std::vector<Replacement>;
+
+// Built on first use and kept to process exit.
+const ReplacementList& AppIdReplacements() {
+  static const ReplacementList list = {
+      {u"APPID", kAdminPrefsAppId},
+      {u"DESCRIPTION", u"Velmor Updater Administrative Preferences Manager"},
+      {u"FILENAME", u"VelmorUpdaterAdminPrefs.exe"},
+  };
+  return list;
+}
+
+const ReplacementList& ClassReplacements() {
+  static const ReplacementList list = {
+      {u"PROGID", kAdminPrefsProgId},
+      {u"VERSION", u"1"},
+      {u"DESCRIPTION", u"AdminPrefsManagerCtl Class"},
+      {u"CLSID", kAdminPrefsClsid},
+      {u"LIBID", kAdminPrefsLibId},
+      // Quotes doubled like Module's: the script quotes the value, and a folder
+      // name with a single quote must neither end the token early nor fail.
+      {u"RESOURCE_DLL_MODULE", EscapeScriptQuotes(GetResourceModulePath())},
+      {u"STRINGRESID", u"5323"},
+      {u"ICONRESID", u"3000"},
+  };
+  return list;
+}
+
+// The executable's path; 0x8007007A when it fills the whole buffer.
+HResult GetExecutablePath(WString* path) {
+  wchar_t buffer[kMaxModulePathLength + 1] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, buffer, ARRAYSIZE(buffer));
+  if (length == 0) return HResultFromLastError();
+  if (length >= ARRAYSIZE(buffer)) return kInsufficientBuffer;
+  *path = FromWin(buffer, length);
+  return kS_OK;
+}
+
+HResult RunScript(int id, ScriptAction action, const ReplacementList& map) {
+  Registrar registrar;
+  for (const Replacement& pair : map) registrar.AddReplacement(pair.name, pair.value);
+  registrar.AddReplacement(u"APPID", kAdminPrefsAppId);  // the module's common pair
+  WString path;
+  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
+  registrar.AddReplacement(u"Module", ModuleReplacement(path));
+  registrar.AddReplacement(u"Module_Raw", ModuleRawReplacement(path));
+  return RunScriptResource(registrar, path, id, action);
+}
+
+struct TypeLibTraits {
+  using Type = ITypeLib*;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type lib) { return lib != nullptr; }
+  static void Close(Type lib) { lib->Release(); }
+};
+using UniqueTypeLib = UniqueResource<TypeLibTraits>;
+
+// From the executable's TYPELIB resource, or else from the ".tlb" file beside it.
+HResult LoadServerTypeLib(UniqueTypeLib* lib, WString* loaded_from) {
+  WString path;
+  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
+  if (Succeeded(::LoadTypeLib(AsWin(path), lib->put()))) {
+    *loaded_from = path;
+    return kS_OK;
+  }
+  WString tlb_path;
+  CI_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
+  CI_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->put()));
+  *loaded_from = tlb_path;
+  return kS_OK;
+}
+
+HResult RegisterServerTypeLib() {
+  UniqueTypeLib lib;
+  WString path;
+  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  UniqueBstr help_file;
+  if (FAILED(lib.get()->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
+    return ::RegisterTypeLib(lib.get(), AsWin(path), nullptr);
+  }
+  WString help_dir = HelpDirectoryOf(FromWin(help_file.get()));
+  return ::RegisterTypeLib(lib.get(), AsWin(path), AsWin(help_dir));
+}
+
+HResult UnregisterServerTypeLib() {
+  UniqueTypeLib lib;
+  WString path;
+  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  TLIBATTR* attributes = nullptr;
+  CI_RETURN_IF_FAILED(lib.get()->GetLibAttr(&attributes));
+  const TLIBATTR copy = *attributes;
+  lib.get()->ReleaseTLibAttr(attributes);
+  return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
+                             copy.syskind);
+}
+
+}  // namespace
+
+HResult RegisterAppId() {
+  CI_RETURN_IF_FAILED(RunScript(kAppIdScriptId, ScriptAction::kRegister, AppIdReplacements()));
+  RegKey app_ids;
+  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  RegKey app_id;
+  CI_RETURN_IF_FAILED(app_id.Create(app_ids.handle(), kAdminPrefsAppId));
+  std::vector<BYTE> permission;
+  CI_RETURN_IF_FAILED(DescriptorBytesFromSddl(kAccessPermissionSddl, &permission));
+  return app_id.SetBinaryValue(kAccessPermissionValue, permission.data(),
+                               static_cast<DWORD>(permission.size()));
+}
+
+HResult RegisterServer() {
+  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
+  return RegisterServerTypeLib();
+}
+
+HResult UnregisterServer() {
+  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
+  return UnregisterServerTypeLib();
+}
+
+HResult UnregisterAppId() {
+  RegKey app_ids;
+  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  RegKey app_id;
+  CI_RETURN_IF_FAILED(app_id.Open(app_ids.handle(), kAdminPrefsAppId, KEY_WRITE));
+  app_id.DeleteValue(kAccessPermissionValue);  // may already be gone
+  app_id.Close();
+  return RunScript(kAppIdScriptId, ScriptAction::kUnregister, AppIdReplacements());
+}
+
+}  // namespace ci

@@ -1,0 +1,205 @@
+#include "admin_prefs/registration/registry_script_parser.h"
+
+#include "ci/base/string_utils.h"
+
+namespace ci {
+namespace {
+
+bool IsScriptSpace(WChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+bool EqualsIgnoreCase(const WString& a, const char16_t* b) {
+  std::size_t i = 0;
+  for (; i < a.size(); ++i) {
+    if (b[i] == 0 || ToUpperChar(a[i]) != ToUpperChar(b[i])) return false;
+  }
+  return b[i] == 0;
+}
+
+class Parser {
+ public:
+  explicit Parser(const std::vector<ScriptToken>& tokens) : tokens_(tokens) {}
+
+  HResult ParseRoots(ParsedScript* script) {
+    while (pos_ < tokens_.size()) {
+      ScriptRootBlock block;
+      CI_RETURN_IF_FAILED(ParseRoot(&block));
+      script->roots.push_back(std::move(block));
+    }
+    return kS_OK;
+  }
+
+ private:
+  bool AtEnd() const { return pos_ >= tokens_.size(); }
+  const ScriptToken& Peek() const { return tokens_[pos_]; }
+  bool PeekIs(const char16_t* keyword) const {
+    return !AtEnd() && !Peek().quoted && EqualsIgnoreCase(Peek().text, keyword);
+  }
+  // Takes the next token; DISP_E_EXCEPTION when the text has ended.
+  HResult Next(const ScriptToken** token) {
+    if (AtEnd()) return kDISP_E_EXCEPTION;
+    *token = &tokens_[pos_++];
+    return kS_OK;
+  }
+  HResult Expect(const char16_t* keyword) {
+    if (!PeekIs(keyword)) return kDISP_E_EXCEPTION;
+    ++pos_;
+    return kS_OK;
+  }
+
+  HResult ParseRoot(ScriptRootBlock* block) {
+    const ScriptToken* name = nullptr;
+    CI_RETURN_IF_FAILED(Next(&name));
+    if (name->quoted || !RootFromName(name->text, &block->root)) return kDISP_E_EXCEPTION;
+    CI_RETURN_IF_FAILED(Expect(u"{"));
+    while (!PeekIs(u"}")) {
+      CI_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
+      ScriptKey key;
+      CI_RETURN_IF_FAILED(ParseKey(1, &key));
+      block->keys.push_back(std::move(key));
+    }
+    ++pos_;  // the closing brace
+    return kS_OK;
+  }
+
+  static bool RootFromName(const WString& name, ScriptRoot* root) {
+    static const struct {
+      const char16_t* name;
+      ScriptRoot root;
+    } kRoots[] = {
+        {u"HKCR", ScriptRoot::kClassesRoot},  {u"HKEY_CLASSES_ROOT", ScriptRoot::kClassesRoot},
+        {u"HKCU", ScriptRoot::kCurrentUser},  {u"HKEY_CURRENT_USER", ScriptRoot::kCurrentUser},
+        {u"HKLM", ScriptRoot::kLocalMachine}, {u"HKEY_LOCAL_MACHINE", ScriptRoot::kLocalMachine},
+        {u"HKU", ScriptRoot::kUsers},         {u"HKEY_USERS", ScriptRoot::kUsers},
+    };
+    for (const auto& entry : kRoots) {
+      if (EqualsIgnoreCase(name, entry.name)) {
+        *root = entry.root;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  // A key, its optional default value and its optional block; `depth` is the depth
+  // of the block that holds it.
+  HResult ParseKey(int depth, ScriptKey* key) {
+    if (PeekIs(u"NoRemove")) {
+      key->mode = ScriptKeyMode::kNoRemove;
+      ++pos_;
+    } else if (PeekIs(u"ForceRemove")) {
+      key->mode = ScriptKeyMode::kForceRemove;
+      ++pos_;
+    }
+    const ScriptToken* name = nullptr;
+    CI_RETURN_IF_FAILED(Next(&name));
+    if (!name->quoted && (EqualsIgnoreCase(name->text, u"{") || EqualsIgnoreCase(name->text, u"}") ||
+                          EqualsIgnoreCase(name->text, u"=") || EqualsIgnoreCase(name->text, u"val"))) {
+      return kDISP_E_EXCEPTION;
+    }
+    if (name->text.empty() || name->text.find(u'\\') != WString::npos) return kDISP_E_EXCEPTION;
+    key->name = name->text;
+
+    if (PeekIs(u"=")) {
+      ++pos_;
+      key->has_default = true;
+      CI_RETURN_IF_FAILED(ParseTypedData(&key->default_value));
+    }
+    if (!PeekIs(u"{")) return kS_OK;
+    ++pos_;
+    CI_RETURN_IF(depth + 1 > kMaxScriptDepth, kDISP_E_EXCEPTION);
+    while (!PeekIs(u"}")) {
+      CI_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
+      if (PeekIs(u"val")) {
+        ++pos_;
+        ScriptValue value;
+        CI_RETURN_IF_FAILED(ParseNamedValue(&value));
+        key->values.push_back(std::move(value));
+      } else {
+        ScriptKey sub_key;
+        CI_RETURN_IF_FAILED(ParseKey(depth + 1, &sub_key));
+        key->keys.push_back(std::move(sub_key));
+      }
+    }
+    ++pos_;  // the closing brace
+    return kS_OK;
+  }
+
+  // `name = type 'data'` after the keyword val.
+  HResult ParseNamedValue(ScriptValue* value) {
+    const ScriptToken* name = nullptr;
+    CI_RETURN_IF_FAILED(Next(&name));
+    value->name = name->text;
+    CI_RETURN_IF_FAILED(Expect(u"="));
+    return ParseTypedData(value);
+  }
+
+  // `type 'data'` after "=".
+  HResult ParseTypedData(ScriptValue* value) {
+    if (PeekIs(u"s")) {
+      value->type = ScriptValueType::kString;
+    } else if (PeekIs(u"d")) {
+      value->type = ScriptValueType::kDword;
+    } else {
+      return kDISP_E_EXCEPTION;
+    }
+    ++pos_;
+    const ScriptToken* data = nullptr;
+    CI_RETURN_IF_FAILED(Next(&data));
+    value->data = data->text;
+    return kS_OK;
+  }
+
+  const std::vector<ScriptToken>& tokens_;
+  std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+HResult TokenizeScript(const WString& text, std::vector<ScriptToken>* tokens) {
+  tokens->clear();
+  std::size_t pos = 0;
+  const std::size_t size = text.size();
+  while (true) {
+    while (pos < size && IsScriptSpace(text[pos])) ++pos;
+    if (pos == size) return kS_OK;
+
+    ScriptToken token;
+    if (text[pos] == u'\'') {
+      token.quoted = true;
+      ++pos;
+      while (true) {
+        if (pos == size) return kDISP_E_EXCEPTION;  // no closing quote
+        if (text[pos] == u'\'') {
+          if (pos + 1 < size && text[pos + 1] == u'\'') {
+            token.text.push_back(u'\'');
+            pos += 2;
+          } else {
+            ++pos;
+            break;
+          }
+        } else {
+          token.text.push_back(text[pos++]);
+        }
+        if (token.text.size() > kMaxScriptTokenLength) return kDISP_E_EXCEPTION;
+      }
+    } else {
+      const std::size_t start = pos;
+      while (pos < size && !IsScriptSpace(text[pos])) ++pos;
+      if (pos - start > kMaxScriptTokenLength) return kDISP_E_EXCEPTION;
+      token.text.assign(text, start, pos - start);
+    }
+    tokens->push_back(std::move(token));
+  }
+}
+
+HResult ParseScript(const WString& text, ParsedScript* script) {
+  std::vector<ScriptToken> tokens;
+  CI_RETURN_IF_FAILED(TokenizeScript(text, &tokens));
+  ParsedScript parsed;
+  Parser parser(tokens);
+  CI_RETURN_IF_FAILED(parser.ParseRoots(&parsed));
+  *script = std::move(parsed);
+  return kS_OK;
+}
+
+}  // namespace ci

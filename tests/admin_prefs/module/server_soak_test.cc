@@ -1,0 +1,179 @@
+// Eight client processes call one running server for a minute with all three
+// operations, undecodable and oversized messages mixed in. Every valid call
+// succeeds and every other one is refused with E_INVALIDARG; every stored value,
+// read again and again while the clients run, verifies and is one of the messages
+// written; the server's memory after the soak is within 10% of its memory after a
+// warm-up; afterwards the server ends by itself.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "ci/prefs/stored_value.h"
+#include "tests/admin_prefs/server_test_support.h"
+#include "tests/admin_prefs/module/soak_calls.h"
+
+namespace ci {
+namespace test {
+namespace {
+
+constexpr int kClients = 8;
+constexpr DWORD kWarmUpMs = 8000;
+constexpr DWORD kSoakMs = 60000;
+
+struct PhaseResult {
+  long long calls = 0;
+  long long unexpected = 0;
+  long long stored_checks = 0;
+  double seconds = 0;
+};
+
+struct Memory {
+  SIZE_T private_bytes = 0;
+  SIZE_T working_set = 0;
+};
+
+Memory MemoryOf(const ServerProcess& server) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  Memory memory;
+  if (::GetProcessMemoryInfo(server.handle.get(), &counters, sizeof(counters))) {
+    memory.private_bytes = counters.PagefileUsage;
+    memory.working_set = counters.WorkingSetSize;
+  }
+  return memory;
+}
+
+// A stored message, when present, must verify and be one of `written`.
+void CheckStored(const wchar_t* value_name, const std::vector<std::string>& written) {
+  const std::string stored = StoredBytes(value_name);
+  if (stored == "<absent>") return;  // the EULA operation removes the proxy settings
+  std::string message;
+  ASSERT_TRUE(SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(),
+                               &message))
+      << value_name << ": checksum of a " << stored.size() << "-byte value";
+  EXPECT_TRUE(std::find(written.begin(), written.end(), message) != written.end())
+      << value_name << ": a " << message.size() << "-byte message nobody wrote, beginning "
+      << testing::PrintToString(message.substr(0, 16));
+}
+
+class ServerSoakTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(RegisterServerForTests(), S_OK);
+    ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
+    // With these set, every EULA call would start the first-run program.
+    ASSERT_EQ(StoredBytes(L"install_dir"), "<absent>");
+    DeleteStoredValues();
+  }
+  void TearDown() override {
+    DeleteStoredValues();
+    UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_SET_VALUE, key.put()) ==
+        ERROR_SUCCESS) {
+      ::RegDeleteValueW(key.get(), L"userid");
+    }
+  }
+
+  // Runs the clients for `duration_ms`, checking the stored values meanwhile.
+  PhaseResult RunClients(const char* phase, DWORD duration_ms) {
+    PhaseResult result;
+    const WString client = FullPath(TestDirectory() + u"\\admin_prefs_soak_client.exe");
+    std::vector<UniqueHandle> processes;
+    std::vector<WString> result_files;
+    const auto start = Clock::now();
+    for (int i = 0; i < kClients; ++i) {
+      const WString index = FromWin(std::to_wstring(i).c_str());
+      result_files.push_back(TestDirectory() + u"\\soak_client_" + index + u".txt");
+      ::DeleteFileW(AsWin(result_files.back()));
+      WString command_line = Quoted(client) + u" " + index + u" " +
+                             FromWin(std::to_wstring(duration_ms).c_str()) + u" " +
+                             Quoted(result_files.back());
+      STARTUPINFOW startup = {};
+      startup.cb = sizeof(startup);
+      PROCESS_INFORMATION info = {};
+      EXPECT_TRUE(::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &info));
+      ::CloseHandle(info.hThread);
+      processes.emplace_back(info.hProcess);
+    }
+    const DWORD deadline = ::GetTickCount() + duration_ms + 60000;
+    for (const UniqueHandle& process : processes) {
+      // Read the stored values while waiting: they must never be torn.
+      while (process && ::WaitForSingleObject(process.get(), 250) == WAIT_TIMEOUT &&
+             static_cast<LONG>(deadline - ::GetTickCount()) > 0) {
+        CheckStored(L"machine_prefs", SoakStoredPreferences());
+        CheckStored(L"ProxySettings", SoakStoredProxies());
+        ++result.stored_checks;
+      }
+    }
+    result.seconds = static_cast<double>(MillisecondsSince(start)) / 1000.0;
+    for (int i = 0; i < kClients; ++i) {
+      DWORD code = STILL_ACTIVE;
+      ::GetExitCodeProcess(processes[i].get(), &code);
+      EXPECT_EQ(code, 0u) << phase << " client " << i;
+      long long calls = 0, unexpected = 0;
+      unsigned long first_hr = 0;
+      int first_call = -1;
+      if (FILE* in = _wfopen(AsWin(result_files[i]), L"r")) {
+        std::fscanf(in, "%lld %lld %lx %d", &calls, &unexpected, &first_hr, &first_call);
+        std::fclose(in);
+      }
+      EXPECT_GT(calls, 0) << phase << " client " << i << " reported nothing";
+      EXPECT_EQ(unexpected, 0) << phase << " client " << i << ": first unexpected answer 0x"
+                               << std::hex << first_hr << std::dec << " to call " << first_call
+                               << " of the round";
+      result.calls += calls;
+      result.unexpected += unexpected;
+      ::DeleteFileW(AsWin(result_files[i]));
+    }
+    return result;
+  }
+
+  ComScope com_;
+};
+
+TEST_F(ServerSoakTest, EightClientsForAMinute) {
+  // Hold an object so that the clients always find this one server running.
+  IAdminPrefsManager* keeper = nullptr;
+  ASSERT_EQ(CreateServiceObject(&keeper), S_OK);
+  std::vector<ServerProcess> servers = OpenServerProcesses();
+  ASSERT_EQ(servers.size(), 1u);
+  const ServerProcess& server = servers.front();
+
+  const PhaseResult warm_up = RunClients("warm-up", kWarmUpMs);
+  const Memory after_warm_up = MemoryOf(server);
+  const PhaseResult soak = RunClients("soak", kSoakMs);
+  const Memory after_soak = MemoryOf(server);
+
+  EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{server.id}) << "one server served everyone";
+  CheckStored(L"machine_prefs", SoakStoredPreferences());
+  CheckStored(L"ProxySettings", SoakStoredProxies());
+  ASSERT_NE(after_warm_up.private_bytes, 0u) << "memory of the server not readable";
+  EXPECT_LE(after_soak.private_bytes, after_warm_up.private_bytes + after_warm_up.private_bytes / 10)
+      << "private bytes grew from " << after_warm_up.private_bytes << " to "
+      << after_soak.private_bytes;
+
+  keeper->Release();
+  EXPECT_EQ(WaitForExit(server, 20000), 0u) << "the server did not end by itself with S_OK";
+
+  const auto kib = [](SIZE_T bytes) { return static_cast<unsigned long long>(bytes / 1024); };
+  std::printf(
+      "soak: %d clients, %.1f s, %lld calls, %.0f calls/s (warm-up %.0f calls/s); "
+      "%lld stored-value checks; server private bytes %llu KiB after warm-up, %llu KiB after "
+      "the soak (%+.1f%%); working set %llu KiB, %llu KiB\n",
+      kClients, soak.seconds, soak.calls, soak.calls / soak.seconds,
+      warm_up.calls / warm_up.seconds, soak.stored_checks + warm_up.stored_checks,
+      kib(after_warm_up.private_bytes), kib(after_soak.private_bytes),
+      100.0 * (static_cast<double>(after_soak.private_bytes) - after_warm_up.private_bytes) /
+          after_warm_up.private_bytes,
+      kib(after_warm_up.working_set), kib(after_soak.working_set));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace ci

@@ -1,0 +1,170 @@
+// The registrar on the real registry (under a key of this test's own in
+// HKCU\Software), script resources, and the access permission descriptor.
+#include <windows.h>
+#include <sddl.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "admin_prefs/registration/access_permission_win.h"
+#include "admin_prefs/registration/registrar_win.h"
+#include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/registration/script_registry_win.h"
+#include "tests/admin_prefs/win_test_support.h"
+
+namespace ci {
+namespace {
+
+using test::KeyExists;
+using test::ReadString;
+using testing::UnorderedElementsAre;
+
+constexpr HResult kTypeMismatch = static_cast<HResult>(0x80020005u);  // DISP_E_TYPEMISMATCH
+
+class RegistrarWinTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    name_ = u"VelmorRegistrarTest-" + FromWin(std::to_wstring(::GetCurrentProcessId()).c_str());
+    base_ = u"Software\\" + name_;
+    registrar_.AddReplacement(u"TESTKEY", name_);
+    test::DeleteTree(HKEY_CURRENT_USER, base_);
+  }
+  void TearDown() override {
+    test::DeleteTree(HKEY_CURRENT_USER, base_);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, base_));
+  }
+
+  HResult Run(const WString& body, ScriptAction action) {
+    WindowsScriptRegistry registry;
+    return registrar_.RunScript(
+        u"HKCU { NoRemove Software { NoRemove '%TESTKEY%' { " + body + u" } } }", action, registry);
+  }
+
+  WString name_, base_;
+  Registrar registrar_;
+};
+
+constexpr char16_t kBody[] =
+    u"'It''s a key' = s 'default text' {\n"
+    u"  val Text = s 'C:\\a b\\x.exe'\n"
+    u"  val Number = d '4294967295'\n"
+    u"  val Small = d '7'\n"
+    u"  NoRemove Kept { val Gone = s 'x' }\n"
+    u"  ForceRemove Rebuilt { Inner = s 'i' }\n"
+    u"}";
+
+TEST_F(RegistrarWinTest, RegistersKeysAndTypedValues) {
+  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  const WString key = base_ + u"\\It's a key";
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, key, u""), u"default text");
+  DWORD type = 0;
+  std::vector<BYTE> bytes;
+  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Text", &type, &bytes));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(bytes.size(), (WString(u"C:\\a b\\x.exe").size() + 1) * 2);  // terminator included
+  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Number", &type, &bytes));
+  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(bytes, (std::vector<BYTE>{0xFF, 0xFF, 0xFF, 0xFF}));
+  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Small", &type, &bytes));
+  EXPECT_EQ(bytes, (std::vector<BYTE>{7, 0, 0, 0}));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Inner", u""), u"i");
+}
+
+TEST_F(RegistrarWinTest, ForceRemoveDeletesAWholeSubtree) {
+  const WString rebuilt = base_ + u"\\It's a key\\Rebuilt";
+  WString deep = rebuilt;
+  for (int i = 0; i < 6; ++i) {
+    deep += u"\\Level";
+    test::SetString(HKEY_CURRENT_USER, deep, u"v", u"old");
+    test::SetString(HKEY_CURRENT_USER, deep + u" sibling", u"", u"old");
+  }
+  test::SetString(HKEY_CURRENT_USER, rebuilt, u"Stale", u"old");
+  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, rebuilt), UnorderedElementsAre(u"Inner"));
+  EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, rebuilt), testing::IsEmpty());
+}
+
+TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
+  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  const WString key = base_ + u"\\It's a key";
+  test::SetString(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Foreign", u"", u"f");
+  ASSERT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, key), UnorderedElementsAre(u"Kept", u"Rebuilt"));
+  EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, key), UnorderedElementsAre(u""));
+  EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, key + u"\\Kept"), testing::IsEmpty());
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, key + u"\\Rebuilt"),
+              UnorderedElementsAre(u"Foreign"));
+
+  test::DeleteTree(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Foreign");
+  test::DeleteTree(HKEY_CURRENT_USER, key + u"\\Kept");
+  ASSERT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));  // NoRemove
+  EXPECT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);  // nothing left is fine
+}
+
+TEST_F(RegistrarWinTest, BadNumberFailsAndTheBlockIsRolledBack) {
+  EXPECT_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister),
+            kTypeMismatch);
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
+  EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, base_), testing::IsEmpty());
+}
+
+TEST_F(RegistrarWinTest, ScriptResourceEndsAtItsFirstZeroByte) {
+  const WString self = GetModulePath(nullptr);
+  WString text;
+  ASSERT_EQ(LoadScriptResource(self, 301, &text), kS_OK);
+  EXPECT_EQ(text, u"HKCU { NoRemove Software { NoRemove '%TESTKEY%' { Loaded = s 'yes' } } }");
+  ASSERT_EQ(RunScriptResource(registrar_, self, 301, ScriptAction::kRegister), kS_OK);
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, base_ + u"\\Loaded", u""), u"yes");
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, u"Not"));
+}
+
+TEST_F(RegistrarWinTest, MissingResourceOrModuleGivesThePlatformError) {
+  WString text = u"kept";
+  EXPECT_EQ(LoadScriptResource(GetModulePath(nullptr), 399, &text),
+            HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_TRUE(Failed(LoadScriptResource(test::TestDirectory() + u"\\no such module.dll", 301, &text)));
+  EXPECT_EQ(text, u"kept");
+}
+
+TEST(AccessPermission, SddlBecomesASelfRelativeDescriptor) {
+  std::vector<BYTE> bytes;
+  ASSERT_EQ(DescriptorBytesFromSddl(kAccessPermissionSddl, &bytes), kS_OK);
+  ASSERT_TRUE(::IsValidSecurityDescriptor(bytes.data()));
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));
+  EXPECT_TRUE(control & SE_SELF_RELATIVE);
+  EXPECT_EQ(::GetSecurityDescriptorLength(bytes.data()), bytes.size());
+
+  EXPECT_TRUE(Failed(DescriptorBytesFromSddl(u"O:BAG:BAD:(nonsense)", &bytes)));
+}
+
+TEST(AccessPermission, AbsoluteDescriptorIsMadeSelfRelative) {
+  // An absolute descriptor: owner Administrators, an empty access list.
+  SECURITY_DESCRIPTOR absolute;
+  ASSERT_TRUE(::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION));
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD sid_size = sizeof(sid);
+  ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sid_size));
+  ASSERT_TRUE(::SetSecurityDescriptorOwner(&absolute, sid, FALSE));
+  ACL acl;
+  ASSERT_TRUE(::InitializeAcl(&acl, sizeof(acl), ACL_REVISION));
+  ASSERT_TRUE(::SetSecurityDescriptorDacl(&absolute, TRUE, &acl, FALSE));
+
+  std::vector<BYTE> bytes;
+  ASSERT_EQ(SelfRelativeDescriptorBytes(&absolute, &bytes), kS_OK);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));
+  EXPECT_TRUE(control & SE_SELF_RELATIVE);
+  EXPECT_EQ(::GetSecurityDescriptorLength(bytes.data()), bytes.size());
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  ASSERT_TRUE(::GetSecurityDescriptorOwner(bytes.data(), &owner, &defaulted));
+  EXPECT_TRUE(::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+}
+
+}  // namespace
+}  // namespace ci
