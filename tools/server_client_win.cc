@@ -59,10 +59,10 @@ HResult CallServer(ServerOperation operation, const std::string& message, bool n
     blob = MakeByteBstr(message.data(), static_cast<UINT>(message.size()));
     if (!blob) {
       manager->Release();
-      return E_OUTOFMEMORY;
+      return kE_OUTOFMEMORY;
     }
   }
-  HRESULT hr = E_UNEXPECTED;
+  HRESULT hr = kE_UNEXPECTED;
   switch (operation) {
     case ServerOperation::kSaveAdminPreferences:
       hr = manager->SaveAdminPreferences(blob.get());

@@ -11,24 +11,24 @@ ClassFactory* ClassFactory::New(InstanceCreator creator) {
 }
 
 HRESULT ClassFactory::Create(InstanceCreator creator, REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
+  if (object == nullptr) return kE_POINTER;
   *object = nullptr;
   ClassFactory* factory = New(creator);
-  if (factory == nullptr) return E_OUTOFMEMORY;
+  if (factory == nullptr) return kE_OUTOFMEMORY;
   const HRESULT hr = factory->QueryInterface(iid, object);
   factory->Release();
   return hr;
 }
 
 HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
+  if (object == nullptr) return kE_POINTER;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
     *object = static_cast<IClassFactory*>(this);
     AddRef();
-    return S_OK;
+    return kS_OK;
   }
   *object = nullptr;
-  return E_NOINTERFACE;
+  return kE_NOINTERFACE;
 }
 
 ULONG ClassFactory::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
@@ -40,10 +40,10 @@ ULONG ClassFactory::Release() {
 }
 
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
+  if (object == nullptr) return kE_POINTER;
   *object = nullptr;
   // An aggregate may only ask its inner object for the non-delegating IUnknown.
-  if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return kCLASS_E_NOAGGREGATION;
   return creator_(outer, iid, object);
 }
 
@@ -55,7 +55,7 @@ HRESULT ClassFactory::LockServer(BOOL lock) {
       module->Unlock();
     }
   }
-  return S_OK;
+  return kS_OK;
 }
 
 }  // namespace ci

@@ -9,8 +9,6 @@
 
 namespace ci {
 
-constexpr HResult kRPC_E_CHANGED_MODE = static_cast<HResult>(0x80010106u);
-
 enum class ComInitOutcome {
   kInitialisedHere,       // undo with CoUninitialize at exit
   kInitialisedElsewhere,  // another party set up COM in the other model; serve anyway

@@ -58,9 +58,9 @@ LONG AdminPrefsModule::Unlock() { return locks_.Unlock(); }
 LONG AdminPrefsModule::GetLockCount() { return locks_.Count(); }
 
 HRESULT AdminPrefsModule::GetGITPtr(IGlobalInterfaceTable** table) {
-  if (table == nullptr) return E_POINTER;
+  if (table == nullptr) return kE_POINTER;
   *table = nullptr;
-  HRESULT hr = S_OK;
+  HRESULT hr = kS_OK;
   EnterCriticalSection(&git_lock_);
   if (git_ == nullptr) {
     hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
@@ -81,7 +81,7 @@ HResult AdminPrefsModule::RunServer() {
 }
 
 HResult AdminPrefsModule::RegisterClassObjects() {
-  HRESULT hr = S_FALSE;
+  HRESULT hr = kS_FALSE;
   for (std::size_t i = 0; i < table_size_ && SUCCEEDED(hr); ++i) {
     ClassEntry& entry = table_[i];
     IUnknown* class_object = nullptr;
@@ -97,21 +97,21 @@ HResult AdminPrefsModule::RegisterClassObjects() {
 
 HResult AdminPrefsModule::StartIdleMonitor() {
   shutdown_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-  if (!shutdown_event_) return E_FAIL;
+  if (!shutdown_event_) return kE_FAIL;
   monitor_thread_.reset(CreateThread(nullptr, 0, &AdminPrefsModule::IdleMonitorThread, this, 0,
                                      nullptr));
   if (!monitor_thread_) {
     shutdown_event_.reset();
-    return E_FAIL;
+    return kE_FAIL;
   }
-  return S_OK;
+  return kS_OK;
 }
 
 HResult AdminPrefsModule::RunMessageLoop() {
   MSG message;
   for (;;) {
     const BOOL got = get_message_(&message, nullptr, 0, 0);
-    if (got == 0) return S_OK;  // the quit message
+    if (got == 0) return kS_OK;  // the quit message
     if (got < 0) {
       // Messages cannot be read any more, so no call can be served: not idle.
       return HResultFromFailedCall();
@@ -159,7 +159,7 @@ HResult AdminPrefsModule::RevokeClassObjects() {
     if (FAILED(hr)) return hr;
     entry.cookie = 0;
   }
-  return S_OK;
+  return kS_OK;
 }
 
 void AdminPrefsModule::SignalIdle() {

@@ -15,7 +15,6 @@
 namespace ci {
 namespace {
 
-constexpr HResult kInsufficientBuffer = static_cast<HResult>(0x8007007Au);
 constexpr char16_t kAccessPermissionValue[] = u"AccessPermission";
 
 struct Replacement {
@@ -55,7 +54,7 @@ HResult GetExecutablePath(WString* path) {
   wchar_t buffer[kMaxModulePathLength + 1] = {};
   const DWORD length = ::GetModuleFileNameW(nullptr, buffer, ARRAYSIZE(buffer));
   if (length == 0) return HResultFromLastError();
-  if (length >= ARRAYSIZE(buffer)) return kInsufficientBuffer;
+  if (length >= ARRAYSIZE(buffer)) return kE_INSUFFICIENT_BUFFER;
   *path = FromWin(buffer, length);
   return kS_OK;
 }

@@ -29,14 +29,14 @@ HRESULT AdminPrefsManager::CreateInstance(IUnknown* outer, REFIID iid, void** ob
 
 HRESULT AdminPrefsManager::CreateInstance(IUnknown* outer, REFIID iid, void** object,
                                           AdministratorCheck is_administrator) {
-  if (object == nullptr) return E_POINTER;
+  if (object == nullptr) return kE_POINTER;
   *object = nullptr;
   auto* instance = new (std::nothrow) AdminPrefsManager(outer);
-  if (instance == nullptr) return E_OUTOFMEMORY;
+  if (instance == nullptr) return kE_OUTOFMEMORY;
   // Held for the check; the last Release destroys the instance (and its lock).
   instance->inner_.AddRef();
   const HRESULT hr =
-      is_administrator() ? instance->inner_.QueryInterface(iid, object) : kE_NotAdministrator;
+      is_administrator() ? instance->inner_.QueryInterface(iid, object) : kE_NOT_ADMINISTRATOR;
   instance->inner_.Release();
   return hr;
 }
@@ -51,18 +51,18 @@ AdminPrefsManager::~AdminPrefsManager() {
 }
 
 HRESULT AdminPrefsManager::Inner::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
+  if (object == nullptr) return kE_POINTER;
   if (IsEqualIID(iid, IID_IUnknown)) {
     *object = static_cast<IUnknown*>(this);
   } else if (IsEqualIID(iid, IID_IAdminPrefsManager)) {
     *object = static_cast<IAdminPrefsManager*>(owner_);
   } else {
     *object = nullptr;
-    return E_NOINTERFACE;
+    return kE_NOINTERFACE;
   }
   // Through the returned interface: an aggregate's outer object counts its own.
   static_cast<IUnknown*>(*object)->AddRef();
-  return S_OK;
+  return kS_OK;
 }
 
 ULONG AdminPrefsManager::Inner::AddRef() { return ++refs_; }
@@ -83,16 +83,16 @@ ULONG AdminPrefsManager::Release() { return controlling_->Release(); }
 
 HRESULT AdminPrefsManager::SaveAdminPreferences(BSTR serialized_prefs) {
   MachinePreferences preferences;
-  if (!::DecodeBlob(serialized_prefs, &preferences)) return E_INVALIDARG;
+  if (!::DecodeBlob(serialized_prefs, &preferences)) return kE_INVALIDARG;
   preferences.SaveMachinePreferences();  // always S_OK: the store handles registry errors itself
-  return S_OK;
+  return kS_OK;
 }
 
 HRESULT AdminPrefsManager::SaveProxySettings(BSTR serialized_proxy_settings) {
   ProxySettings settings;
-  if (!::DecodeBlob(serialized_proxy_settings, &settings)) return E_INVALIDARG;
+  if (!::DecodeBlob(serialized_proxy_settings, &settings)) return kE_INVALIDARG;
   settings.WriteProxySettings();  // always S_OK: the store handles registry errors itself
-  return S_OK;
+  return kS_OK;
 }
 
 HRESULT AdminPrefsManager::SaveAcceptingEulaSettings(BSTR serialized_prefs) {

@@ -11,7 +11,7 @@
 namespace ci {
 
 // HRESULT of a refused creation: the server's token is not an administrator's.
-constexpr HRESULT kE_NotAdministrator = static_cast<HRESULT>(0x8042003Du);
+constexpr HRESULT kE_NOT_ADMINISTRATOR = static_cast<HRESULT>(0x8042003Du);
 
 // Whether the calling thread's token is a member of the built-in Administrators
 // group; false also when the membership cannot be determined.

@@ -5,6 +5,7 @@
 
 #include "admin_prefs/admin_prefs_idl.h"
 #include "bench/com/bare_class.h"
+#include "ci/base/hresult.h"
 
 namespace {
 
@@ -15,14 +16,14 @@ DWORD g_main_thread = 0;
 class BareManager final : public IAdminPrefsManager {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
+    if (object == nullptr) return ci::kE_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IAdminPrefsManager)) {
       *object = static_cast<IAdminPrefsManager*>(this);
       AddRef();
-      return S_OK;
+      return ci::kS_OK;
     }
     *object = nullptr;
-    return E_NOINTERFACE;
+    return ci::kE_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -33,9 +34,9 @@ class BareManager final : public IAdminPrefsManager {
     }
     return refs;
   }
-  HRESULT STDMETHODCALLTYPE SaveAdminPreferences(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SaveProxySettings(BSTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SaveAcceptingEulaSettings(BSTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SaveAdminPreferences(BSTR) override { return ci::kS_OK; }
+  HRESULT STDMETHODCALLTYPE SaveProxySettings(BSTR) override { return ci::kS_OK; }
+  HRESULT STDMETHODCALLTYPE SaveAcceptingEulaSettings(BSTR) override { return ci::kS_OK; }
 
  private:
   ULONG refs_ = 0;
@@ -44,20 +45,20 @@ class BareManager final : public IAdminPrefsManager {
 class BareFactory final : public IClassFactory {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
+    if (object == nullptr) return ci::kE_POINTER;
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
       *object = static_cast<IClassFactory*>(this);
-      return S_OK;
+      return ci::kS_OK;
     }
     *object = nullptr;
-    return E_NOINTERFACE;
+    return ci::kE_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // static lifetime
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
+    if (object == nullptr) return ci::kE_POINTER;
     *object = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    if (outer != nullptr) return ci::kCLASS_E_NOAGGREGATION;
     auto* manager = new BareManager;
     InterlockedIncrement(&g_objects);
     g_ever_used = true;
@@ -66,7 +67,7 @@ class BareFactory final : public IClassFactory {
     manager->Release();
     return hr;
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return ci::kS_OK; }
 } g_factory;
 
 void CALLBACK QuitIfNeverUsed(HWND, UINT, UINT_PTR id, DWORD) {

@@ -8,6 +8,10 @@ namespace ci {
 // A signed 32-bit result; negative means failure.
 using HResult = std::int32_t;
 
+// Every HRESULT constant is spelled `k` + the platform's name for the code
+// (kS_OK, kE_FAIL, kRPC_E_CHANGED_MODE), or `kE_` + an upper-case name for
+// the system's own codes and wrapped Win32 errors; Windows code uses these too.
+
 constexpr HResult kS_OK = 0;
 constexpr HResult kS_FALSE = 1;
 constexpr HResult kE_FAIL = static_cast<HResult>(0x80004005u);
@@ -16,6 +20,20 @@ constexpr HResult kE_POINTER = static_cast<HResult>(0x80004003u);
 constexpr HResult kE_OUTOFMEMORY = static_cast<HResult>(0x8007000Eu);
 constexpr HResult kE_INVALIDARG = static_cast<HResult>(0x80070057u);
 constexpr HResult kDISP_E_EXCEPTION = static_cast<HResult>(0x80020009u);
+constexpr HResult kDISP_E_TYPEMISMATCH = static_cast<HResult>(0x80020005u);
+constexpr HResult kE_ABORT = static_cast<HResult>(0x80004004u);
+constexpr HResult kE_NOINTERFACE = static_cast<HResult>(0x80004002u);
+constexpr HResult kE_UNEXPECTED = static_cast<HResult>(0x8000FFFFu);
+constexpr HResult kE_ACCESSDENIED = static_cast<HResult>(0x80070005u);
+constexpr HResult kCLASS_E_NOAGGREGATION = static_cast<HResult>(0x80040110u);
+constexpr HResult kREGDB_E_CLASSNOTREG = static_cast<HResult>(0x80040154u);
+constexpr HResult kCO_E_SERVER_EXEC_FAILURE = static_cast<HResult>(0x80080005u);
+constexpr HResult kRPC_E_CHANGED_MODE = static_cast<HResult>(0x80010106u);
+// Win32 errors as HRESULTs (facility WIN32).
+constexpr HResult kE_FILE_NOT_FOUND = static_cast<HResult>(0x80070002u);
+constexpr HResult kE_PATH_NOT_FOUND = static_cast<HResult>(0x80070003u);
+constexpr HResult kE_INSUFFICIENT_BUFFER = static_cast<HResult>(0x8007007Au);
+constexpr HResult kE_DATATYPE_MISMATCH = static_cast<HResult>(0x8007065Du);
 
 constexpr bool Succeeded(HResult hr) { return hr >= 0; }
 constexpr bool Failed(HResult hr) { return hr < 0; }

@@ -13,7 +13,7 @@ HResult ReadBodyChunks(std::uint32_t max_bytes, const BodyReadHooks& hooks) {
     if (!hooks.read(chunk, kBodyChunkBytes, &read) || read == 0) return kS_OK;
     if (read > kBodyChunkBytes) return kE_FAIL;  // the library claims more than it was given room for
     total += read;
-    if (max_bytes != 0 && total > max_bytes) return kHttpBodyTooLarge;
+    if (max_bytes != 0 && total > max_bytes) return kE_HTTP_BODY_TOO_LARGE;
     CI_RETURN_IF_FAILED(hooks.append(chunk, read));
   }
 }

@@ -37,12 +37,14 @@ constexpr std::uint32_t kProxyModeAutoDetect = 2;  // automatic proxy detection
 constexpr std::uint32_t kProxyModeAutoConfig = 4;  // the auto-config script at auto_config_url
 
 // Results of the HTTP layer beyond the platform's own.
-constexpr HResult kE_ABORT = static_cast<HResult>(0x80004004u);
-constexpr HResult kHttpProxyUserMissing = static_cast<HResult>(0x80420028u);
-constexpr HResult kHttpProxySchemeUnsupported = static_cast<HResult>(0x80420029u);
-constexpr HResult kHttpSecureChannelFailed = static_cast<HResult>(0x80420035u);
+constexpr HResult kE_HTTP_PROXY_USER_MISSING = static_cast<HResult>(0x80420028u);
+constexpr HResult kE_HTTP_PROXY_SCHEME_UNSUPPORTED = static_cast<HResult>(0x80420029u);
+constexpr HResult kE_HTTP_SECURE_CHANNEL_FAILED = static_cast<HResult>(0x80420035u);
 // A body longer than max_bytes (the HRESULT of ERROR_INSUFFICIENT_BUFFER).
-constexpr HResult kHttpBodyTooLarge = static_cast<HResult>(0x8007007Au);
+constexpr HResult kE_HTTP_BODY_TOO_LARGE = kE_INSUFFICIENT_BUFFER;
+// HRESULT_FROM_WIN32(ERROR_INTERNET_CANNOT_CONNECT): also the result when no
+// network is available.
+constexpr HResult kE_INTERNET_CANNOT_CONNECT = static_cast<HResult>(0x80072EFDu);
 
 // A URL split into its parts, as the platform's URL cracker reports them.
 struct UrlComponents {
@@ -73,7 +75,7 @@ class HttpClient {
   // All response headers, one per line, each line ended by CR LF.
   virtual HResult GetRawResponseHeaders(WString* value) = 0;
   // The body decoded from UTF-8. A max_bytes of 0 means no limit; a longer body
-  // gives kHttpBodyTooLarge.
+  // gives kE_HTTP_BODY_TOO_LARGE.
   virtual HResult ReadResponseBody(WString* text, std::uint32_t max_bytes) = 0;
   virtual HResult ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
                                            std::uint32_t max_bytes) = 0;

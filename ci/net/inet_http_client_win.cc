@@ -16,9 +16,7 @@
 namespace ci {
 namespace {
 
-constexpr HResult kCannotConnect =
-    static_cast<HResult>(0x80072EFDu);  // ERROR_INTERNET_CANNOT_CONNECT
-constexpr HResult kCertificateDate =
+constexpr HResult kE_INTERNET_SEC_CERT_DATE_INVALID =
     static_cast<HResult>(0x80072F05u);  // ERROR_INTERNET_SEC_CERT_DATE_INVALID
 constexpr DWORD kFreshRequestFlags =
     0x84080300;  // reload, no cache write, no cookies, no UI, pragma no-cache
@@ -148,13 +146,13 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
 }
 
 HResult InetHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
-  if (!network_available_()) return kCannotConnect;
+  if (!network_available_()) return kE_INTERNET_CANNOT_CONNECT;
   const HResult result = RunSendAttempts(
       *this,
       SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
                        [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
                        [] { GlobalProxyState().MarkDirectWorks(); }});
-  return result == kCertificateDate ? kHttpSecureChannelFailed : result;
+  return result == kE_INTERNET_SEC_CERT_DATE_INVALID ? kE_HTTP_SECURE_CHANNEL_FAILED : result;
 }
 
 bool InetHttpClient::CheckConnection() {

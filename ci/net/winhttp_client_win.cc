@@ -13,7 +13,7 @@
 namespace ci {
 namespace {
 
-constexpr HResult kSecureFailure =
+constexpr HResult kE_WINHTTP_SECURE_FAILURE =
     static_cast<HResult>(0x80072F8Fu);  // ERROR_WINHTTP_SECURE_FAILURE
 
 }  // namespace
@@ -149,7 +149,7 @@ HResult WinHttpClient::Send(const WString& host, std::uint16_t port, const WStri
       SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
                        [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
                        [] { GlobalProxyState().MarkDirectWorks(); }});
-  return result == kSecureFailure ? kHttpSecureChannelFailed : result;
+  return result == kE_WINHTTP_SECURE_FAILURE ? kE_HTTP_SECURE_CHANNEL_FAILED : result;
 }
 
 bool WinHttpClient::CheckConnection() { return Succeeded(Send(probe_.host, probe_.port, u"/")); }

@@ -24,7 +24,7 @@ bool ProtoRegistryWriter::Save(ProtoWrapper* wrapper, const ci::WString& value_n
   if (bytes.empty()) {
     const ci::HResult hr = ci::RegKey::DeleteValue(key_path_, value_name);
     // Without its key the value is just as absent as without the value.
-    return ci::Succeeded(hr) || hr == ci::kFileNotFound;
+    return ci::Succeeded(hr) || hr == ci::kE_FILE_NOT_FOUND;
   }
   ci::AppendMessageChecksum(&bytes);
   return ci::Succeeded(ci::RegKey::SetValue(key_path_, value_name, REG_BINARY, bytes.data(),

@@ -14,12 +14,6 @@
 
 namespace ci {
 
-// HRESULT_FROM_WIN32(ERROR_DATATYPE_MISMATCH): a value type the layer does not handle.
-constexpr HResult kDataTypeMismatch = static_cast<HResult>(0x8007065Du);
-// HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND): also the result for an unknown root name.
-constexpr HResult kPathNotFound = static_cast<HResult>(0x80070003u);
-constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002u);
-
 class RegKey {
  public:
   RegKey() = default;

@@ -32,7 +32,7 @@ enum class KeyMode { kCreate, kRead, kAllAccess };
 HResult OpenKeyPath(const WString& key_path, KeyMode mode, RegKey* key) {
   WString sub_key = key_path;
   const HKEY root = RegKey::ParseRootKey(&sub_key);
-  if (root == nullptr) return kPathNotFound;
+  if (root == nullptr) return kE_PATH_NOT_FOUND;
   switch (mode) {
     case KeyMode::kCreate: return key->Create(root, sub_key);
     case KeyMode::kRead: return key->Open(root, sub_key, KEY_READ);
@@ -107,7 +107,7 @@ HResult RegKey::SetBinaryValue(const WString& value_name, const void* data, DWOR
 
 HResult RegKey::DeleteValue(const WString& value_name) {
   const HResult hr = FromStatus(::RegDeleteValueW(key_, AsWin(value_name)));
-  if (hr == kFileNotFound || hr == kPathNotFound) return kS_FALSE;
+  if (hr == kE_FILE_NOT_FOUND || hr == kE_PATH_NOT_FOUND) return kS_FALSE;
   return hr;
 }
 
@@ -185,7 +185,7 @@ HResult RegKey::SetValue(const WString& key_path, const WString& value_name, DWO
         if (data == nullptr) size = 0;
         break;
       default:
-        return kDataTypeMismatch;
+        return kE_DATATYPE_MISMATCH;
     }
     return FromStatus(::RegSetValueExW(key.handle(), AsWin(value_name), 0, type, bytes, size));
   });
@@ -244,7 +244,7 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name, DWO
     default: break;
   }
   // Unsupported types are refused once the key is known to be readable.
-  return WithKeyPath(key_path, KeyMode::kRead, [](RegKey&) { return kDataTypeMismatch; });
+  return WithKeyPath(key_path, KeyMode::kRead, [](RegKey&) { return kE_DATATYPE_MISMATCH; });
 }
 
 HResult RegKey::DeleteValue(const WString& key_path, const WString& value_name) {

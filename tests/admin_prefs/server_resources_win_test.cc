@@ -38,10 +38,10 @@ WString HelpString(ITypeLib* lib, INT index) {
 TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   const WString path = ServerPath();
   ComPtr<ITypeLib> lib;
-  ASSERT_EQ(::LoadTypeLibEx(AsWin(path), REGKIND_NONE, &lib.p), S_OK);
+  ASSERT_EQ(::LoadTypeLibEx(AsWin(path), REGKIND_NONE, &lib.p), kS_OK);
 
   TLIBATTR* lib_attr = nullptr;
-  ASSERT_EQ(lib.p->GetLibAttr(&lib_attr), S_OK);
+  ASSERT_EQ(lib.p->GetLibAttr(&lib_attr), kS_OK);
   wchar_t guid[40];
   ::StringFromGUID2(lib_attr->guid, guid, 40);
   EXPECT_EQ(FromWin(guid), kAdminPrefsLibId);
@@ -55,37 +55,37 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   // The class: creatable, IAdminPrefsManager its one and default interface.
   CLSID clsid = {};
   WString clsid_text = kAdminPrefsClsid;
-  ASSERT_EQ(::CLSIDFromString(AsWin(clsid_text), &clsid), S_OK);
+  ASSERT_EQ(::CLSIDFromString(AsWin(clsid_text), &clsid), kS_OK);
   ComPtr<ITypeInfo> coclass;
-  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(clsid, &coclass.p), S_OK);
+  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(clsid, &coclass.p), kS_OK);
   TYPEATTR* attr = nullptr;
-  ASSERT_EQ(coclass.p->GetTypeAttr(&attr), S_OK);
+  ASSERT_EQ(coclass.p->GetTypeAttr(&attr), kS_OK);
   EXPECT_EQ(attr->typekind, TKIND_COCLASS);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
   EXPECT_EQ(attr->cImplTypes, 1);
   coclass.p->ReleaseTypeAttr(attr);
   INT impl_flags = 0;
-  ASSERT_EQ(coclass.p->GetImplTypeFlags(0, &impl_flags), S_OK);
+  ASSERT_EQ(coclass.p->GetImplTypeFlags(0, &impl_flags), kS_OK);
   EXPECT_TRUE(impl_flags & IMPLTYPEFLAG_FDEFAULT);
   UniqueBstr name, help;
-  ASSERT_EQ(coclass.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), S_OK);
+  ASSERT_EQ(coclass.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), kS_OK);
   EXPECT_EQ(Text(name.get()), u"AdminPrefsManagerCtl");
   EXPECT_EQ(Text(help.get()), u"AdminPrefsManagerCtl Class");
 
   // The interface: from IUnknown, OLE-automation compatible, three operations.
   IID iid = {};
   WString iid_text = kAdminPrefsIid;
-  ASSERT_EQ(::IIDFromString(AsWin(iid_text), &iid), S_OK);
+  ASSERT_EQ(::IIDFromString(AsWin(iid_text), &iid), kS_OK);
   ComPtr<ITypeInfo> info;
-  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(iid, &info.p), S_OK);
-  ASSERT_EQ(info.p->GetTypeAttr(&attr), S_OK);
+  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(iid, &info.p), kS_OK);
+  ASSERT_EQ(info.p->GetTypeAttr(&attr), kS_OK);
   EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
   EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDUAL);
   EXPECT_EQ(attr->cFuncs, 3);
   EXPECT_EQ(attr->cbSizeVft, 6 * sizeof(void*));  // IUnknown's three, then ours
   info.p->ReleaseTypeAttr(attr);
-  ASSERT_EQ(info.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), S_OK);
+  ASSERT_EQ(info.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), kS_OK);
   EXPECT_EQ(Text(help.get()), u"Velmor Updater IAdminPrefsManager Interface");
 
   const struct {
@@ -100,7 +100,7 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   for (UINT i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     FUNCDESC* func = nullptr;
-    ASSERT_EQ(info.p->GetFuncDesc(i, &func), S_OK);
+    ASSERT_EQ(info.p->GetFuncDesc(i, &func), kS_OK);
     EXPECT_EQ(func->memid, static_cast<MEMBERID>(i + 1));
     EXPECT_EQ(func->oVft, static_cast<SHORT>((3 + i) * sizeof(void*)));
     EXPECT_EQ(func->callconv, CC_STDCALL);
@@ -113,13 +113,13 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
 
     BSTR names[2] = {};
     UINT count = 0;
-    ASSERT_EQ(info.p->GetNames(id, names, 2, &count), S_OK);
+    ASSERT_EQ(info.p->GetNames(id, names, 2, &count), kS_OK);
     ASSERT_EQ(count, 2u);
     EXPECT_EQ(Text(names[0]), kOperations[i].name);
     EXPECT_EQ(Text(names[1]), kOperations[i].parameter);
     ::SysFreeString(names[0]);
     ::SysFreeString(names[1]);
-    ASSERT_EQ(info.p->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr), S_OK);
+    ASSERT_EQ(info.p->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr), kS_OK);
     EXPECT_EQ(Text(help.get()), kOperations[i].help);
   }
 }

@@ -70,7 +70,7 @@ bool Contains(const std::string& text, const char* part) {
 
 class AdminPrefsExeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), S_OK); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), kS_OK); }
   static void TearDownTestSuite() {
     EXPECT_TRUE(WaitForNoServer());
     DeleteStoredValues();
@@ -132,7 +132,7 @@ TEST_F(AdminPrefsExeTest, AcceptEulaSavesPreferencesAndRecordsTheAcceptance) {
 TEST_F(AdminPrefsExeTest, RawBytesThatDoNotDecodeAreReportedAsSuch) {
   const ClientRun run = RunClient(u"set-proxy --raw \"12 00\"");
   EXPECT_EQ(run.exit_code, 1u) << run.output;
-  EXPECT_TRUE(Contains(run.output, "could not decode the message (E_INVALIDARG)")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "could not decode the message (kE_INVALIDARG)")) << run.output;
   EXPECT_TRUE(Contains(run.output, "0x80070057")) << run.output;
   EXPECT_EQ(StoredBytes(L"ProxySettings"), "<absent>");
 }
@@ -155,9 +155,9 @@ TEST_F(AdminPrefsExeTest, DamagedStoredValueIsFlagged) {
 
 TEST_F(AdminPrefsExeTest, UnregisteredServerIsNamedAsTheProblem) {
   ASSERT_TRUE(WaitForNoServer());
-  ASSERT_EQ(RunAndWait(Quoted(ServerPath()) + u" /UnregServer"), S_OK);
+  ASSERT_EQ(RunAndWait(Quoted(ServerPath()) + u" /UnregServer"), kS_OK);
   const ClientRun run = RunClient(u"set-prefs --send-stats=false");
-  ASSERT_EQ(RegisterServerForTests(), S_OK);
+  ASSERT_EQ(RegisterServerForTests(), kS_OK);
   EXPECT_EQ(run.exit_code, 1u) << run.output;
   EXPECT_TRUE(Contains(run.output, "cannot reach the server")) << run.output;
   EXPECT_TRUE(Contains(run.output, "not registered")) << run.output;

@@ -16,7 +16,7 @@ namespace {
 constexpr GUID kClass = {0x01234567, 0x89AB, 0xCDEF, {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF}};
 
 bool elevated = false;
-HRESULT moniker_result = S_OK;
+HRESULT moniker_result = kS_OK;
 std::wstring bound_name;
 int direct_calls = 0;
 int moniker_calls = 0;
@@ -32,7 +32,7 @@ HRESULT Bind(const wchar_t* name, REFIID, void** object) {
 HRESULT Direct(REFCLSID clsid, REFIID, void** object) {
   ++direct_calls;
   *object = &fake_object;
-  return IsEqualGUID(clsid, kClass) ? S_OK : E_INVALIDARG;
+  return IsEqualGUID(clsid, kClass) ? kS_OK : kE_INVALIDARG;
 }
 
 const ActivationSeams kSeams{&Elevated, &Bind, &Direct};
@@ -40,7 +40,7 @@ const ActivationSeams kSeams{&Elevated, &Bind, &Direct};
 class ServerActivationTest : public testing::Test {
  protected:
   void SetUp() override {
-    moniker_result = S_OK;
+    moniker_result = kS_OK;
     bound_name.clear();
     direct_calls = moniker_calls = 0;
   }
@@ -54,7 +54,7 @@ TEST_F(ServerActivationTest, TheMonikerNamesTheClassToCreateElevated) {
 TEST_F(ServerActivationTest, AnElevatedProcessCreatesTheServerDirectly) {
   elevated = true;
   void* object = nullptr;
-  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), S_OK);
+  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), kS_OK);
   EXPECT_EQ(object, &fake_object);
   EXPECT_EQ(direct_calls, 1);
   EXPECT_EQ(moniker_calls, 0);
@@ -63,7 +63,7 @@ TEST_F(ServerActivationTest, AnElevatedProcessCreatesTheServerDirectly) {
 TEST_F(ServerActivationTest, AProcessThatIsNotElevatedAsksThroughTheMoniker) {
   elevated = false;
   void* object = nullptr;
-  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), S_OK);
+  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), kS_OK);
   EXPECT_EQ(object, &fake_object);
   EXPECT_EQ(moniker_calls, 1);
   EXPECT_EQ(direct_calls, 0);

@@ -43,7 +43,7 @@ void SleepUntil(Clock::time_point when) {
 }
 
 TEST(IdleBoundaryTest, ActivationsAroundTheIdleDecisionAllSucceed) {
-  ASSERT_EQ(RegisterServerForTests(), S_OK);
+  ASSERT_EQ(RegisterServerForTests(), kS_OK);
   ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
   ComScope com;
   std::set<DWORD> servers_seen;
@@ -51,8 +51,8 @@ TEST(IdleBoundaryTest, ActivationsAroundTheIdleDecisionAllSucceed) {
   for (int offset : kRoundOffsetsMs) {
     SCOPED_TRACE("clients from " + std::to_string(offset) + " ms after the release");
     IAdminPrefsManager* manager = nullptr;
-    ASSERT_EQ(CreateServiceObject(&manager), S_OK);
-    EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+    ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
+    EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
     for (DWORD id : ServerProcessIds()) servers_seen.insert(id);
     manager->Release();
     const Clock::time_point released = Clock::now();

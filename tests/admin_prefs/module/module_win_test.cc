@@ -25,7 +25,7 @@ class Dummy : public IUnknown {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     *object = this;
-    return S_OK;
+    return kS_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
@@ -35,7 +35,7 @@ HRESULT RecordingCreator(IUnknown* outer, REFIID iid, void** object) {
   ++g_creations;
   g_seen_outer = outer;
   *object = &g_dummy;
-  return S_OK;
+  return kS_OK;
 }
 
 class ModuleTest : public ::testing::Test {
@@ -59,24 +59,24 @@ TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                  reinterpret_cast<void**>(&factory)),
-            S_OK);
+            kS_OK);
   EXPECT_EQ(module_.GetLockCount(), 0);
 
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), kE_POINTER);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), kCLASS_E_NOAGGREGATION);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(g_creations, 0);
 
-  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IUnknown, &object), S_OK);
+  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IUnknown, &object), kS_OK);
   EXPECT_EQ(g_seen_outer, &g_dummy);
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), S_OK);
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), kS_OK);
   EXPECT_EQ(g_seen_outer, nullptr);
   EXPECT_EQ(g_creations, 2);
 
   IUnknown* other = nullptr;
   EXPECT_EQ(factory->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&other)),
-            E_NOINTERFACE);
+            kE_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
   EXPECT_EQ(factory->Release(), 0u);
 }
@@ -85,23 +85,23 @@ TEST_F(ModuleTest, LockServerCountsModuleLocks) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                  reinterpret_cast<void**>(&factory)),
-            S_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+            kS_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), kS_OK);
+  EXPECT_EQ(factory->LockServer(TRUE), kS_OK);
   EXPECT_EQ(module_.GetLockCount(), 2);
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), kS_OK);
   EXPECT_EQ(module_.GetLockCount(), 1);
-  EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+  EXPECT_EQ(factory->LockServer(FALSE), kS_OK);
   EXPECT_EQ(module_.GetLockCount(), 0);
   factory->Release();
 }
 
 TEST_F(ModuleTest, GlobalInterfaceTableIsMadeOnceAndShared) {
-  EXPECT_EQ(module_.GetGITPtr(nullptr), E_POINTER);
+  EXPECT_EQ(module_.GetGITPtr(nullptr), kE_POINTER);
   IGlobalInterfaceTable* first = nullptr;
   IGlobalInterfaceTable* second = nullptr;
-  ASSERT_EQ(module_.GetGITPtr(&first), S_OK);
-  ASSERT_EQ(module_.GetGITPtr(&second), S_OK);
+  ASSERT_EQ(module_.GetGITPtr(&first), kS_OK);
+  ASSERT_EQ(module_.GetGITPtr(&second), kS_OK);
   EXPECT_EQ(first, second);
   first->Release();
   second->Release();
@@ -117,7 +117,7 @@ TEST_F(ModuleTest, ServerWithoutObjectsEndsAfterTheIdleTimeOut) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(50);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
   const long long elapsed = MillisecondsSince(start);
   EXPECT_GE(elapsed, 340);
   EXPECT_LT(elapsed, 3000);
@@ -133,7 +133,7 @@ TEST_F(ModuleTest, HeldLockKeepsTheServerUntilReleasedPlusTheTimeOut) {
     module_.Unlock();
   });
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
   const long long elapsed = MillisecondsSince(start);
   releaser.join();
   EXPECT_GE(elapsed, 1080);
@@ -148,7 +148,7 @@ TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
     module_.Unlock();
   });
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
   const long long elapsed = MillisecondsSince(start);
   releaser.join();
   EXPECT_GE(elapsed, 190);
@@ -173,12 +173,12 @@ TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
   module_.locks().set_pause_ms(0);
   ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                  reinterpret_cast<void**>(&g_factory)),
-            S_OK);
+            kS_OK);
   // Inside the loop: lock at once, unlock after a second.
   ASSERT_NE(SetTimer(nullptr, 0, 10, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1000, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
   const long long elapsed = MillisecondsSince(start);
   g_factory->Release();
   EXPECT_GE(elapsed, 1280);
@@ -194,11 +194,11 @@ TEST_F(ModuleTest, LockTakenDuringThePauseAfterTheIdleDecisionKeepsServing) {
   module_.locks().set_pause_ms(1000);
   ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                  reinterpret_cast<void**>(&g_factory)),
-            S_OK);
+            kS_OK);
   ASSERT_NE(SetTimer(nullptr, 0, 600, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1800, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
   const long long elapsed = MillisecondsSince(start);
   g_factory->Release();
   EXPECT_GE(elapsed, 1800 + 300 + 1000 - 20);
@@ -220,7 +220,7 @@ TEST_F(ModuleTest, MessageLoopThatCannotReadMessagesEndsWithItsError) {
   EXPECT_EQ(table_[0].cookie, 0u);            // the class object is taken back
 }
 
-HRESULT g_class_object_lookup = E_FAIL;
+HRESULT g_class_object_lookup = kE_FAIL;
 
 void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
@@ -233,12 +233,12 @@ void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
   module_.locks().set_idle_timeout_ms(1000);
   module_.locks().set_pause_ms(0);
-  g_class_object_lookup = E_FAIL;
+  g_class_object_lookup = kE_FAIL;
   // Looked up from inside the message loop by a one-shot timer.
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &LookUpClassObjectOnTimer);
   ASSERT_NE(timer, 0u);
-  EXPECT_EQ(module_.RunServer(), S_OK);
-  EXPECT_EQ(g_class_object_lookup, S_OK);
+  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_EQ(g_class_object_lookup, kS_OK);
 }
 
 }  // namespace

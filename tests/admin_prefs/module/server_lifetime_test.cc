@@ -17,7 +17,7 @@ constexpr long long kLatestEndMs = 9500;
 
 class ServerLifetimeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), S_OK); }
+  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), kS_OK); }
   void SetUp() override { ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running"; }
   void TearDown() override {
     EXPECT_TRUE(WaitForNoServer());
@@ -45,8 +45,8 @@ class ServerLifetimeTest : public ::testing::Test {
 
 TEST_F(ServerLifetimeTest, EndsAboutSixSecondsAfterTheLastRelease) {
   IAdminPrefsManager* manager = nullptr;
-  ASSERT_EQ(CreateServiceObject(&manager), S_OK);
-  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+  ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
+  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
   const ServerProcess server = TheServer();
   manager->Release();
   ExpectIdleExit(server, Clock::now());
@@ -54,18 +54,18 @@ TEST_F(ServerLifetimeTest, EndsAboutSixSecondsAfterTheLastRelease) {
 
 TEST_F(ServerLifetimeTest, NewObjectWithinTheIdleWindowRestartsTheCountdownAtTheNextRelease) {
   IAdminPrefsManager* first = nullptr;
-  ASSERT_EQ(CreateServiceObject(&first), S_OK);
+  ASSERT_EQ(CreateServiceObject(&first), kS_OK);
   const ServerProcess server = TheServer();
   first->Release();
   ::Sleep(3000);
   ASSERT_TRUE(IsRunning(server));
 
   IAdminPrefsManager* second = nullptr;
-  ASSERT_EQ(CreateServiceObject(&second), S_OK);
+  ASSERT_EQ(CreateServiceObject(&second), kS_OK);
   EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{server.id});  // the same server
   ::Sleep(4000);  // past the end the first release would have brought
   EXPECT_TRUE(IsRunning(server));
-  EXPECT_EQ(second->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  EXPECT_EQ(second->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
   second->Release();
   ExpectIdleExit(server, Clock::now());
 }
@@ -101,9 +101,9 @@ TEST_F(ServerLifetimeTest, EmbeddingOnTheCommandLineServesNormally) {
   ASSERT_TRUE(IsRunning(server));
 
   IAdminPrefsManager* manager = nullptr;
-  ASSERT_EQ(CreateServiceObject(&manager), S_OK);
+  ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
   EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{server.id});  // served by the one started
-  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
   EXPECT_EQ(StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   manager->Release();
   ExpectIdleExit(server, Clock::now());
@@ -113,19 +113,19 @@ TEST_F(ServerLifetimeTest, LockServerHoldsTheServer) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(::CoGetClassObject(CLSID_AdminPrefsManagerCtl, CLSCTX_LOCAL_SERVER, nullptr,
                                IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            S_OK);
+            kS_OK);
   const ServerProcess server = TheServer();
   const HRESULT locked = factory->LockServer(TRUE);
-  if (locked == E_NOTIMPL) {
+  if (locked == kE_NOTIMPL) {
     // Wine's class-object proxy answers LockServer itself without reaching the
     // server; module_win_test covers LockServer inside the serving module.
     factory->Release();
     GTEST_SKIP() << "the class-object proxy does not forward LockServer";
   }
-  ASSERT_EQ(locked, S_OK);
+  ASSERT_EQ(locked, kS_OK);
   ::Sleep(8000);  // longer than the idle time-out and the pause
   EXPECT_TRUE(IsRunning(server));
-  ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+  ASSERT_EQ(factory->LockServer(FALSE), kS_OK);
   factory->Release();
   ExpectIdleExit(server, Clock::now());
 }

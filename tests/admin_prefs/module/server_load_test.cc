@@ -27,13 +27,13 @@ void ExpectOneOf(const wchar_t* value_name, const std::vector<std::string>& writ
 }
 
 TEST(ServerLoadTest, TwentyConcurrentClientsAllSucceed) {
-  ASSERT_EQ(RegisterServerForTests(), S_OK);
+  ASSERT_EQ(RegisterServerForTests(), kS_OK);
   ASSERT_TRUE(WaitForNoServer());
   DeleteStoredValues();
   ComScope com;
   // Hold an object so that every client finds the server running.
   IAdminPrefsManager* keeper = nullptr;
-  ASSERT_EQ(CreateServiceObject(&keeper), S_OK);
+  ASSERT_EQ(CreateServiceObject(&keeper), kS_OK);
 
   const WString client = FullPath(TestDirectory() + u"\\admin_prefs_load_client.exe");
   std::vector<UniqueHandle> processes;

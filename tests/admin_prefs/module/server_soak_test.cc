@@ -64,7 +64,7 @@ void CheckStored(const wchar_t* value_name, const std::vector<std::string>& writ
 class ServerSoakTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RegisterServerForTests(), S_OK);
+    ASSERT_EQ(RegisterServerForTests(), kS_OK);
     ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
     // With these set, every EULA call would start the first-run program.
     ASSERT_EQ(StoredBytes(L"install_dir"), "<absent>");
@@ -140,7 +140,7 @@ class ServerSoakTest : public testing::Test {
 TEST_F(ServerSoakTest, EightClientsForAMinute) {
   // Hold an object so that the clients always find this one server running.
   IAdminPrefsManager* keeper = nullptr;
-  ASSERT_EQ(CreateServiceObject(&keeper), S_OK);
+  ASSERT_EQ(CreateServiceObject(&keeper), kS_OK);
   std::vector<ServerProcess> servers = OpenServerProcesses();
   ASSERT_EQ(servers.size(), 1u);
   const ServerProcess& server = servers.front();
@@ -159,7 +159,7 @@ TEST_F(ServerSoakTest, EightClientsForAMinute) {
       << after_soak.private_bytes;
 
   keeper->Release();
-  EXPECT_EQ(WaitForExit(server, 20000), 0u) << "the server did not end by itself with S_OK";
+  EXPECT_EQ(WaitForExit(server, 20000), 0u) << "the server did not end by itself with kS_OK";
 
   const auto kib = [](SIZE_T bytes) { return static_cast<unsigned long long>(bytes / 1024); };
   std::printf(

@@ -12,6 +12,7 @@
 
 #include "tests/admin_prefs/server_test_support.h"
 #include "tests/admin_prefs/module/soak_calls.h"
+#include "ci/base/hresult.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ HRESULT Call(IAdminPrefsManager* manager, const ci::test::SoakCall& call) {
     case ci::test::SoakOperation::kEula:
       return manager->SaveAcceptingEulaSettings(blob.get());
   }
-  return E_UNEXPECTED;
+  return ci::kE_UNEXPECTED;
 }
 
 }  // namespace
@@ -40,12 +41,12 @@ int wmain(int argc, wchar_t** argv) {
 
   long long calls = 0;
   long long unexpected = 0;
-  HRESULT first_unexpected = S_OK;
+  HRESULT first_unexpected = ci::kS_OK;
   std::size_t first_unexpected_call = 0;
   IAdminPrefsManager* manager = nullptr;
   const DWORD start = ::GetTickCount();
   for (std::size_t i = static_cast<std::size_t>(index); ::GetTickCount() - start < duration_ms; ++i) {
-    HRESULT hr = S_OK;
+    HRESULT hr = ci::kS_OK;
     if (manager == nullptr || calls % 100 == 99) {
       if (manager != nullptr) manager->Release();
       manager = nullptr;
@@ -54,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
     const ci::test::SoakCall& call = round[i % round.size()];
     if (SUCCEEDED(hr)) hr = Call(manager, call);
     ++calls;
-    if (hr != (call.valid ? S_OK : E_INVALIDARG)) {
+    if (hr != (call.valid ? ci::kS_OK : ci::kE_INVALIDARG)) {
       if (unexpected++ == 0) {
         first_unexpected = hr;
         first_unexpected_call = i % round.size();

@@ -11,8 +11,6 @@ namespace ci {
 
 class FakeScriptRegistry : public ScriptRegistry {
  public:
-  static constexpr HResult kNotFound = static_cast<HResult>(0x80070002u);
-  static constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005u);
 
   struct Key {
     std::map<WString, WString> values;  // "" is the default value; dwords as decimal text
@@ -20,7 +18,7 @@ class FakeScriptRegistry : public ScriptRegistry {
 
   // Keys by "root:path"; a parent exists whenever a child does.
   std::map<WString, Key> keys;
-  // Paths ("root:path") whose operations fail with kAccessDenied.
+  // Paths ("root:path") whose operations fail with E_ACCESSDENIED.
   std::set<WString> fail_create, fail_open, fail_delete;
   // Value names whose writes fail.
   std::set<WString> fail_set_value;
@@ -47,17 +45,17 @@ class FakeScriptRegistry : public ScriptRegistry {
   }
 
   HResult CreateKey(ScriptRoot root, const WString& path) override {
-    if (fail_create.count(Id(root, path))) return kAccessDenied;
+    if (fail_create.count(Id(root, path))) return kE_ACCESSDENIED;
     ++write_count;
     Put(root, path);
     return kS_OK;
   }
   HResult OpenKey(ScriptRoot root, const WString& path) override {
-    if (fail_open.count(Id(root, path))) return kAccessDenied;
-    return Has(root, path) ? kS_OK : kNotFound;
+    if (fail_open.count(Id(root, path))) return kE_ACCESSDENIED;
+    return Has(root, path) ? kS_OK : kE_FILE_NOT_FOUND;
   }
   HResult DeleteKeyTree(ScriptRoot root, const WString& path) override {
-    if (fail_delete.count(Id(root, path))) return kAccessDenied;
+    if (fail_delete.count(Id(root, path))) return kE_ACCESSDENIED;
     const WString id = Id(root, path);
     for (auto it = keys.begin(); it != keys.end();) {
       const bool below = it->first.compare(0, id.size() + 1, id + u"\\") == 0;
@@ -66,17 +64,17 @@ class FakeScriptRegistry : public ScriptRegistry {
     return kS_OK;
   }
   HResult DeleteKey(ScriptRoot root, const WString& path) override {
-    if (fail_delete.count(Id(root, path))) return kAccessDenied;
+    if (fail_delete.count(Id(root, path))) return kE_ACCESSDENIED;
     std::uint32_t count = 0;
-    if (Failed(CountSubKeys(root, path, &count))) return kNotFound;
-    if (count != 0) return kAccessDenied;
+    if (Failed(CountSubKeys(root, path, &count))) return kE_FILE_NOT_FOUND;
+    if (count != 0) return kE_ACCESSDENIED;
     ++write_count;
     keys.erase(Id(root, path));
     return kS_OK;
   }
   HResult CountSubKeys(ScriptRoot root, const WString& path, std::uint32_t* count) override {
     const WString id = Id(root, path);
-    if (!keys.count(id)) return kNotFound;
+    if (!keys.count(id)) return kE_FILE_NOT_FOUND;
     *count = 0;
     for (const auto& entry : keys) {
       const WString& other = entry.first;
@@ -88,9 +86,9 @@ class FakeScriptRegistry : public ScriptRegistry {
     return kS_OK;
   }
   HResult SetValue(ScriptRoot root, const WString& path, const ScriptValue& value) override {
-    if (fail_set_value.count(value.name)) return kAccessDenied;
+    if (fail_set_value.count(value.name)) return kE_ACCESSDENIED;
     auto key = keys.find(Id(root, path));
-    if (key == keys.end()) return kNotFound;
+    if (key == keys.end()) return kE_FILE_NOT_FOUND;
     ++write_count;
     key->second.values[value.name] =
         (value.type == ScriptValueType::kDword ? u"dword:" : u"") + value.data;
@@ -98,7 +96,7 @@ class FakeScriptRegistry : public ScriptRegistry {
   }
   HResult DeleteValue(ScriptRoot root, const WString& path, const WString& name) override {
     auto key = keys.find(Id(root, path));
-    if (key == keys.end()) return kNotFound;
+    if (key == keys.end()) return kE_FILE_NOT_FOUND;
     ++write_count;
     return key->second.values.erase(name) ? kS_OK : kS_FALSE;
   }

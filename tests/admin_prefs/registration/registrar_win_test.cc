@@ -19,7 +19,6 @@ using test::KeyExists;
 using test::ReadString;
 using testing::UnorderedElementsAre;
 
-constexpr HResult kTypeMismatch = static_cast<HResult>(0x80020005u);  // DISP_E_TYPEMISMATCH
 
 class RegistrarWinTest : public testing::Test {
  protected:
@@ -105,7 +104,7 @@ TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
 
 TEST_F(RegistrarWinTest, BadNumberFailsAndTheBlockIsRolledBack) {
   EXPECT_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister),
-            kTypeMismatch);
+            kDISP_E_TYPEMISMATCH);
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, base_), testing::IsEmpty());
 }

@@ -30,7 +30,6 @@ const WString kProgIdKey = kClasses + u"\\AdminPrefsManager.AdminPrefsManagerCtl
 const WString kVersionedProgIdKey = kProgIdKey + u".1";
 const WString kInterfaceKey = WString(u"Interface\\") + kAdminPrefsIid;
 const WString kTypeLibKey = WString(u"TypeLib\\") + kAdminPrefsLibId;
-constexpr HResult kFileNotFound = static_cast<HResult>(0x80070002u);
 
 WString ServerPath() { return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
 
@@ -272,7 +271,7 @@ TEST_F(RegistrationTest, ForeignSubKeyKeepsTheClassKey) {
 TEST_F(RegistrationTest, MissingAppIdKeyFailsAfterTheServerPartWasRemoved) {
   ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
   test::DeleteTree(HKEY_LOCAL_MACHINE, kAppIdKey);
-  EXPECT_EQ(RunServer(server_, u"/UnregServer"), kFileNotFound);
+  EXPECT_EQ(RunServer(server_, u"/UnregServer"), kE_FILE_NOT_FOUND);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
   EXPECT_FALSE(TypeLibRegistered());

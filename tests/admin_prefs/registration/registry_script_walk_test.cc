@@ -102,7 +102,7 @@ TEST(UnregisterScript, StopsAtTheFirstFailure) {
   FakeScriptRegistry registry;
   ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
   registry.fail_delete.insert(FakeScriptRegistry::Id(kLm, u"SOFTWARE\\Classes\\Prog.1\\CLSID"));
-  EXPECT_EQ(UnregisterScript(Parse(kClassLike), registry), FakeScriptRegistry::kAccessDenied);
+  EXPECT_EQ(UnregisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
   EXPECT_TRUE(registry.Has(kLm, kClassKey));  // later keys were not reached
 }
 
@@ -112,7 +112,7 @@ TEST(RegisterScript, FailedRootBlockIsRolledBackEarlierBlocksStay) {
   const WString text =
       u"HKCU { First = s 'one' }\n"
       u"HKLM { NoRemove Base { A = s 'a' { Inner } B { val Broken = s 'x' } C } }";
-  EXPECT_EQ(RegisterScript(Parse(text), registry), FakeScriptRegistry::kAccessDenied);
+  EXPECT_EQ(RegisterScript(Parse(text), registry), kE_ACCESSDENIED);
   EXPECT_TRUE(registry.Has(ScriptRoot::kCurrentUser, u"First"));
   EXPECT_TRUE(registry.Has(kLm, u"Base"));  // NoRemove
   EXPECT_FALSE(registry.Has(kLm, u"Base\\A"));
@@ -123,7 +123,7 @@ TEST(RegisterScript, FailedRootBlockIsRolledBackEarlierBlocksStay) {
 TEST(RegisterScript, CreateFailureIsReturnedAndRolledBack) {
   FakeScriptRegistry registry;
   registry.fail_create.insert(FakeScriptRegistry::Id(kLm, kClassKey + u"\\Elevation"));
-  EXPECT_EQ(RegisterScript(Parse(kClassLike), registry), FakeScriptRegistry::kAccessDenied);
+  EXPECT_EQ(RegisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
   EXPECT_EQ(registry.keys.size(), 3u);  // only the NoRemove keys remain
 }
 

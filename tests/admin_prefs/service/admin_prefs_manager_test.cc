@@ -26,9 +26,9 @@ class Outer : public IUnknown {
     if (IsEqualIID(iid, IID_IUnknown)) {
       *object = static_cast<IUnknown*>(this);
       AddRef();
-      return S_OK;
+      return kS_OK;
     }
-    return inner ? inner->QueryInterface(iid, object) : E_NOINTERFACE;
+    return inner ? inner->QueryInterface(iid, object) : kE_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
@@ -53,7 +53,7 @@ TEST_F(AdminPrefsManagerTest, RefusedCreationLeavesNoObjectAndNoLock) {
   IClassFactory* factory = nullptr;
   ASSERT_EQ(ClassFactory::Create(&CreateRefused, IID_IClassFactory,
                                  reinterpret_cast<void**>(&factory)),
-            S_OK);
+            kS_OK);
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IAdminPrefsManager, &object),
             static_cast<HRESULT>(0x8042003D));
   Outer outer;
@@ -68,7 +68,7 @@ TEST_F(AdminPrefsManagerTest, LiveObjectHoldsOneModuleLock) {
   IAdminPrefsManager* manager = nullptr;
   ASSERT_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
                                               reinterpret_cast<void**>(&manager), &Administrator),
-            S_OK);
+            kS_OK);
   EXPECT_EQ(module_.GetLockCount(), 1);
   manager->AddRef();
   EXPECT_EQ(manager->Release(), 1u);
@@ -81,19 +81,19 @@ TEST_F(AdminPrefsManagerTest, AnswersOnlyIUnknownAndIAdminPrefsManager) {
   IAdminPrefsManager* manager = nullptr;
   ASSERT_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
                                               reinterpret_cast<void**>(&manager), &Administrator),
-            S_OK);
+            kS_OK);
   IUnknown* unknown = nullptr;
-  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), kS_OK);
   IUnknown* again = nullptr;
-  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&again)), S_OK);
+  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&again)), kS_OK);
   EXPECT_EQ(unknown, again);  // one identity
   again->Release();
   for (const IID* refused : {&IID_IDispatch, &IID_ISupportErrorInfo, &IID_IClassFactory}) {
     void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(unknown->QueryInterface(*refused, &object), E_NOINTERFACE);
+    EXPECT_EQ(unknown->QueryInterface(*refused, &object), kE_NOINTERFACE);
     EXPECT_EQ(object, nullptr);
   }
-  EXPECT_EQ(manager->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
+  EXPECT_EQ(manager->QueryInterface(IID_IUnknown, nullptr), kE_POINTER);
   unknown->Release();
   manager->Release();
   EXPECT_EQ(module_.GetLockCount(), 0);
@@ -102,11 +102,11 @@ TEST_F(AdminPrefsManagerTest, AnswersOnlyIUnknownAndIAdminPrefsManager) {
 TEST_F(AdminPrefsManagerTest, CreationAskingForAnUnknownInterfaceDestroysTheInstance) {
   void* object = reinterpret_cast<void*>(1);
   EXPECT_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IDispatch, &object, &Administrator),
-            E_NOINTERFACE);
+            kE_NOINTERFACE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(module_.GetLockCount(), 0);
   EXPECT_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IUnknown, nullptr, &Administrator),
-            E_POINTER);
+            kE_POINTER);
   EXPECT_EQ(module_.GetLockCount(), 0);
 }
 
@@ -115,19 +115,19 @@ TEST_F(AdminPrefsManagerTest, AggregatedObjectDelegatesToItsOuterObject) {
   IUnknown* inner = nullptr;
   ASSERT_EQ(AdminPrefsManager::CreateInstance(&outer, IID_IUnknown,
                                               reinterpret_cast<void**>(&inner), &Administrator),
-            S_OK);
+            kS_OK);
   outer.inner = inner;
   EXPECT_EQ(outer.refs, 1u);  // the inner unknown's own count is separate
   EXPECT_EQ(module_.GetLockCount(), 1);
 
   IAdminPrefsManager* manager = nullptr;
-  ASSERT_EQ(outer.QueryInterface(IID_IAdminPrefsManager, reinterpret_cast<void**>(&manager)), S_OK);
+  ASSERT_EQ(outer.QueryInterface(IID_IAdminPrefsManager, reinterpret_cast<void**>(&manager)), kS_OK);
   EXPECT_EQ(outer.refs, 2u);  // the interface counts on the outer object
   IUnknown* identity = nullptr;
-  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+  ASSERT_EQ(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), kS_OK);
   EXPECT_EQ(identity, static_cast<IUnknown*>(&outer));
   EXPECT_EQ(outer.refs, 3u);
-  EXPECT_EQ(manager->SaveAdminPreferences(nullptr), E_INVALIDARG);
+  EXPECT_EQ(manager->SaveAdminPreferences(nullptr), kE_INVALIDARG);
   identity->Release();
   manager->Release();
   EXPECT_EQ(outer.refs, 1u);
@@ -140,13 +140,13 @@ TEST_F(AdminPrefsManagerTest, MessagesThatDoNotDecodeAreRefusedInProcess) {
   IAdminPrefsManager* manager = nullptr;
   ASSERT_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
                                               reinterpret_cast<void**>(&manager), &Administrator),
-            S_OK);
+            kS_OK);
   UniqueBstr empty = MakeByteBstr("", 0);
   UniqueBstr no_auto_detect = MakeByteBstr("\x12\x00", 2);
-  EXPECT_EQ(manager->SaveAdminPreferences(nullptr), E_INVALIDARG);
-  EXPECT_EQ(manager->SaveAdminPreferences(empty.get()), E_INVALIDARG);
-  EXPECT_EQ(manager->SaveProxySettings(nullptr), E_INVALIDARG);
-  EXPECT_EQ(manager->SaveProxySettings(no_auto_detect.get()), E_INVALIDARG);
+  EXPECT_EQ(manager->SaveAdminPreferences(nullptr), kE_INVALIDARG);
+  EXPECT_EQ(manager->SaveAdminPreferences(empty.get()), kE_INVALIDARG);
+  EXPECT_EQ(manager->SaveProxySettings(nullptr), kE_INVALIDARG);
+  EXPECT_EQ(manager->SaveProxySettings(no_auto_detect.get()), kE_INVALIDARG);
   manager->Release();
 }
 

@@ -28,7 +28,7 @@ class FakeAdminPrefs : public IAdminPrefsManager {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
     *object = nullptr;
-    return E_NOINTERFACE;
+    return kE_NOINTERFACE;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
@@ -37,10 +37,10 @@ class FakeAdminPrefs : public IAdminPrefsManager {
     last_argument = serialized_prefs;
     return result;
   }
-  HRESULT STDMETHODCALLTYPE SaveProxySettings(BSTR) override { return E_UNEXPECTED; }
-  HRESULT STDMETHODCALLTYPE SaveAcceptingEulaSettings(BSTR) override { return E_UNEXPECTED; }
+  HRESULT STDMETHODCALLTYPE SaveProxySettings(BSTR) override { return kE_UNEXPECTED; }
+  HRESULT STDMETHODCALLTYPE SaveAcceptingEulaSettings(BSTR) override { return kE_UNEXPECTED; }
 
-  HRESULT result = S_OK;
+  HRESULT result = kS_OK;
   int save_calls = 0;
   BSTR last_argument = nullptr;
 };
@@ -101,7 +101,7 @@ class EulaAcceptance : public testing::Test {
 TEST_F(EulaAcceptance, StartsTheFirstRunProgramWithoutWaitingAndRecordsTheAcceptance) {
   InstallFolder folder(L"2.4.1368.5602");
   SetUpInstall(folder, L"2.4.1368.5602");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   const bool finished_at_return = folder.HasMarker(L"done");
 
   EXPECT_FALSE(finished_at_return) << "the call waited for the first-run program";
@@ -113,12 +113,12 @@ TEST_F(EulaAcceptance, StartsTheFirstRunProgramWithoutWaitingAndRecordsTheAccept
 TEST_F(EulaAcceptance, WithoutVersionOrInstallDirNothingIsStarted) {
   InstallFolder folder(L"");  // the stand-in sits in the install folder itself
   SetUpInstall(folder, L"");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   ExpectAccepted();
 
   SetString(machine_, L"version", L"2.4.1368.5602");
   ::RegDeleteKeyValueW(machine_.root, machine_.path.c_str(), L"install_dir");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   ::Sleep(1000);
   EXPECT_FALSE(folder.HasMarker(L"ran"));
 }
@@ -126,7 +126,7 @@ TEST_F(EulaAcceptance, WithoutVersionOrInstallDirNothingIsStarted) {
 TEST_F(EulaAcceptance, AFailedLaunchDoesNotMatter) {
   SetString(machine_, L"install_dir", L"C:\\no such folder");
   SetString(machine_, L"version", L"1.0");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   ExpectAccepted();
 }
 
@@ -134,7 +134,7 @@ TEST_F(EulaAcceptance, ADoubledSeparatorStillReachesTheProgram) {
   InstallFolder folder(L"1.0");
   SetUpInstall(folder, L"1.0");
   SetString(machine_, L"install_dir", folder.install_dir() + L"\\");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
 }
 
@@ -170,7 +170,7 @@ TEST_F(EulaAcceptance, InstallDirOrVersionThatLeadElsewhereStartNothing) {
     SetString(machine_, L"install_dir", c.install_dir);
     SetString(machine_, L"version", c.version);
     SetDword(machine_, L"tc_accpt", 0);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK) << c.install_dir << " " << c.version;
+    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK) << c.install_dir << " " << c.version;
     EXPECT_FALSE(HasValue(machine_, L"tc_accpt"));
   }
   ::Sleep(1500);
@@ -182,7 +182,7 @@ TEST_F(EulaAcceptance, InstallDirOrVersionThatLeadElsewhereStartNothing) {
 
 TEST_F(EulaAcceptance, AMessageIsSavedThroughTheObjectFirst) {
   UniqueBstr message = MakeByteBstr("\x08\x01", 2);
-  EXPECT_EQ(AcceptEula(message.get(), &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(message.get(), &self_, settings_), kS_OK);
   EXPECT_EQ(self_.save_calls, 1);
   EXPECT_EQ(self_.last_argument, message.get());
   ExpectAccepted();
@@ -192,10 +192,10 @@ TEST_F(EulaAcceptance, AFailedSaveChangesNothingButTheLaunchHappened) {
   InstallFolder folder(L"2.4.1368.5602");
   SetUpInstall(folder, L"2.4.1368.5602");
   SetString(machine_, L"userid", L"00000000-0000-0000-0000-000000000000");
-  self_.result = E_INVALIDARG;
+  self_.result = kE_INVALIDARG;
   UniqueBstr undecodable = MakeByteBstr("\xFF\xFF\xFF", 3);
 
-  EXPECT_EQ(AcceptEula(undecodable.get(), &self_, settings_), E_INVALIDARG);
+  EXPECT_EQ(AcceptEula(undecodable.get(), &self_, settings_), kE_INVALIDARG);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
   EXPECT_TRUE(HasValue(machine_, L"offline"));
   EXPECT_TRUE(HasValue(machine_, L"no_eula"));
@@ -209,14 +209,14 @@ TEST_F(EulaAcceptance, MissingMarkersAreNoError) {
   for (const wchar_t* name : {L"offline", L"no_eula", L"tc_accpt"}) {
     ::RegDeleteKeyValueW(machine_.root, machine_.path.c_str(), name);
   }
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
   ExpectAccepted();
 }
 
 TEST_F(EulaAcceptance, EmptyOrAllZeroUserIdIsReplaced) {
   for (const wchar_t* stored : {L"", L"00000000-0000-0000-0000-000000000000"}) {
     SetString(machine_, L"userid", stored);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
     const auto user_id = GetString(machine_, L"userid");
     ASSERT_TRUE(user_id);
     EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
@@ -228,7 +228,7 @@ TEST_F(EulaAcceptance, AnExistingUserIdIsKeptWhateverItsForm) {
   for (const wchar_t* stored : {L"{6B29FC40-CA47-1067-B31D-00DD010662DA}", L"6b29fc40-ca47-1067-b31d-00dd010662da",
                                 L"not a guid"}) {
     SetString(machine_, L"userid", stored);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), S_OK);
+    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
     EXPECT_EQ(GetString(machine_, L"userid"), stored);
   }
 }
@@ -261,8 +261,8 @@ TEST_F(EulaAcceptance, GuidFailureIsCountedAndReturned) {
 
 TEST(NewGuidString, ThirtySixUpperCaseCharactersWithoutBraces) {
   WString first, second;
-  ASSERT_EQ(NewGuidString(&first), S_OK);
-  ASSERT_EQ(NewGuidString(&second), S_OK);
+  ASSERT_EQ(NewGuidString(&first), kS_OK);
+  ASSERT_EQ(NewGuidString(&second), kS_OK);
   EXPECT_TRUE(IsUserIdForm(std::wstring(first.begin(), first.end())));
   EXPECT_NE(first, second);
 }

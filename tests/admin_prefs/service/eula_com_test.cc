@@ -31,7 +31,7 @@ const wchar_t kNoUserId[] = L"00000000-0000-0000-0000-000000000000";
 class EulaComTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(test::RegisterServerForTests(), S_OK);
+    ASSERT_EQ(test::RegisterServerForTests(), kS_OK);
     ASSERT_TRUE(test::WaitForNoServer());
   }
   static void TearDownTestSuite() { EXPECT_TRUE(test::WaitForNoServer()); }
@@ -44,7 +44,7 @@ class EulaComTest : public testing::Test {
     SetDword(kMachine, L"tc_accpt", 0);
     SetBinary(kMachine, L"ProxySettings", kProxyBytes);
     SetBinary(kUser, L"ProxySettings", kProxyBytes);
-    ASSERT_EQ(test::CreateServiceObject(&manager_), S_OK);
+    ASSERT_EQ(test::CreateServiceObject(&manager_), kS_OK);
   }
   void TearDown() override {
     if (manager_ != nullptr) manager_->Release();
@@ -88,7 +88,7 @@ class EulaComTest : public testing::Test {
 TEST_F(EulaComTest, StartsTheFirstRunProgramFromAPathWithSpacesAndRecordsTheAcceptance) {
   InstallFolder folder(kVersion);
   SetUpInstall(folder, kVersion);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   EXPECT_FALSE(folder.HasMarker(L"done")) << "the server waited for the first-run program";
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000)) << "first-run program not started";
   ExpectAccepted();
@@ -98,14 +98,14 @@ TEST_F(EulaComTest, StartsTheFirstRunProgramFromAPathWithSpacesAndRecordsTheAcce
 TEST_F(EulaComTest, EmptyVersionStartsNothingAndStillRecords) {
   InstallFolder folder(L"");  // the stand-in sits in the install folder itself
   SetUpInstall(folder, L"");
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   ExpectAccepted();
   ::Sleep(1000);
   EXPECT_FALSE(folder.HasMarker(L"ran"));
 }
 
 TEST_F(EulaComTest, PreferencesInTheSameCallAreSaved) {
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
   EXPECT_EQ(test::StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   ExpectAccepted();
 }
@@ -115,38 +115,38 @@ TEST_F(EulaComTest, UndecodableMessageStartsTheProgramButChangesNoAcceptanceValu
   SetUpInstall(folder, kVersion);
   SetString(kMachine, L"userid", kNoUserId);
   // 0x10 0x80: a varint cut short (even length, so nothing is padded in transit).
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x80})).get()), E_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x80})).get()), kE_INVALIDARG);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
   ExpectUnaccepted();
   EXPECT_EQ(GetString(kMachine, L"userid"), kNoUserId);
   EXPECT_FALSE(HasValue(kMachine, L"machine_prefs"));
 
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob("").get()), E_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob("").get()), kE_INVALIDARG);
   ExpectUnaccepted();
 }
 
 TEST_F(EulaComTest, AllZeroUserIdIsReplacedAndAnyOtherKept) {
   SetString(kMachine, L"userid", kNoUserId);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   const auto fresh = GetString(kMachine, L"userid");
   ASSERT_TRUE(fresh);
   EXPECT_TRUE(IsUserIdForm(*fresh)) << *fresh;
   EXPECT_NE(*fresh, kNoUserId);
 
   // Called again, the identifier it made is kept; so is one written with braces.
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   EXPECT_EQ(GetString(kMachine, L"userid"), fresh);
   const std::wstring braced = L"{" + *fresh + L"}";
   SetString(kMachine, L"userid", braced);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   EXPECT_EQ(GetString(kMachine, L"userid"), braced);
 }
 
 TEST_F(EulaComTest, ProxiesSavedJustBeforeAreRemoved) {
   SetString(kMachine, L"userid", L"kept");
-  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
   ASSERT_TRUE(HasValue(kMachine, L"ProxySettings"));
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), S_OK);
+  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
   EXPECT_FALSE(HasValue(kMachine, L"ProxySettings"));
   EXPECT_FALSE(HasValue(kUser, L"ProxySettings"));
   EXPECT_EQ(GetString(kMachine, L"userid"), L"kept");

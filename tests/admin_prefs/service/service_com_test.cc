@@ -14,7 +14,7 @@ namespace {
 class ServiceComTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(RegisterServerForTests(), S_OK);
+    ASSERT_EQ(RegisterServerForTests(), kS_OK);
     ASSERT_TRUE(WaitForNoServer());
   }
   static void TearDownTestSuite() {
@@ -24,7 +24,7 @@ class ServiceComTest : public ::testing::Test {
   }
   void SetUp() override {
     DeleteStoredValues();
-    ASSERT_EQ(CreateServiceObject(&manager_), S_OK);
+    ASSERT_EQ(CreateServiceObject(&manager_), kS_OK);
   }
   void TearDown() override {
     if (manager_ != nullptr) manager_->Release();
@@ -41,34 +41,34 @@ std::string SendAnonymousData() {
 }
 
 TEST_F(ServiceComTest, StoredVectorsArriveByteForByte) {
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), S_OK);
+  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
   EXPECT_EQ(StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   EXPECT_EQ(SendAnonymousData(), "1");
 
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
   EXPECT_EQ(StoredBytes(L"ProxySettings"), Bytes({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
 
   // Each call writes again.
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x00})).get()), S_OK);
+  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x00})).get()), kS_OK);
   EXPECT_EQ(SendAnonymousData(), "0");
 }
 
 TEST_F(ServiceComTest, MessagesThatDoNotDecodeAreRefusedAndWriteNothing) {
-  ASSERT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), S_OK);
-  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  ASSERT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
+  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
   const std::string prefs_before = StoredBytes(L"machine_prefs");
   const std::string proxy_before = StoredBytes(L"ProxySettings");
 
   UniqueBstr empty = Blob("");
-  EXPECT_EQ(manager_->SaveAdminPreferences(nullptr), E_INVALIDARG);
-  EXPECT_EQ(manager_->SaveAdminPreferences(empty.get()), E_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAdminPreferences(nullptr), kE_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAdminPreferences(empty.get()), kE_INVALIDARG);
   // Even lengths: an odd-length BSTR may arrive padded with a zero byte, which can
   // complete a cut message (0x10 alone arrives as 0x10 0x00 under Wine).
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x80})).get()), E_INVALIDARG);
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x12, 0x05})).get()), E_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(nullptr), E_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(empty.get()), E_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x12, 0x00})).get()), E_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x80})).get()), kE_INVALIDARG);
+  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x12, 0x05})).get()), kE_INVALIDARG);
+  EXPECT_EQ(manager_->SaveProxySettings(nullptr), kE_INVALIDARG);
+  EXPECT_EQ(manager_->SaveProxySettings(empty.get()), kE_INVALIDARG);
+  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x12, 0x00})).get()), kE_INVALIDARG);
 
   EXPECT_EQ(StoredBytes(L"machine_prefs"), prefs_before);
   EXPECT_EQ(StoredBytes(L"ProxySettings"), proxy_before);
@@ -78,7 +78,7 @@ TEST_F(ServiceComTest, MessagesThatDoNotDecodeAreRefusedAndWriteNothing) {
 TEST_F(ServiceComTest, OddLengthMessageIsStoredWithAValidChecksum) {
   // Five bytes: auto_detect and http_host "a" (an odd-length BSTR).
   const std::string message = Bytes({0x08, 0x01, 0x12, 0x01, 0x61});
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(message).get()), S_OK);
+  EXPECT_EQ(manager_->SaveProxySettings(Blob(message).get()), kS_OK);
   const std::string stored = StoredBytes(L"ProxySettings");
   std::string message_bytes;
   ASSERT_TRUE(SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(),
@@ -89,17 +89,17 @@ TEST_F(ServiceComTest, OddLengthMessageIsStoredWithAValidChecksum) {
 TEST_F(ServiceComTest, QueryInterfaceRefusesIDispatch) {
   IDispatch* dispatch = nullptr;
   EXPECT_EQ(manager_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)),
-            E_NOINTERFACE);
+            kE_NOINTERFACE);
   EXPECT_EQ(dispatch, nullptr);
   IUnknown* unknown = nullptr;
-  ASSERT_EQ(manager_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  ASSERT_EQ(manager_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), kS_OK);
   unknown->Release();
 }
 
 TEST_F(ServiceComTest, OneServerProcessServesSeveralObjects) {
   IAdminPrefsManager* second = nullptr;
-  ASSERT_EQ(CreateServiceObject(&second), S_OK);
-  EXPECT_EQ(second->SaveAdminPreferences(Blob(Bytes({0x08, 0x01})).get()), S_OK);
+  ASSERT_EQ(CreateServiceObject(&second), kS_OK);
+  EXPECT_EQ(second->SaveAdminPreferences(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
   second->Release();
   EXPECT_EQ(ServerProcessIds().size(), 1u);
 }

@@ -112,8 +112,8 @@ TEST_P(HttpClientTest, ABodyOverTheLimitFailsAfterTheReadThatCrossesIt) {
     std::size_t kept;  // bytes in the vector afterwards
   };
   // 1500: the first read (1024) fits, the second (976 more) crosses the limit.
-  for (const Case& c : {Case{1500, kHttpBodyTooLarge, 1024}, Case{2000, kS_OK, 2000},
-                        Case{0, kS_OK, 2000}, Case{1999, kHttpBodyTooLarge, 1024}}) {
+  for (const Case& c : {Case{1500, kE_HTTP_BODY_TOO_LARGE, 1024}, Case{2000, kS_OK, 2000},
+                        Case{0, kS_OK, 2000}, Case{1999, kE_HTTP_BODY_TOO_LARGE, 1024}}) {
     SCOPED_TRACE(c.max_bytes);
     ASSERT_EQ(Get(u"/big"), kS_OK);
     std::vector<std::uint8_t> bytes{1, 2, 3};
@@ -142,7 +142,7 @@ TEST_P(HttpClientTest, TheBodyGoesIntoANewFileLeftInPlace) {
   }
   // Over the limit: the failure is reported and the bytes already written stay.
   ASSERT_EQ(Get(u"/file"), kS_OK);
-  EXPECT_EQ(client_->ReadResponseBodyToFile(path, 3000), kHttpBodyTooLarge);
+  EXPECT_EQ(client_->ReadResponseBodyToFile(path, 3000), kE_HTTP_BODY_TOO_LARGE);
   WIN32_FILE_ATTRIBUTE_DATA data;
   ASSERT_TRUE(::GetFileAttributesExW(AsWin(path), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.nFileSizeLow, 2048u);
@@ -229,12 +229,12 @@ TEST_P(HttpClientTest, SendWithProxyAuthNeedsAUserAndASupportedScheme) {
   client_->proxy_mode = kProxyModeNamed;
   client_->proxy_server = ProxyAddress();
   server_.Respond(CannedResponse{407, {"Proxy-Authenticate: Basic realm=\"x\""}, ""});
-  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kHttpProxyUserMissing);
+  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_USER_MISSING);
 
   client_->proxy_user = u"user";
   client_->proxy_password = WString(u"secret");
   server_.Respond(CannedResponse{407, {"Proxy-Authenticate: Digest realm=\"x\""}, ""});
-  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kHttpProxySchemeUnsupported);
+  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_SCHEME_UNSUPPORTED);
   EXPECT_EQ(client_->proxy_auth_scheme, static_cast<std::uint32_t>(kProxyAuthDigest));
 
   // Without a proxy a 407 is just a status.
@@ -332,7 +332,7 @@ TEST_P(HttpClientTest, CrackUrlSplitsAUrl) {
   ASSERT_EQ(client_->CrackUrl(url, /*escape=*/true, &parts), kS_OK);
   EXPECT_EQ(parts.host, u"127.0.0.2");
   EXPECT_EQ(parts.extra, u"?x=1");
-  ASSERT_EQ(client_->CrackUrl(u"https://127.0.0.2/", false, &parts), kS_OK);
+  ASSERT_EQ(client_->CrackUrl(u"https://127.0.0.2/", false, &parts), S_OK);
   EXPECT_EQ(parts.port, 443);
   EXPECT_TRUE(Failed(client_->CrackUrl(u"not a url", false, &parts)));
 }
@@ -367,13 +367,13 @@ TEST(WinHttpAutoConfigTest, AnAutoConfigScriptChoosesTheProxyForAUrl) {
 
   WString proxy = u"unchanged";
   // Without an automatic mode nothing is asked.
-  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), kS_OK);
+  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), S_OK);
   EXPECT_EQ(proxy, u"unchanged");
   EXPECT_TRUE(server.Requests().empty());
 
   client->proxy_mode = kProxyModeAutoConfig;
   client->auto_config_url = script_url;
-  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), kS_OK);
+  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), S_OK);
   EXPECT_EQ(proxy, u"127.0.0.2:3128");
   ASSERT_FALSE(server.Requests().empty());
   EXPECT_EQ(server.Requests()[0].target, "/proxy.pac");
@@ -405,7 +405,7 @@ TEST(InetHttpClientTest, HasNoAutomaticProxyLookup) {
   client->proxy_mode = kProxyModeAutoConfig;
   client->auto_config_url = u"http://127.0.0.2:1/proxy.pac";
   WString proxy;
-  EXPECT_EQ(client->GetProxyForUrl(u"http://127.0.0.3/", &proxy), kE_NOTIMPL);
+  EXPECT_EQ(client->GetProxyForUrl(u"http://127.0.0.3/", &proxy), E_NOTIMPL);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLibraries, HttpClientTest,

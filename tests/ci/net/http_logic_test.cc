@@ -14,7 +14,6 @@
 namespace ci {
 namespace {
 
-constexpr HResult kRefused = static_cast<HResult>(0x80072EFDu);
 
 // Scripted outcomes of SendOnce, consumed in order; each call is logged.
 struct ScriptedSends {
@@ -107,20 +106,20 @@ TEST(SendAttemptsTest, AttemptsDelaysAndDirectRetries) {
   const Case cases[] = {
       {"no attempt", -1, false, u"", {}, kS_OK, {}, 0, 0},
       {"one success", 0, false, u"", {{kS_OK, 200}}, kS_OK, {true}, 0, 0},
-      {"three failures", 2, false, u"", {{kRefused, 0}, {kRefused, 0}, {kE_FAIL, 0}}, kE_FAIL,
+      {"three failures", 2, false, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}}, kE_FAIL,
        {true, true, true}, 2, 0},
-      {"second attempt succeeds", 2, false, u"", {{kRefused, 0}, {kS_OK, 500}}, kS_OK,
+      {"second attempt succeeds", 2, false, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 500}}, kS_OK,
        {true, true}, 1, 0},
       {"a status is a success", 2, false, u"p:1", {{kS_OK, 500}}, kS_OK, {true}, 0, 0},
-      {"direct retry after a failed proxy send", 0, true, u"p:1", {{kRefused, 0}, {kS_OK, 200}},
+      {"direct retry after a failed proxy send", 0, true, u"p:1", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 200}},
        kS_OK, {true, false}, 0, 1},
       {"direct retry after a status other than 200 or 304", 0, true, u"p:1",
        {{kS_OK, 407}, {kS_OK, 200}}, kS_OK, {true, false}, 0, 1},
       {"no direct retry after 304", 0, true, u"p:1", {{kS_OK, 304}}, kS_OK, {true}, 0, 0},
-      {"no direct retry without a proxy", 1, true, u"", {{kRefused, 0}, {kRefused, 0}}, kRefused,
+      {"no direct retry without a proxy", 1, true, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}}, kE_INTERNET_CANNOT_CONNECT,
        {true, true}, 1, 0},
       {"failed direct retries keep the proxy result", 1, true, u"p:1",
-       {{kRefused, 0}, {kE_FAIL, 0}, {kRefused, 0}, {kE_FAIL, 0}}, kRefused,
+       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}}, kE_INTERNET_CANNOT_CONNECT,
        {true, false, true, false}, 1, 0},
   };
   for (const Case& c : cases) {
@@ -151,14 +150,14 @@ TEST(SendWithProxyAuthTest, SendsAgainWithCredentialsOnlyWhenItCan) {
     int sent;
   };
   const Case cases[] = {
-      {"failure is returned", u"p:1", u"u", {{kRefused, 0}}, kProxyAuthBasic, kS_OK, kRefused, 1},
+      {"failure is returned", u"p:1", u"u", {{kE_INTERNET_CANNOT_CONNECT, 0}}, kProxyAuthBasic, kS_OK, kE_INTERNET_CANNOT_CONNECT, 1},
       {"not 407", u"p:1", u"u", {{kS_OK, 200}}, kProxyAuthBasic, kS_OK, kS_OK, 1},
       {"407 without a proxy", u"", u"u", {{kS_OK, 407}}, kProxyAuthBasic, kS_OK, kS_OK, 1},
-      {"no user", u"p:1", u"", {{kS_OK, 407}}, kProxyAuthBasic, kS_OK, kHttpProxyUserMissing, 1},
+      {"no user", u"p:1", u"", {{kS_OK, 407}}, kProxyAuthBasic, kS_OK, kE_HTTP_PROXY_USER_MISSING, 1},
       {"digest", u"p:1", u"u", {{kS_OK, 407}}, kProxyAuthDigest, kS_OK,
-       kHttpProxySchemeUnsupported, 1},
+       kE_HTTP_PROXY_SCHEME_UNSUPPORTED, 1},
       {"unknown scheme", u"p:1", u"u", {{kS_OK, 407}}, kProxyAuthUnsupported, kS_OK,
-       kHttpProxySchemeUnsupported, 1},
+       kE_HTTP_PROXY_SCHEME_UNSUPPORTED, 1},
       {"basic: second send", u"p:1", u"u", {{kS_OK, 407}, {kS_OK, 200}}, kProxyAuthBasic, kS_OK,
        kS_OK, 2},
       {"ntlm: second send fails", u"p:1", u"u", {{kS_OK, 407}, {kE_FAIL, 0}}, kProxyAuthNtlm,
@@ -217,7 +216,7 @@ TEST(BodyReaderTest, ReadsChunksWithinTheLimit) {
     std::size_t appended;
   };
   const Case cases[] = {
-      {"2000 bytes, limit 1500", {1024, 976}, 1500, -1, kS_OK, kHttpBodyTooLarge, 1024},
+      {"2000 bytes, limit 1500", {1024, 976}, 1500, -1, kS_OK, kE_HTTP_BODY_TOO_LARGE, 1024},
       {"2000 bytes, limit 2000", {1024, 976}, 2000, -1, kS_OK, kS_OK, 2000},
       {"no limit", {1024, 1024, 1024, 7}, 0, -1, kS_OK, kS_OK, 3079},
       {"empty body", {}, 10, -1, kS_OK, kS_OK, 0},

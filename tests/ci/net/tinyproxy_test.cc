@@ -40,7 +40,7 @@ class TinyproxyTest : public testing::TestWithParam<ClientKind> {
 };
 
 TEST_P(TinyproxyTest, WithoutAUserTheProxyDemandIsReported) {
-  EXPECT_EQ(SendWithProxyAuth(), kHttpProxyUserMissing);
+  EXPECT_EQ(SendWithProxyAuth(), kE_HTTP_PROXY_USER_MISSING);
   EXPECT_EQ(client_->GetStatusCode(), 407u);
   EXPECT_TRUE(origin_.Requests().empty());
 }

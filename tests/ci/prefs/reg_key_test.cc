@@ -18,7 +18,6 @@ using testing::ReadRaw;
 using testing::TestKey;
 using testing::WriteRaw;
 
-constexpr HResult kAccessDenied = static_cast<HResult>(0x80070005u);
 
 TEST(RegKeyPaths, ShortLongAndLowerCaseRootNamesReachTheSameKey) {
   TestKey key(HKEY_LOCAL_MACHINE);
@@ -60,12 +59,12 @@ TEST(RegKeyPaths, UnknownRootsFailWithoutTouchingTheRegistry) {
   const DWORD one = 1;
   for (const WString& path : {u"HKCC\\" + key.sub_key(), u"\\" + key.sub_key(),
                               u"HKEY_CURRENT_CONFIG\\" + key.sub_key(), key.sub_key(), WString()}) {
-    EXPECT_EQ(RegKey::SetValue(path, u"v", REG_DWORD, &one, 4), kPathNotFound);
+    EXPECT_EQ(RegKey::SetValue(path, u"v", REG_DWORD, &one, 4), kE_PATH_NOT_FOUND);
     DWORD value = 99;
-    EXPECT_EQ(RegKey::GetValue(path, u"v", &value), kPathNotFound);
+    EXPECT_EQ(RegKey::GetValue(path, u"v", &value), kE_PATH_NOT_FOUND);
     EXPECT_EQ(value, 99u);
-    EXPECT_EQ(RegKey::GetValue(path, u"v", REG_EXPAND_SZ, &value), kPathNotFound);
-    EXPECT_EQ(RegKey::DeleteValue(path, u"v"), kPathNotFound);
+    EXPECT_EQ(RegKey::GetValue(path, u"v", REG_EXPAND_SZ, &value), kE_PATH_NOT_FOUND);
+    EXPECT_EQ(RegKey::DeleteValue(path, u"v"), kE_PATH_NOT_FOUND);
     EXPECT_FALSE(RegKey::HasValue(path, u"v"));
   }
   // "Software\..." without a root must not have been taken as HKCU or created anywhere.
@@ -189,15 +188,15 @@ TEST(RegKeyValues, LongValuesRoundTrip) {
 TEST(RegKeyValues, UnsupportedTypesAreRefusedAfterTheKeyIsReached) {
   TestKey key;
   const WString path = key.path() + u"\\created";
-  EXPECT_EQ(RegKey::SetValue(path, u"x", REG_EXPAND_SZ, u"%TEMP%", 0), kDataTypeMismatch);
+  EXPECT_EQ(RegKey::SetValue(path, u"x", REG_EXPAND_SZ, u"%TEMP%", 0), kE_DATATYPE_MISMATCH);
   EXPECT_TRUE(testing::KeyExists(HKEY_CURRENT_USER, key.sub_key() + u"\\created"));
   EXPECT_FALSE(RegKey::HasValue(path, u"x"));
-  EXPECT_EQ(RegKey::SetValue(path, u"x", REG_NONE, "", 0), kDataTypeMismatch);
+  EXPECT_EQ(RegKey::SetValue(path, u"x", REG_NONE, "", 0), kE_DATATYPE_MISMATCH);
 
   DWORD out = 0;
-  EXPECT_EQ(RegKey::GetValue(path, u"x", REG_EXPAND_SZ, &out), kDataTypeMismatch);
+  EXPECT_EQ(RegKey::GetValue(path, u"x", REG_EXPAND_SZ, &out), kE_DATATYPE_MISMATCH);
   // A key that cannot be opened reports that first.
-  EXPECT_EQ(RegKey::GetValue(key.path() + u"\\missing", u"x", REG_EXPAND_SZ, &out), kFileNotFound);
+  EXPECT_EQ(RegKey::GetValue(key.path() + u"\\missing", u"x", REG_EXPAND_SZ, &out), kE_FILE_NOT_FOUND);
   EXPECT_EQ(RegKey::GetValue(path, u"x", REG_SZ, nullptr), kE_POINTER);
 }
 
@@ -221,13 +220,13 @@ TEST(RegKeyValues, MissingValuesAndKeys) {
   ASSERT_EQ(RegKey::SetValue(key.path(), u"present", REG_DWORD, &one, 4), kS_OK);
 
   DWORD value = 42;
-  EXPECT_EQ(RegKey::GetValue(key.path(), u"absent", &value), kFileNotFound);
+  EXPECT_EQ(RegKey::GetValue(key.path(), u"absent", &value), kE_FILE_NOT_FOUND);
   EXPECT_EQ(value, 42u);
   WString text = u"stale";
-  EXPECT_EQ(RegKey::GetValue(key.path(), u"absent", &text), kFileNotFound);
+  EXPECT_EQ(RegKey::GetValue(key.path(), u"absent", &text), kE_FILE_NOT_FOUND);
   EXPECT_EQ(text, u"");
   std::vector<std::uint8_t> bytes{1};
-  EXPECT_EQ(RegKey::GetValue(key.path() + u"\\nokey", u"present", &bytes), kFileNotFound);
+  EXPECT_EQ(RegKey::GetValue(key.path() + u"\\nokey", u"present", &bytes), kE_FILE_NOT_FOUND);
   EXPECT_TRUE(bytes.empty());
 
   EXPECT_FALSE(RegKey::HasValue(key.path() + u"\\nokey", u"present"));
@@ -235,7 +234,7 @@ TEST(RegKeyValues, MissingValuesAndKeys) {
   EXPECT_TRUE(RegKey::HasValue(key.path(), u"present"));
 
   EXPECT_EQ(RegKey::DeleteValue(key.path(), u"absent"), kS_FALSE);
-  EXPECT_EQ(RegKey::DeleteValue(key.path() + u"\\nokey", u"present"), kFileNotFound);
+  EXPECT_EQ(RegKey::DeleteValue(key.path() + u"\\nokey", u"present"), kE_FILE_NOT_FOUND);
   EXPECT_FALSE(testing::KeyExists(HKEY_CURRENT_USER, key.sub_key() + u"\\nokey"));
   EXPECT_EQ(RegKey::DeleteValue(key.path(), u"present"), kS_OK);
   EXPECT_FALSE(RegKey::HasValue(key.path(), u"present"));
@@ -274,7 +273,7 @@ TEST(RegKeyHandle, OpenAndCreateReplaceTheHeldKeyOnlyOnSuccess) {
   const HKEY first = reg.handle();
   ASSERT_NE(first, nullptr);
 
-  EXPECT_EQ(reg.Open(HKEY_CURRENT_USER, key.sub_key() + u"\\missing", KEY_READ), kFileNotFound);
+  EXPECT_EQ(reg.Open(HKEY_CURRENT_USER, key.sub_key() + u"\\missing", KEY_READ), kE_FILE_NOT_FOUND);
   EXPECT_EQ(reg.handle(), first);
   const std::uint8_t data[] = {9};
   EXPECT_EQ(reg.SetBinaryValue(u"still_usable", data, 1), kS_OK);
@@ -310,8 +309,8 @@ TEST(RegKeyFailures, WritesThroughAReadOnlyKeyAreDenied) {
   RegKey reg;
   ASSERT_EQ(reg.Open(HKEY_CURRENT_USER, key.sub_key(), KEY_READ), kS_OK);
   const std::uint8_t data[] = {1};
-  EXPECT_EQ(reg.SetBinaryValue(u"w", data, 1), kAccessDenied);
-  EXPECT_EQ(reg.DeleteValue(u"v"), kAccessDenied);
+  EXPECT_EQ(reg.SetBinaryValue(u"w", data, 1), kE_ACCESSDENIED);
+  EXPECT_EQ(reg.DeleteValue(u"v"), kE_ACCESSDENIED);
   EXPECT_TRUE(RegKey::HasValue(key.path(), u"v"));
   EXPECT_FALSE(RegKey::HasValue(key.path(), u"w"));
 }
