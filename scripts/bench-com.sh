@@ -6,9 +6,10 @@
 #   scripts/bench-com.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" win64 com_bench bare_admin_prefs_server admin_prefs_server >/dev/null
-dir=${VU_BUILD_ROOT:-$root/build}/win64
+dir=$VU_BUILD_ROOT/win64
 "$dir/wine-run.sh" --start
 trap '"$dir/wine-run.sh" --stop' EXIT
 # Output through a file: under Wine the servers that COM starts inherit the

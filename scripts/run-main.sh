@@ -2,13 +2,15 @@
 # Builds the server, registers it in a project-local Wine prefix, drives it with
 # the adminprefs client (preferences, a proxy, the stored values) and shows that
 # the server ends by itself afterwards.
+# The builds and the prefix go under $VU_BUILD_ROOT, by default build/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
 cd "$root"
 scripts/install-deps.sh
 scripts/build.sh win64
 
-export WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$VU_BUILD_ROOT/run-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "== creating the Wine prefix $WINEPREFIX"
   wineboot -i >/dev/null 2>&1
@@ -22,7 +24,7 @@ fi
 wineserver -p >/dev/null 2>&1 </dev/null
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null
-server=$root/build/win64/admin_prefs/VelmorUpdaterAdminPrefs.exe
+server=$VU_BUILD_ROOT/win64/admin_prefs/VelmorUpdaterAdminPrefs.exe
 echo "== server: $server ($(stat -c %s "$server") bytes)"
 
 # Register the server in this prefix: its COM class, AppID and type library.
@@ -35,7 +37,7 @@ wine reg query 'HKLM\Software\Classes\CLSID\{AF2A86CC-90BE-453F-95FD-140F8CCFE55
   | tr -d '\r' || echo "!! the class key is missing"
 
 # Drive the server with the command-line client: COM starts it for each call.
-client=$root/build/win64/tools/adminprefs.exe
+client=$VU_BUILD_ROOT/win64/tools/adminprefs.exe
 failures=0
 client_output=$(mktemp)
 trap 'rm -f "$client_output"; wineserver -k 2>/dev/null || true' EXIT

@@ -3,13 +3,15 @@
 # Wine in the build tree's own prefix, the fuzz targets for a bounded number of
 # runs, and a link of the 32-bit build. Ends with "N passed, N failed".
 set -uo pipefail
+# Builds go to the presets' $VU_BUILD_ROOT/<flavour>, by default build/<flavour>.
 root=$(cd "$(dirname "$0")/.." && pwd)
+export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
 cd "$root"
 "$root/scripts/install-deps.sh" || exit 1
 
 passed=0
 failed=0
-logdir=$root/build/test-logs
+logdir=$VU_BUILD_ROOT/test-logs
 mkdir -p "$logdir"
 
 count_ctest() {  # adds the counts of one ctest log
@@ -41,26 +43,25 @@ step() {  # step <name> <command...>: a build step counts as one test
 
 jobs=$(nproc)
 
-if step build-native scripts/build.sh native; then
-  echo "== test-native"
-  ctest --test-dir build/native -j "$jobs" --output-on-failure 2>&1 | tee "$logdir/ctest-native.log" | tail -n 5
-  count_ctest "$logdir/ctest-native.log"
-fi
-
-if step build-win64 scripts/build.sh win64; then
-  echo "== test-win64 (under Wine)"
-  ctest --test-dir build/win64 -j "$jobs" --output-on-failure 2>&1 | tee "$logdir/ctest-win64.log" | tail -n 5
-  count_ctest "$logdir/ctest-win64.log"
-  build/win64/wine-run.sh --stop
-fi
-
-step build-win32 scripts/build.sh win32
-
-if [ -f fuzz/CMakeLists.txt ] && step build-fuzz scripts/build.sh fuzz; then
-  echo "== fuzz (bounded runs)"
-  ctest --test-dir build/fuzz -j "$jobs" --output-on-failure 2>&1 | tee "$logdir/ctest-fuzz.log" | tail -n 5
-  count_ctest "$logdir/ctest-fuzz.log"
-fi
+# Each flavour is a preset: build it, then run its tests (win32 has none: it is
+# only linked, as there is no 32-bit Wine here).
+for flavour in native win64 win32 fuzz; do
+  if [ "$flavour" = fuzz ] && [ ! -f fuzz/CMakeLists.txt ]; then
+    continue
+  fi
+  step "build-$flavour" scripts/build.sh "$flavour" || continue
+  case $flavour in
+    win32) continue ;;
+    win64) echo "== test-win64 (under Wine)" ;;
+    fuzz) echo "== fuzz (bounded runs)" ;;
+    *) echo "== test-$flavour" ;;
+  esac
+  ctest --preset "$flavour" -j "$jobs" 2>&1 | tee "$logdir/ctest-$flavour.log" | tail -n 5
+  count_ctest "$logdir/ctest-$flavour.log"
+  if [ "$flavour" = win64 ]; then
+    "$VU_BUILD_ROOT/win64/wine-run.sh" --stop
+  fi
+done
 
 echo
 echo "$passed passed, $failed failed"
