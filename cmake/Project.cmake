@@ -1,8 +1,11 @@
 # Shared build settings and the helpers every folder uses to declare libraries,
-# programs and tests. One source tree, three flavours:
-#   native  - Linux, the portable core and its tests (sanitizers via VU_SANITIZE)
+# programs and tests. One source tree; the flavours are the presets of
+# CMakePresets.json:
+#   native, native-release - Linux, the portable core and its tests (sanitizers via
+#                            VU_SANITIZE), the benchmarks
 #   win64   - MinGW-w64 x86_64, tests run under Wine (CMAKE_CROSSCOMPILING_EMULATOR)
 #   win32   - MinGW-w64 i686, built and linked only
+#   fuzz    - clang, the libFuzzer targets only (VU_FUZZ)
 include_guard(GLOBAL)
 
 if(WIN32)
@@ -16,6 +19,10 @@ if(VU_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(VU_RUN_TESTS OFF)
 else()
   set(VU_RUN_TESTS ON)
+endif()
+
+if(VU_WINDOWS)
+  include(${CMAKE_CURRENT_LIST_DIR}/WindowsBuildTools.cmake)
 endif()
 
 add_library(vu_flags INTERFACE)
@@ -38,7 +45,7 @@ endif()
 if(VU_WINDOWS)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(${VU_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   foreach(lib gtest gtest_main gmock)
     if(NOT TARGET GTest::${lib})
       add_library(GTest::${lib} ALIAS ${lib})
