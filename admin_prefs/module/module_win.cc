@@ -131,7 +131,7 @@ HResult AdminPrefsModule::SuspendClassObjects() {
 }
 
 HResult AdminPrefsModule::ResumeClassObjects() {
-  CI_RETURN_IF_FAILED(RegisterClassObjects());
+  VU_RETURN_IF_FAILED(RegisterClassObjects());
   return CoResumeClassObjects();
 }
 

@@ -64,7 +64,7 @@ HResult RunScript(int id, ScriptAction action, const ReplacementList& map) {
   for (const Replacement& pair : map) registrar.AddReplacement(pair.name, pair.value);
   registrar.AddReplacement(u"APPID", kAdminPrefsAppId);  // the module's common pair
   WString path;
-  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
+  VU_RETURN_IF_FAILED(GetExecutablePath(&path));
   registrar.AddReplacement(u"Module", ModuleReplacement(path));
   registrar.AddReplacement(u"Module_Raw", ModuleRawReplacement(path));
   return RunScriptResource(registrar, path, id, action);
@@ -81,14 +81,14 @@ using UniqueTypeLib = UniqueResource<TypeLibTraits>;
 // From the executable's TYPELIB resource, or else from the ".tlb" file beside it.
 HResult LoadServerTypeLib(UniqueTypeLib* lib, WString* loaded_from) {
   WString path;
-  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
+  VU_RETURN_IF_FAILED(GetExecutablePath(&path));
   if (Succeeded(::LoadTypeLib(AsWin(path), lib->put()))) {
     *loaded_from = path;
     return kS_OK;
   }
   WString tlb_path;
-  CI_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
-  CI_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->put()));
+  VU_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
+  VU_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->put()));
   *loaded_from = tlb_path;
   return kS_OK;
 }
@@ -96,7 +96,7 @@ HResult LoadServerTypeLib(UniqueTypeLib* lib, WString* loaded_from) {
 HResult RegisterServerTypeLib() {
   UniqueTypeLib lib;
   WString path;
-  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   UniqueBstr help_file;
   if (FAILED(lib.get()->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
     return ::RegisterTypeLib(lib.get(), AsWin(path), nullptr);
@@ -108,9 +108,9 @@ HResult RegisterServerTypeLib() {
 HResult UnregisterServerTypeLib() {
   UniqueTypeLib lib;
   WString path;
-  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   TLIBATTR* attributes = nullptr;
-  CI_RETURN_IF_FAILED(lib.get()->GetLibAttr(&attributes));
+  VU_RETURN_IF_FAILED(lib.get()->GetLibAttr(&attributes));
   const TLIBATTR copy = *attributes;
   lib.get()->ReleaseTLibAttr(attributes);
   return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
@@ -120,32 +120,32 @@ HResult UnregisterServerTypeLib() {
 }  // namespace
 
 HResult RegisterAppId() {
-  CI_RETURN_IF_FAILED(RunScript(kAppIdScriptId, ScriptAction::kRegister, AppIdReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kAppIdScriptId, ScriptAction::kRegister, AppIdReplacements()));
   RegKey app_ids;
-  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
   RegKey app_id;
-  CI_RETURN_IF_FAILED(app_id.Create(app_ids.handle(), kAdminPrefsAppId));
+  VU_RETURN_IF_FAILED(app_id.Create(app_ids.handle(), kAdminPrefsAppId));
   std::vector<BYTE> permission;
-  CI_RETURN_IF_FAILED(DescriptorBytesFromSddl(kAccessPermissionSddl, &permission));
+  VU_RETURN_IF_FAILED(DescriptorBytesFromSddl(kAccessPermissionSddl, &permission));
   return app_id.SetBinaryValue(kAccessPermissionValue, permission.data(),
                                static_cast<DWORD>(permission.size()));
 }
 
 HResult RegisterServer() {
-  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
   return RegisterServerTypeLib();
 }
 
 HResult UnregisterServer() {
-  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
   return UnregisterServerTypeLib();
 }
 
 HResult UnregisterAppId() {
   RegKey app_ids;
-  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
   RegKey app_id;
-  CI_RETURN_IF_FAILED(app_id.Open(app_ids.handle(), kAdminPrefsAppId, KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_id.Open(app_ids.handle(), kAdminPrefsAppId, KEY_WRITE));
   app_id.DeleteValue(kAccessPermissionValue);  // may already be gone
   app_id.Close();
   return RunScript(kAppIdScriptId, ScriptAction::kUnregister, AppIdReplacements());
