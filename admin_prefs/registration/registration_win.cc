@@ -8,6 +8,7 @@
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
+#include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/reg_key.h"
@@ -70,49 +71,41 @@ HResult RunScript(int id, ScriptAction action, const ReplacementList& map) {
   return RunScriptResource(registrar, path, id, action);
 }
 
-struct TypeLibTraits {
-  using Type = ITypeLib*;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type lib) { return lib != nullptr; }
-  static void Close(Type lib) { lib->Release(); }
-};
-using UniqueTypeLib = UniqueResource<TypeLibTraits>;
-
 // From the executable's TYPELIB resource, or else from the ".tlb" file beside it.
-HResult LoadServerTypeLib(UniqueTypeLib* lib, WString* loaded_from) {
+HResult LoadServerTypeLib(ComPtr<ITypeLib>* lib, WString* loaded_from) {
   WString path;
   VU_RETURN_IF_FAILED(GetExecutablePath(&path));
-  if (Succeeded(::LoadTypeLib(AsWin(path), lib->put()))) {
+  if (Succeeded(::LoadTypeLib(AsWin(path), lib->ReleaseAndGetAddressOf()))) {
     *loaded_from = path;
     return kS_OK;
   }
   WString tlb_path;
   VU_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
-  VU_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->put()));
+  VU_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->ReleaseAndGetAddressOf()));
   *loaded_from = tlb_path;
   return kS_OK;
 }
 
 HResult RegisterServerTypeLib() {
-  UniqueTypeLib lib;
+  ComPtr<ITypeLib> lib;
   WString path;
   VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   UniqueBstr help_file;
-  if (FAILED(lib.get()->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
-    return ::RegisterTypeLib(lib.get(), AsWin(path), nullptr);
+  if (FAILED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
+    return ::RegisterTypeLib(lib.Get(), AsWin(path), nullptr);
   }
   WString help_dir = HelpDirectoryOf(FromWin(help_file.get()));
-  return ::RegisterTypeLib(lib.get(), AsWin(path), AsWin(help_dir));
+  return ::RegisterTypeLib(lib.Get(), AsWin(path), AsWin(help_dir));
 }
 
 HResult UnregisterServerTypeLib() {
-  UniqueTypeLib lib;
+  ComPtr<ITypeLib> lib;
   WString path;
   VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   TLIBATTR* attributes = nullptr;
-  VU_RETURN_IF_FAILED(lib.get()->GetLibAttr(&attributes));
+  VU_RETURN_IF_FAILED(lib->GetLibAttr(&attributes));
   const TLIBATTR copy = *attributes;
-  lib.get()->ReleaseTLibAttr(attributes);
+  lib->ReleaseTLibAttr(attributes);
   return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                              copy.syskind);
 }

@@ -5,6 +5,7 @@
 #include "admin_prefs/service/first_run_path.h"
 #include "ci/base/process.h"
 #include "ci/base/string_utils.h"
+#include "ci/base/win_handles.h"
 #include "ci/crash/report_ids.h"
 #include "ci/prefs/key_paths.h"
 #include "ci/prefs/proxy_settings_store.h"
@@ -40,8 +41,9 @@ void StartFirstRunProgram(const WString& machine_root) {
   }
   PROCESS_INFORMATION info;
   if (Succeeded(RunProgram(program, &info))) {
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    // Nothing waits for the program: its handles are closed at once.
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
   }
 }
 
