@@ -8,6 +8,7 @@
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/resource_ids.h"
 #include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
 #include "ci/base/win_handles.h"
@@ -44,8 +45,8 @@ const ReplacementList& ClassReplacements() {
       // Quotes doubled like Module's: the script quotes the value, and a folder
       // name with a single quote must neither end the token early nor fail.
       {u"RESOURCE_DLL_MODULE", EscapeScriptQuotes(GetResourceModulePath())},
-      {u"STRINGRESID", u"5323"},
-      {u"ICONRESID", u"3000"},
+      {u"STRINGRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDS_CLASS_NAME)},
+      {u"ICONRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDI_ELEVATION)},
   };
   return list;
 }
