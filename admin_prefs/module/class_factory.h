@@ -27,7 +27,9 @@ class ClassFactory final : public IClassFactory {
   ~ClassFactory() = default;
 
   InstanceCreator creator_;
-  LONG refs_ = 1;  // interlocked: COM may call a class object from any thread
+  // Interlocked: COM may call a class object from any thread. 0 until Create's
+  // ComPtr takes the first reference.
+  LONG refs_ = 0;
 };
 
 }  // namespace ci

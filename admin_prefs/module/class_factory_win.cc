@@ -10,8 +10,7 @@ namespace ci {
 HRESULT ClassFactory::Create(InstanceCreator creator, REFIID iid, void** object) {
   if (object == nullptr) return kE_POINTER;
   *object = nullptr;
-  ComPtr<ClassFactory> factory;
-  factory.Attach(new (std::nothrow) ClassFactory(creator));  // its one reference
+  const ComPtr<ClassFactory> factory(new (std::nothrow) ClassFactory(creator));
   if (!factory) return kE_OUTOFMEMORY;
   return factory->QueryInterface(iid, object);
 }
