@@ -33,7 +33,7 @@ const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
 ci::DebugObserverInstallation g_debug_observer;
 
 ci::ClassEntry g_classes[] = {
-    {&CLSID_AdminPrefsManagerCtl, &ci::AdminPrefsManager::CreateInstance, nullptr, 0},
+    {&CLSID_AdminPrefsManagerCtl, &ci::AdminPrefsManager::CreateInstance, 0},
 };
 
 ci::AdminPrefsModule g_module(g_classes, sizeof(g_classes) / sizeof(g_classes[0]));

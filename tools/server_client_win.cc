@@ -3,39 +3,23 @@
 #include <windows.h>
 
 #include "admin_prefs/admin_prefs_idl.h"
+#include "ci/base/com_win.h"
 #include "ci/base/utf8.h"
 #include "ci/base/win_handles.h"
+#include "ci/prefs/reg_key.h"
 #include "tools/server_activation_win.h"
 
 namespace ci {
 namespace {
 
-constexpr const wchar_t* kMachineRootPath = L"Software\\Velmor\\Velmor Updater";
+constexpr char16_t kMachineRootPath[] = u"Software\\Velmor\\Velmor Updater";
 
-class ComScope {
- public:
-  ComScope() : hr_(CoInitialize(nullptr)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
-RawValue ReadValue(HKEY key, const wchar_t* name) {
+// Absent when the key is not open or the value cannot be read.
+RawValue ReadValue(RegKey& key, const char16_t* name) {
   RawValue value;
+  if (key.handle() == nullptr) return value;
   DWORD type = 0;
-  DWORD size = 0;
-  if (key == nullptr || RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) {
-    return value;
-  }
-  value.data.resize(size);
-  if (RegQueryValueExW(key, name, nullptr, &type, value.data.data(), &size) != ERROR_SUCCESS) {
-    return RawValue();
-  }
-  value.data.resize(size);
+  if (Failed(key.QueryBinaryValue(name, &value.data, &type))) return RawValue();
   value.present = true;
   value.type = type;
   return value;
@@ -46,21 +30,18 @@ RawValue ReadValue(HKEY key, const wchar_t* name) {
 HResult CallServer(ServerOperation operation, const std::string& message, bool null_message,
                    bool* activation_failed) {
   *activation_failed = true;
-  ComScope com;
-  if (FAILED(com.result())) return com.result();
-  IAdminPrefsManager* manager = nullptr;
+  ComApartment apartment;
+  if (!apartment.joined()) return apartment.hr();
+  ComPtr<IAdminPrefsManager> manager;
   const HRESULT created =
       CreateServerObject(CLSID_AdminPrefsManagerCtl, IID_IAdminPrefsManager,
-                         reinterpret_cast<void**>(&manager));
+                         reinterpret_cast<void**>(manager.GetAddressOf()));
   if (FAILED(created)) return created;
   *activation_failed = false;
   UniqueBstr blob;
   if (!null_message) {
     blob = MakeByteBstr(message.data(), static_cast<UINT>(message.size()));
-    if (!blob) {
-      manager->Release();
-      return kE_OUTOFMEMORY;
-    }
+    if (!blob) return kE_OUTOFMEMORY;
   }
   HRESULT hr = kE_UNEXPECTED;
   switch (operation) {
@@ -74,26 +55,20 @@ HResult CallServer(ServerOperation operation, const std::string& message, bool n
       hr = manager->SaveAcceptingEulaSettings(blob.get());
       break;
   }
-  manager->Release();
   return hr;
 }
 
 MachineValues ReadMachineValues() {
-  HKEY raw_key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_QUERY_VALUE, &raw_key) !=
-      ERROR_SUCCESS) {
-    raw_key = nullptr;
-  }
-  const HKEY key = raw_key;
+  RegKey key;
+  key.Open(HKEY_LOCAL_MACHINE, kMachineRootPath, KEY_QUERY_VALUE);  // unopened: all absent
   MachineValues values;
-  values.machine_prefs = ReadValue(key, L"machine_prefs");
-  values.proxy_settings = ReadValue(key, L"ProxySettings");
-  values.send_anonymous_data = ReadValue(key, L"SendAnonymousData");
-  values.userid = ReadValue(key, L"userid");
-  values.offline = ReadValue(key, L"offline");
-  values.no_eula = ReadValue(key, L"no_eula");
-  values.tc_accpt = ReadValue(key, L"tc_accpt");
-  if (key != nullptr) RegCloseKey(key);
+  values.machine_prefs = ReadValue(key, u"machine_prefs");
+  values.proxy_settings = ReadValue(key, u"ProxySettings");
+  values.send_anonymous_data = ReadValue(key, u"SendAnonymousData");
+  values.userid = ReadValue(key, u"userid");
+  values.offline = ReadValue(key, u"offline");
+  values.no_eula = ReadValue(key, u"no_eula");
+  values.tc_accpt = ReadValue(key, u"tc_accpt");
   return values;
 }
 

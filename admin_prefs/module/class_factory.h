@@ -13,8 +13,6 @@ using InstanceCreator = HRESULT (*)(IUnknown* outer, REFIID iid, void** object);
 
 class ClassFactory final : public IClassFactory {
  public:
-  // A new class object with one reference, or null when memory is short.
-  static ClassFactory* New(InstanceCreator creator);
   // The class-object creator of a class-table entry: a new class object asked for `iid`.
   static HRESULT Create(InstanceCreator creator, REFIID iid, void** object);
 
@@ -29,7 +27,9 @@ class ClassFactory final : public IClassFactory {
   ~ClassFactory() = default;
 
   InstanceCreator creator_;
-  LONG refs_ = 1;  // interlocked: COM may call a class object from any thread
+  // Interlocked: COM may call a class object from any thread. 0 until Create's
+  // ComPtr takes the first reference.
+  LONG refs_ = 0;
 };
 
 }  // namespace ci

@@ -3,21 +3,16 @@
 #include <new>
 
 #include "admin_prefs/module/module.h"
+#include "ci/base/com_win.h"
 
 namespace ci {
-
-ClassFactory* ClassFactory::New(InstanceCreator creator) {
-  return new (std::nothrow) ClassFactory(creator);
-}
 
 HRESULT ClassFactory::Create(InstanceCreator creator, REFIID iid, void** object) {
   if (object == nullptr) return kE_POINTER;
   *object = nullptr;
-  ClassFactory* factory = New(creator);
-  if (factory == nullptr) return kE_OUTOFMEMORY;
-  const HRESULT hr = factory->QueryInterface(iid, object);
-  factory->Release();
-  return hr;
+  const ComPtr<ClassFactory> factory(new (std::nothrow) ClassFactory(creator));
+  if (!factory) return kE_OUTOFMEMORY;
+  return factory->QueryInterface(iid, object);
 }
 
 HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {

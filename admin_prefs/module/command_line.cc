@@ -32,10 +32,10 @@ ServerCommand ParseServerCommandLine(const WString& command_line) {
 HResult RunServerCommand(ServerCommand command, const RegistrationSteps& steps) {
   switch (command) {
     case ServerCommand::kRegister:
-      CI_RETURN_IF_FAILED(steps.register_app_id());
+      VU_RETURN_IF_FAILED(steps.register_app_id());
       return steps.register_server();
     case ServerCommand::kUnregister:
-      CI_RETURN_IF_FAILED(steps.unregister_server());
+      VU_RETURN_IF_FAILED(steps.unregister_server());
       return steps.unregister_app_id();
     case ServerCommand::kRunServer:
       break;

@@ -8,11 +8,13 @@
 #include <objidl.h>
 
 #include <cstddef>
+#include <optional>
 
 #include "admin_prefs/module/class_factory.h"
 #include "admin_prefs/module/idle_monitor.h"
 #include "admin_prefs/module/module_locks.h"
 #include "admin_prefs/module/module_run.h"
+#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 
 namespace ci {
@@ -21,8 +23,6 @@ namespace ci {
 struct ClassEntry {
   const CLSID* clsid;
   InstanceCreator create_instance;
-  // Start (true) and stop (false) hook, called when COM is set up and at exit.
-  void (*object_main)(bool starting);
   DWORD cookie;  // of CoRegisterClassObject; 0 until registered
 };
 
@@ -47,7 +47,9 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
   static AdminPrefsModule* Instance();
 
   bool initialisation_failed() const { return init_failed_; }
-  bool com_initialised_here() const { return com_initialised_here_; }
+  // Whether this module joined the main thread to its apartment, and so leaves it
+  // at exit.
+  bool com_initialised_here() const { return apartment_ && apartment_->joined(); }
   ModuleLocks& locks() { return locks_; }
 
   // Serves the class table until idle; the process exit code.
@@ -78,15 +80,17 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions,
 
   ClassEntry* table_;
   std::size_t table_size_;
+  // Joined after the critical section is made; declared first among the owners so
+  // that the thread leaves its apartment after everything else is released.
+  std::optional<ComApartment> apartment_;
   ModuleLocks locks_{this};
   DWORD main_thread_id_;
   GetMessageFn get_message_ = &::GetMessageW;
   UniqueHandle shutdown_event_;
   UniqueHandle monitor_thread_;
-  IGlobalInterfaceTable* git_ = nullptr;
+  ComPtr<IGlobalInterfaceTable> git_;
   CRITICAL_SECTION git_lock_;
   bool git_lock_ready_ = false;
-  bool com_initialised_here_ = false;
   bool init_failed_ = false;
 };
 

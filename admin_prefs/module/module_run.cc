@@ -20,11 +20,11 @@ bool StillIdle(const ModuleLocks& locks) {
 // suspended; they stay suspended for the revocation.
 HResult ServeUntilIdle(ServerSteps& steps, ModuleLocks& locks) {
   for (;;) {
-    CI_RETURN_IF_FAILED(steps.RunMessageLoop());
-    CI_RETURN_IF_FAILED(steps.SuspendClassObjects());
+    VU_RETURN_IF_FAILED(steps.RunMessageLoop());
+    VU_RETURN_IF_FAILED(steps.SuspendClassObjects());
     if (locks.delayed_shutdown()) steps.ServeFor(locks.pause_ms());
     if (StillIdle(locks)) return kS_OK;
-    CI_RETURN_IF_FAILED(steps.ResumeClassObjects());
+    VU_RETURN_IF_FAILED(steps.ResumeClassObjects());
     // An object came and went since the decision: count the idle time again.
     if (locks.Count() == 0 && locks.delayed_shutdown()) locks.ArmIdleCountdown();
   }

@@ -22,31 +22,21 @@ AdminPrefsModule::AdminPrefsModule(ClassEntry* table, std::size_t table_size)
   git_lock_ready_ = true;
   g_module = this;
 
-  const HResult hr = CoInitialize(nullptr);
+  // CoInitialize's single-threaded apartment. Joining may fail because another
+  // party put the thread in the multithreaded one: ClassifyComInit decides whether
+  // the server runs anyway; the apartment is left at exit only if joined here.
+  apartment_.emplace(COINIT_APARTMENTTHREADED);
   const bool mscoree_loaded = GetModuleHandleW(L"Mscoree.dll") != nullptr;
-  switch (ClassifyComInit(hr, mscoree_loaded)) {
-    case ComInitOutcome::kInitialisedHere:
-      com_initialised_here_ = true;
-      break;
-    case ComInitOutcome::kInitialisedElsewhere:
-      break;
-    case ComInitOutcome::kFailed:
-      init_failed_ = true;
-      return;
-  }
-  for (std::size_t i = 0; i < table_size_; ++i) {
-    if (table_[i].object_main != nullptr) table_[i].object_main(true);
+  if (ClassifyComInit(apartment_->hr(), mscoree_loaded) == ComInitOutcome::kFailed) {
+    init_failed_ = true;
   }
 }
 
 AdminPrefsModule::~AdminPrefsModule() {
-  for (std::size_t i = 0; i < table_size_; ++i) {
-    if (table_[i].object_main != nullptr) table_[i].object_main(false);
-  }
-  if (git_ != nullptr) git_->Release();
+  git_.Reset();
   if (git_lock_ready_) DeleteCriticalSection(&git_lock_);
   if (g_module == this) g_module = nullptr;
-  if (com_initialised_here_) CoUninitialize();
+  // apartment_, the last member destroyed, leaves the apartment if it was joined.
 }
 
 AdminPrefsModule* AdminPrefsModule::Instance() { return g_module; }
@@ -62,14 +52,11 @@ HRESULT AdminPrefsModule::GetGITPtr(IGlobalInterfaceTable** table) {
   *table = nullptr;
   HRESULT hr = kS_OK;
   EnterCriticalSection(&git_lock_);
-  if (git_ == nullptr) {
+  if (!git_) {
     hr = CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                          IID_IGlobalInterfaceTable, reinterpret_cast<void**>(&git_));
+                          IID_IGlobalInterfaceTable, reinterpret_cast<void**>(git_.GetAddressOf()));
   }
-  if (SUCCEEDED(hr)) {
-    git_->AddRef();
-    *table = git_;
-  }
+  if (SUCCEEDED(hr)) git_.CopyTo(table);  // the caller's own reference
   LeaveCriticalSection(&git_lock_);
   return hr;
 }
@@ -84,13 +71,13 @@ HResult AdminPrefsModule::RegisterClassObjects() {
   HRESULT hr = kS_FALSE;
   for (std::size_t i = 0; i < table_size_ && SUCCEEDED(hr); ++i) {
     ClassEntry& entry = table_[i];
-    IUnknown* class_object = nullptr;
+    // Ours is dropped at the end of the step: COM holds its own while registered.
+    ComPtr<IUnknown> class_object;
     hr = ClassFactory::Create(entry.create_instance, IID_IUnknown,
-                              reinterpret_cast<void**>(&class_object));
+                              reinterpret_cast<void**>(class_object.GetAddressOf()));
     if (FAILED(hr)) break;
-    hr = CoRegisterClassObject(*entry.clsid, class_object, CLSCTX_LOCAL_SERVER,
+    hr = CoRegisterClassObject(*entry.clsid, class_object.Get(), CLSCTX_LOCAL_SERVER,
                                REGCLS_MULTIPLEUSE, &entry.cookie);
-    class_object->Release();  // COM holds its own reference while registered
   }
   return hr;
 }
@@ -131,7 +118,7 @@ HResult AdminPrefsModule::SuspendClassObjects() {
 }
 
 HResult AdminPrefsModule::ResumeClassObjects() {
-  CI_RETURN_IF_FAILED(RegisterClassObjects());
+  VU_RETURN_IF_FAILED(RegisterClassObjects());
   return CoResumeClassObjects();
 }
 

@@ -5,9 +5,9 @@ namespace ci {
 HResult Registrar::RunScript(const WString& text, ScriptAction action,
                              ScriptRegistry& registry) const {
   WString expanded;
-  CI_RETURN_IF_FAILED(ExpandReplacements(text, replacements_, &expanded));
+  VU_RETURN_IF_FAILED(ExpandReplacements(text, replacements_, &expanded));
   ParsedScript script;
-  CI_RETURN_IF_FAILED(ParseScript(expanded, &script));
+  VU_RETURN_IF_FAILED(ParseScript(expanded, &script));
   return action == ScriptAction::kRegister ? RegisterScript(script, registry)
                                            : UnregisterScript(script, registry);
 }

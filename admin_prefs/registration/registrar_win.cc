@@ -35,7 +35,7 @@ HResult LoadScriptResource(const WString& module_path, int id, WString* text) {
 HResult RunScriptResource(const Registrar& registrar, const WString& module_path, int id,
                           ScriptAction action) {
   WString text;
-  CI_RETURN_IF_FAILED(LoadScriptResource(module_path, id, &text));
+  VU_RETURN_IF_FAILED(LoadScriptResource(module_path, id, &text));
   WindowsScriptRegistry registry;
   return registrar.RunScript(text, action, registry);
 }

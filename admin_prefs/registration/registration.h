@@ -7,9 +7,9 @@
 
 namespace ci {
 
-// Runs the AppID script (resource 101) and writes the AppID's AccessPermission.
+// Runs the AppID script (resource VU_IDR_APPID_SCRIPT) and writes the AppID's AccessPermission.
 HResult RegisterAppId();
-// Runs the class script (resource 102) and registers the type library.
+// Runs the class script (resource VU_IDR_CLASS_SCRIPT) and registers the type library.
 HResult RegisterServer();
 // Removes what the class script wrote and unregisters the type library.
 HResult UnregisterServer();

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "admin_prefs/resource_ids.h"
 #include "ci/base/hresult.h"
 #include "ci/base/wide_string.h"
 
@@ -16,8 +17,8 @@ constexpr char16_t kAdminPrefsIid[] = u"{ED6F706E-7797-40B8-AC90-F6DAAB917C90}";
 constexpr char16_t kAdminPrefsProgId[] = u"AdminPrefsManager.AdminPrefsManagerCtl";
 
 // Resources of the executable.
-constexpr int kAppIdScriptId = 101;
-constexpr int kClassScriptId = 102;
+constexpr int kAppIdScriptId = VU_IDR_APPID_SCRIPT;
+constexpr int kClassScriptId = VU_IDR_CLASS_SCRIPT;
 constexpr char16_t kScriptResourceType[] = u"REGISTRY";
 
 // Who may call the server: owner and group Administrators; COM execute and local

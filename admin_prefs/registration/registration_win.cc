@@ -8,6 +8,8 @@
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/resource_ids.h"
+#include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/reg_key.h"
@@ -43,8 +45,8 @@ const ReplacementList& ClassReplacements() {
       // Quotes doubled like Module's: the script quotes the value, and a folder
       // name with a single quote must neither end the token early nor fail.
       {u"RESOURCE_DLL_MODULE", EscapeScriptQuotes(GetResourceModulePath())},
-      {u"STRINGRESID", u"5323"},
-      {u"ICONRESID", u"3000"},
+      {u"STRINGRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDS_CLASS_NAME)},
+      {u"ICONRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDI_ELEVATION)},
   };
   return list;
 }
@@ -64,55 +66,47 @@ HResult RunScript(int id, ScriptAction action, const ReplacementList& map) {
   for (const Replacement& pair : map) registrar.AddReplacement(pair.name, pair.value);
   registrar.AddReplacement(u"APPID", kAdminPrefsAppId);  // the module's common pair
   WString path;
-  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
+  VU_RETURN_IF_FAILED(GetExecutablePath(&path));
   registrar.AddReplacement(u"Module", ModuleReplacement(path));
   registrar.AddReplacement(u"Module_Raw", ModuleRawReplacement(path));
   return RunScriptResource(registrar, path, id, action);
 }
 
-struct TypeLibTraits {
-  using Type = ITypeLib*;
-  static Type Invalid() { return nullptr; }
-  static bool IsValid(Type lib) { return lib != nullptr; }
-  static void Close(Type lib) { lib->Release(); }
-};
-using UniqueTypeLib = UniqueResource<TypeLibTraits>;
-
 // From the executable's TYPELIB resource, or else from the ".tlb" file beside it.
-HResult LoadServerTypeLib(UniqueTypeLib* lib, WString* loaded_from) {
+HResult LoadServerTypeLib(ComPtr<ITypeLib>* lib, WString* loaded_from) {
   WString path;
-  CI_RETURN_IF_FAILED(GetExecutablePath(&path));
-  if (Succeeded(::LoadTypeLib(AsWin(path), lib->put()))) {
+  VU_RETURN_IF_FAILED(GetExecutablePath(&path));
+  if (Succeeded(::LoadTypeLib(AsWin(path), lib->ReleaseAndGetAddressOf()))) {
     *loaded_from = path;
     return kS_OK;
   }
   WString tlb_path;
-  CI_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
-  CI_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->put()));
+  VU_RETURN_IF_FAILED(TypeLibraryFilePath(path, &tlb_path));
+  VU_RETURN_IF_FAILED(::LoadTypeLib(AsWin(tlb_path), lib->ReleaseAndGetAddressOf()));
   *loaded_from = tlb_path;
   return kS_OK;
 }
 
 HResult RegisterServerTypeLib() {
-  UniqueTypeLib lib;
+  ComPtr<ITypeLib> lib;
   WString path;
-  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   UniqueBstr help_file;
-  if (FAILED(lib.get()->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
-    return ::RegisterTypeLib(lib.get(), AsWin(path), nullptr);
+  if (FAILED(lib->GetDocumentation(-1, nullptr, nullptr, nullptr, help_file.put()))) {
+    return ::RegisterTypeLib(lib.Get(), AsWin(path), nullptr);
   }
   WString help_dir = HelpDirectoryOf(FromWin(help_file.get()));
-  return ::RegisterTypeLib(lib.get(), AsWin(path), AsWin(help_dir));
+  return ::RegisterTypeLib(lib.Get(), AsWin(path), AsWin(help_dir));
 }
 
 HResult UnregisterServerTypeLib() {
-  UniqueTypeLib lib;
+  ComPtr<ITypeLib> lib;
   WString path;
-  CI_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
+  VU_RETURN_IF_FAILED(LoadServerTypeLib(&lib, &path));
   TLIBATTR* attributes = nullptr;
-  CI_RETURN_IF_FAILED(lib.get()->GetLibAttr(&attributes));
+  VU_RETURN_IF_FAILED(lib->GetLibAttr(&attributes));
   const TLIBATTR copy = *attributes;
-  lib.get()->ReleaseTLibAttr(attributes);
+  lib->ReleaseTLibAttr(attributes);
   return ::UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid,
                              copy.syskind);
 }
@@ -120,32 +114,32 @@ HResult UnregisterServerTypeLib() {
 }  // namespace
 
 HResult RegisterAppId() {
-  CI_RETURN_IF_FAILED(RunScript(kAppIdScriptId, ScriptAction::kRegister, AppIdReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kAppIdScriptId, ScriptAction::kRegister, AppIdReplacements()));
   RegKey app_ids;
-  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
   RegKey app_id;
-  CI_RETURN_IF_FAILED(app_id.Create(app_ids.handle(), kAdminPrefsAppId));
+  VU_RETURN_IF_FAILED(app_id.Create(app_ids.handle(), kAdminPrefsAppId));
   std::vector<BYTE> permission;
-  CI_RETURN_IF_FAILED(DescriptorBytesFromSddl(kAccessPermissionSddl, &permission));
+  VU_RETURN_IF_FAILED(DescriptorBytesFromSddl(kAccessPermissionSddl, &permission));
   return app_id.SetBinaryValue(kAccessPermissionValue, permission.data(),
                                static_cast<DWORD>(permission.size()));
 }
 
 HResult RegisterServer() {
-  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
   return RegisterServerTypeLib();
 }
 
 HResult UnregisterServer() {
-  CI_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
   return UnregisterServerTypeLib();
 }
 
 HResult UnregisterAppId() {
   RegKey app_ids;
-  CI_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_ids.Open(HKEY_CLASSES_ROOT, u"AppID", KEY_WRITE));
   RegKey app_id;
-  CI_RETURN_IF_FAILED(app_id.Open(app_ids.handle(), kAdminPrefsAppId, KEY_WRITE));
+  VU_RETURN_IF_FAILED(app_id.Open(app_ids.handle(), kAdminPrefsAppId, KEY_WRITE));
   app_id.DeleteValue(kAccessPermissionValue);  // may already be gone
   app_id.Close();
   return RunScript(kAppIdScriptId, ScriptAction::kUnregister, AppIdReplacements());

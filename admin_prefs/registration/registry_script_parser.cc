@@ -22,7 +22,7 @@ class Parser {
   HResult ParseRoots(ParsedScript* script) {
     while (pos_ < tokens_.size()) {
       ScriptRootBlock block;
-      CI_RETURN_IF_FAILED(ParseRoot(&block));
+      VU_RETURN_IF_FAILED(ParseRoot(&block));
       script->roots.push_back(std::move(block));
     }
     return kS_OK;
@@ -48,13 +48,13 @@ class Parser {
 
   HResult ParseRoot(ScriptRootBlock* block) {
     const ScriptToken* name = nullptr;
-    CI_RETURN_IF_FAILED(Next(&name));
+    VU_RETURN_IF_FAILED(Next(&name));
     if (name->quoted || !RootFromName(name->text, &block->root)) return kDISP_E_EXCEPTION;
-    CI_RETURN_IF_FAILED(Expect(u"{"));
+    VU_RETURN_IF_FAILED(Expect(u"{"));
     while (!PeekIs(u"}")) {
-      CI_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
+      VU_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
       ScriptKey key;
-      CI_RETURN_IF_FAILED(ParseKey(1, &key));
+      VU_RETURN_IF_FAILED(ParseKey(1, &key));
       block->keys.push_back(std::move(key));
     }
     ++pos_;  // the closing brace
@@ -91,7 +91,7 @@ class Parser {
       ++pos_;
     }
     const ScriptToken* name = nullptr;
-    CI_RETURN_IF_FAILED(Next(&name));
+    VU_RETURN_IF_FAILED(Next(&name));
     if (!name->quoted && (EqualsIgnoreCase(name->text, u"{") || EqualsIgnoreCase(name->text, u"}") ||
                           EqualsIgnoreCase(name->text, u"=") || EqualsIgnoreCase(name->text, u"val"))) {
       return kDISP_E_EXCEPTION;
@@ -102,21 +102,21 @@ class Parser {
     if (PeekIs(u"=")) {
       ++pos_;
       key->has_default = true;
-      CI_RETURN_IF_FAILED(ParseTypedData(&key->default_value));
+      VU_RETURN_IF_FAILED(ParseTypedData(&key->default_value));
     }
     if (!PeekIs(u"{")) return kS_OK;
     ++pos_;
-    CI_RETURN_IF(depth + 1 > kMaxScriptDepth, kDISP_E_EXCEPTION);
+    VU_RETURN_IF(depth + 1 > kMaxScriptDepth, kDISP_E_EXCEPTION);
     while (!PeekIs(u"}")) {
-      CI_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
+      VU_RETURN_IF(AtEnd(), kDISP_E_EXCEPTION);
       if (PeekIs(u"val")) {
         ++pos_;
         ScriptValue value;
-        CI_RETURN_IF_FAILED(ParseNamedValue(&value));
+        VU_RETURN_IF_FAILED(ParseNamedValue(&value));
         key->values.push_back(std::move(value));
       } else {
         ScriptKey sub_key;
-        CI_RETURN_IF_FAILED(ParseKey(depth + 1, &sub_key));
+        VU_RETURN_IF_FAILED(ParseKey(depth + 1, &sub_key));
         key->keys.push_back(std::move(sub_key));
       }
     }
@@ -127,9 +127,9 @@ class Parser {
   // `name = type 'data'` after the keyword val.
   HResult ParseNamedValue(ScriptValue* value) {
     const ScriptToken* name = nullptr;
-    CI_RETURN_IF_FAILED(Next(&name));
+    VU_RETURN_IF_FAILED(Next(&name));
     value->name = name->text;
-    CI_RETURN_IF_FAILED(Expect(u"="));
+    VU_RETURN_IF_FAILED(Expect(u"="));
     return ParseTypedData(value);
   }
 
@@ -144,7 +144,7 @@ class Parser {
     }
     ++pos_;
     const ScriptToken* data = nullptr;
-    CI_RETURN_IF_FAILED(Next(&data));
+    VU_RETURN_IF_FAILED(Next(&data));
     value->data = data->text;
     return kS_OK;
   }
@@ -194,10 +194,10 @@ HResult TokenizeScript(const WString& text, std::vector<ScriptToken>* tokens) {
 
 HResult ParseScript(const WString& text, ParsedScript* script) {
   std::vector<ScriptToken> tokens;
-  CI_RETURN_IF_FAILED(TokenizeScript(text, &tokens));
+  VU_RETURN_IF_FAILED(TokenizeScript(text, &tokens));
   ParsedScript parsed;
   Parser parser(tokens);
-  CI_RETURN_IF_FAILED(parser.ParseRoots(&parsed));
+  VU_RETURN_IF_FAILED(parser.ParseRoots(&parsed));
   *script = std::move(parsed);
   return kS_OK;
 }

@@ -11,15 +11,15 @@ HResult RegisterKey(ScriptRoot root, const WString& parent, const ScriptKey& key
                     ScriptRegistry& registry) {
   const WString path = JoinKeyPath(parent, key.name);
   if (key.mode == ScriptKeyMode::kForceRemove) {
-    CI_RETURN_IF_FAILED(registry.DeleteKeyTree(root, path));
+    VU_RETURN_IF_FAILED(registry.DeleteKeyTree(root, path));
   }
-  CI_RETURN_IF_FAILED(registry.CreateKey(root, path));
-  if (key.has_default) CI_RETURN_IF_FAILED(registry.SetValue(root, path, key.default_value));
+  VU_RETURN_IF_FAILED(registry.CreateKey(root, path));
+  if (key.has_default) VU_RETURN_IF_FAILED(registry.SetValue(root, path, key.default_value));
   for (const ScriptValue& value : key.values) {
-    CI_RETURN_IF_FAILED(registry.SetValue(root, path, value));
+    VU_RETURN_IF_FAILED(registry.SetValue(root, path, value));
   }
   for (const ScriptKey& sub_key : key.keys) {
-    CI_RETURN_IF_FAILED(RegisterKey(root, path, sub_key, registry));
+    VU_RETURN_IF_FAILED(RegisterKey(root, path, sub_key, registry));
   }
   return kS_OK;
 }
@@ -29,21 +29,21 @@ HResult UnregisterKey(ScriptRoot root, const WString& parent, const ScriptKey& k
   const WString path = JoinKeyPath(parent, key.name);
   if (Failed(registry.OpenKey(root, path))) return kS_OK;  // nothing of it to remove
   for (const ScriptValue& value : key.values) {
-    CI_RETURN_IF_FAILED(registry.DeleteValue(root, path, value.name));
+    VU_RETURN_IF_FAILED(registry.DeleteValue(root, path, value.name));
   }
   for (const ScriptKey& sub_key : key.keys) {
-    CI_RETURN_IF_FAILED(UnregisterKey(root, path, sub_key, registry));
+    VU_RETURN_IF_FAILED(UnregisterKey(root, path, sub_key, registry));
   }
   if (key.mode == ScriptKeyMode::kNoRemove) return kS_OK;
   std::uint32_t sub_keys = 0;
-  CI_RETURN_IF_FAILED(registry.CountSubKeys(root, path, &sub_keys));
-  if (sub_keys == 0) CI_RETURN_IF_FAILED(registry.DeleteKey(root, path));
+  VU_RETURN_IF_FAILED(registry.CountSubKeys(root, path, &sub_keys));
+  if (sub_keys == 0) VU_RETURN_IF_FAILED(registry.DeleteKey(root, path));
   return kS_OK;
 }
 
 HResult UnregisterBlock(const ScriptRootBlock& block, ScriptRegistry& registry) {
   for (const ScriptKey& key : block.keys) {
-    CI_RETURN_IF_FAILED(UnregisterKey(block.root, WString(), key, registry));
+    VU_RETURN_IF_FAILED(UnregisterKey(block.root, WString(), key, registry));
   }
   return kS_OK;
 }
@@ -63,14 +63,14 @@ HResult RegisterBlock(const ScriptRootBlock& block, ScriptRegistry& registry) {
 
 HResult RegisterScript(const ParsedScript& script, ScriptRegistry& registry) {
   for (const ScriptRootBlock& block : script.roots) {
-    CI_RETURN_IF_FAILED(RegisterBlock(block, registry));
+    VU_RETURN_IF_FAILED(RegisterBlock(block, registry));
   }
   return kS_OK;
 }
 
 HResult UnregisterScript(const ParsedScript& script, ScriptRegistry& registry) {
   for (const ScriptRootBlock& block : script.roots) {
-    CI_RETURN_IF_FAILED(UnregisterBlock(block, registry));
+    VU_RETURN_IF_FAILED(UnregisterBlock(block, registry));
   }
   return kS_OK;
 }

@@ -41,7 +41,7 @@ HResult DeleteTree(HKEY parent, const WString& name, int depth) {
   UniqueKey key;
   const HResult open = Open(parent, name, kChangeAccess | DELETE, &key);
   if (open == HResultFromWin32(ERROR_FILE_NOT_FOUND)) return kS_OK;
-  CI_RETURN_IF_FAILED(open);
+  VU_RETURN_IF_FAILED(open);
   // Always take the first sub-key: each deletion shifts the rest down.
   while (true) {
     wchar_t sub_key[256];
@@ -49,8 +49,8 @@ HResult DeleteTree(HKEY parent, const WString& name, int depth) {
     const LONG status = ::RegEnumKeyExW(key.get(), 0, sub_key, &length, nullptr, nullptr, nullptr,
                                         nullptr);
     if (status == ERROR_NO_MORE_ITEMS) break;
-    CI_RETURN_IF_FAILED(FromStatus(status));
-    CI_RETURN_IF_FAILED(DeleteTree(key.get(), FromWin(sub_key, length), depth + 1));
+    VU_RETURN_IF_FAILED(FromStatus(status));
+    VU_RETURN_IF_FAILED(DeleteTree(key.get(), FromWin(sub_key, length), depth + 1));
   }
   key.reset();
   return FromStatus(::RegDeleteKeyW(parent, AsWin(name)));
@@ -75,7 +75,7 @@ HResult WindowsScriptRegistry::DeleteKeyTree(ScriptRoot root, const WString& pat
   UniqueKey parent;
   const HResult open = Open(RootKey(root), parent_path, kChangeAccess, &parent);
   if (open == HResultFromWin32(ERROR_FILE_NOT_FOUND)) return kS_OK;
-  CI_RETURN_IF_FAILED(open);
+  VU_RETURN_IF_FAILED(open);
   return DeleteTree(parent.get(), leaf, 0);
 }
 
@@ -83,16 +83,16 @@ HResult WindowsScriptRegistry::DeleteKey(ScriptRoot root, const WString& path) {
   WString parent_path, leaf;
   SplitLeaf(path, &parent_path, &leaf);
   UniqueKey parent;
-  CI_RETURN_IF_FAILED(Open(RootKey(root), parent_path, kChangeAccess, &parent));
+  VU_RETURN_IF_FAILED(Open(RootKey(root), parent_path, kChangeAccess, &parent));
   return FromStatus(::RegDeleteKeyW(parent.get(), AsWin(leaf)));
 }
 
 HResult WindowsScriptRegistry::CountSubKeys(ScriptRoot root, const WString& path,
                                             std::uint32_t* count) {
   UniqueKey key;
-  CI_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_READ, &key));
+  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_READ, &key));
   DWORD sub_keys = 0;
-  CI_RETURN_IF_FAILED(FromStatus(::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys,
+  VU_RETURN_IF_FAILED(FromStatus(::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys,
                                                     nullptr, nullptr, nullptr, nullptr, nullptr,
                                                     nullptr, nullptr)));
   *count = sub_keys;
@@ -102,12 +102,12 @@ HResult WindowsScriptRegistry::CountSubKeys(ScriptRoot root, const WString& path
 HResult WindowsScriptRegistry::SetValue(ScriptRoot root, const WString& path,
                                         const ScriptValue& value) {
   UniqueKey key;
-  CI_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
+  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
   const wchar_t* name = value.name.empty() ? nullptr : AsWin(value.name);
   if (value.type == ScriptValueType::kDword) {
     WString text = value.data;  // VarUI4FromStr takes a writable string
     ULONG number = 0;
-    CI_RETURN_IF_FAILED(::VarUI4FromStr(AsWin(text), 0, 0, &number));
+    VU_RETURN_IF_FAILED(::VarUI4FromStr(AsWin(text), 0, 0, &number));
     const DWORD data = number;
     return FromStatus(::RegSetValueExW(key.get(), name, 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&data), sizeof(data)));
@@ -120,7 +120,7 @@ HResult WindowsScriptRegistry::SetValue(ScriptRoot root, const WString& path,
 HResult WindowsScriptRegistry::DeleteValue(ScriptRoot root, const WString& path,
                                            const WString& name) {
   UniqueKey key;
-  CI_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
+  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
   const LONG status = ::RegDeleteValueW(key.get(), AsWin(name));
   return status == ERROR_FILE_NOT_FOUND ? kS_FALSE : FromStatus(status);
 }

@@ -2,8 +2,10 @@
 
 #include <new>
 
-#include "admin_prefs/service/eula_acceptance.h"
 #include "admin_prefs/module/module.h"
+#include "admin_prefs/service/eula_acceptance.h"
+#include "ci/base/com_win.h"
+#include "ci/base/win_handles.h"
 #include "ci/prefs/machine_preferences.h"
 #include "ci/prefs/proxy_settings_store.h"
 #include "net/proto/decode_blob_win.h"
@@ -12,14 +14,13 @@ namespace ci {
 
 bool TokenIsAdministrator() {
   SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-  PSID administrators = nullptr;
+  UniqueSid administrators;
   if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, administrators.put())) {
     return false;
   }
   BOOL member = FALSE;
-  const BOOL checked = CheckTokenMembership(nullptr, administrators, &member);
-  FreeSid(administrators);
+  const BOOL checked = CheckTokenMembership(nullptr, administrators.get(), &member);
   return checked && member;
 }
 
@@ -33,12 +34,9 @@ HRESULT AdminPrefsManager::CreateInstance(IUnknown* outer, REFIID iid, void** ob
   *object = nullptr;
   auto* instance = new (std::nothrow) AdminPrefsManager(outer);
   if (instance == nullptr) return kE_OUTOFMEMORY;
-  // Held for the check; the last Release destroys the instance (and its lock).
-  instance->inner_.AddRef();
-  const HRESULT hr =
-      is_administrator() ? instance->inner_.QueryInterface(iid, object) : kE_NOT_ADMINISTRATOR;
-  instance->inner_.Release();
-  return hr;
+  // Held for the check; the last release destroys the instance (and its lock).
+  const ComPtr<IUnknown> hold(&instance->inner_);
+  return is_administrator() ? hold->QueryInterface(iid, object) : kE_NOT_ADMINISTRATOR;
 }
 
 AdminPrefsManager::AdminPrefsManager(IUnknown* outer)

@@ -5,6 +5,7 @@
 #include "admin_prefs/service/first_run_path.h"
 #include "ci/base/process.h"
 #include "ci/base/string_utils.h"
+#include "ci/base/win_handles.h"
 #include "ci/crash/report_ids.h"
 #include "ci/prefs/key_paths.h"
 #include "ci/prefs/proxy_settings_store.h"
@@ -40,8 +41,9 @@ void StartFirstRunProgram(const WString& machine_root) {
   }
   PROCESS_INFORMATION info;
   if (Succeeded(RunProgram(program, &info))) {
-    ::CloseHandle(info.hThread);
-    ::CloseHandle(info.hProcess);
+    // Nothing waits for the program: its handles are closed at once.
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
   }
 }
 
@@ -62,17 +64,17 @@ HResult EnsureUserId(const EulaSettings& settings) {
     return kS_OK;
   }
   WString fresh;
-  CI_RETURN_IF_FAILED(NewGuidString(&fresh, settings.create_guid, settings.report_ids));
+  VU_RETURN_IF_FAILED(NewGuidString(&fresh, settings.create_guid, settings.report_ids));
   return RegKey::SetValue(settings.machine_root, kUserIdValue, REG_SZ, fresh.c_str(), 0);
 }
 
 // The first failure ends the sequence; nothing done before it is undone.
 HResult RecordAcceptance(const EulaSettings& settings) {
-  CI_RETURN_IF_FAILED(DeleteIfPresent(settings.machine_root, kOfflineValue));
-  CI_RETURN_IF_FAILED(DeleteIfPresent(settings.machine_root, kNoEulaValue));
+  VU_RETURN_IF_FAILED(DeleteIfPresent(settings.machine_root, kOfflineValue));
+  VU_RETURN_IF_FAILED(DeleteIfPresent(settings.machine_root, kNoEulaValue));
   // Not tested first: a machine root that cannot be opened fails here.
-  CI_RETURN_IF_FAILED(RegKey::DeleteValue(settings.machine_root, kTermsAcceptedValue));
-  CI_RETURN_IF_FAILED(EnsureUserId(settings));
+  VU_RETURN_IF_FAILED(RegKey::DeleteValue(settings.machine_root, kTermsAcceptedValue));
+  VU_RETURN_IF_FAILED(EnsureUserId(settings));
   DeleteProxySettingsAt(settings.machine_root);
   DeleteProxySettingsAt(settings.user_root);
   return kS_OK;
@@ -112,7 +114,7 @@ HResult AcceptEula(BSTR serialized_prefs, IAdminPrefsManager* self) {
 HResult AcceptEula(BSTR serialized_prefs, IAdminPrefsManager* self, const EulaSettings& settings) {
   StartFirstRunProgram(settings.machine_root);
   if (serialized_prefs != nullptr) {
-    CI_RETURN_IF_FAILED(self->SaveAdminPreferences(serialized_prefs));
+    VU_RETURN_IF_FAILED(self->SaveAdminPreferences(serialized_prefs));
   }
   return RecordAcceptance(settings);
 }

@@ -5,6 +5,7 @@
 
 #include "admin_prefs/admin_prefs_idl.h"
 #include "bench/com/bare_class.h"
+#include "ci/base/com_win.h"
 #include "ci/base/hresult.h"
 
 namespace {
@@ -59,13 +60,10 @@ class BareFactory final : public IClassFactory {
     if (object == nullptr) return ci::kE_POINTER;
     *object = nullptr;
     if (outer != nullptr) return ci::kCLASS_E_NOAGGREGATION;
-    auto* manager = new BareManager;
+    const ci::ComPtr<BareManager> manager(new BareManager);
     InterlockedIncrement(&g_objects);
     g_ever_used = true;
-    manager->AddRef();
-    const HRESULT hr = manager->QueryInterface(iid, object);
-    manager->Release();
-    return hr;
+    return manager->QueryInterface(iid, object);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return ci::kS_OK; }
 } g_factory;
@@ -79,7 +77,8 @@ void CALLBACK QuitIfNeverUsed(HWND, UINT, UINT_PTR id, DWORD) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   g_main_thread = GetCurrentThreadId();
-  if (FAILED(CoInitialize(nullptr))) return -1;
+  const ci::ComApartment apartment;
+  if (!apartment.joined()) return -1;
   DWORD cookie = 0;
   HRESULT hr = CoRegisterClassObject(ci::bench::kBareClass, &g_factory, CLSCTX_LOCAL_SERVER,
                                      REGCLS_MULTIPLEUSE, &cookie);
@@ -89,6 +88,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     hr = CoRevokeClassObject(cookie);
   }
-  CoUninitialize();
   return hr;
 }

@@ -17,6 +17,7 @@
 #include "admin_prefs/service/admin_prefs_manager.h"
 #include "admin_prefs/module/module.h"
 #include "bench/com/bare_class.h"
+#include "ci/base/com_win.h"
 #include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
 
@@ -121,18 +122,16 @@ bool WaitForNoProcess(const wchar_t* exe_name, DWORD timeout_ms) {
 }
 
 bool RegisterBareServer(const std::wstring& path) {
-  HKEY key = nullptr;
+  UniqueKey key;
   const std::wstring local_server = std::wstring(kBareClassKey) + L"\\LocalServer32";
   if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, local_server.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                      &key, nullptr) != ERROR_SUCCESS) {
+                      key.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const std::wstring quoted = L"\"" + path + L"\"";
-  const bool ok = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(quoted.c_str()),
-                                 static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t))) ==
-                  ERROR_SUCCESS;
-  RegCloseKey(key);
-  return ok;
+  return RegSetValueExW(key.get(), nullptr, 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(quoted.c_str()),
+                        static_cast<DWORD>((quoted.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 HRESULT Create(const Target& target, IAdminPrefsManager** manager) {
@@ -143,12 +142,11 @@ HRESULT Create(const Target& target, IAdminPrefsManager** manager) {
 // One activation of a stopped server, then the wait for it to end.
 bool MeasureCold(Target& target) {
   if (!WaitForNoProcess(target.exe_name, 20000)) return false;
-  IAdminPrefsManager* manager = nullptr;
+  ComPtr<IAdminPrefsManager> manager;
   const auto start = Clock::now();
-  if (FAILED(Create(target, &manager))) return false;
+  if (FAILED(Create(target, manager.GetAddressOf()))) return false;
   target.cold_ms.push_back(Ms(Clock::now() - start));
   ++g_progress;
-  manager->Release();
   return true;
 }
 
@@ -156,17 +154,17 @@ bool MeasureCold(Target& target) {
 // of each, alternating between the two so that both see the same machine load.
 bool MeasureWarm(Target& first, Target& second, BSTR message) {
   Target* targets[2] = {&first, &second};
-  IAdminPrefsManager* keepers[2] = {nullptr, nullptr};
-  bool ok = SUCCEEDED(Create(first, &keepers[0])) && SUCCEEDED(Create(second, &keepers[1]));
+  ComPtr<IAdminPrefsManager> keepers[2];
+  bool ok = SUCCEEDED(Create(first, keepers[0].GetAddressOf())) &&
+            SUCCEEDED(Create(second, keepers[1].GetAddressOf()));
   for (int i = 0; ok && i < kWarmActivationsPerRound; ++i) {
     for (int t = 0; ok && t < 2; ++t) {
-      IAdminPrefsManager* manager = nullptr;
+      ComPtr<IAdminPrefsManager> manager;
       const auto start = Clock::now();
-      ok = SUCCEEDED(Create(*targets[t], &manager));
+      ok = SUCCEEDED(Create(*targets[t], manager.GetAddressOf()));
       if (!ok) break;
       targets[t]->warm_ms.push_back(Ms(Clock::now() - start));
       ++g_progress;
-      manager->Release();
     }
   }
   for (int i = 0; ok && i < kCallsPerRound; ++i) {
@@ -177,19 +175,16 @@ bool MeasureWarm(Target& first, Target& second, BSTR message) {
       ++g_progress;
     }
   }
-  for (IAdminPrefsManager* keeper : keepers) {
-    if (keeper != nullptr) keeper->Release();
-  }
-  return ok;
+  return ok;  // the keepers go here
 }
 
 // The same operation in this process, without COM: what the server itself spends
 // per call (decoding, the registry writes).
 double InProcessCallMs(BSTR message) {
   AdminPrefsModule module(nullptr, 0);
-  IAdminPrefsManager* manager = nullptr;
+  ComPtr<IAdminPrefsManager> manager;
   if (FAILED(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
-                                               reinterpret_cast<void**>(&manager)))) {
+                                               reinterpret_cast<void**>(manager.GetAddressOf())))) {
     return 0;
   }
   std::vector<double> times;
@@ -198,7 +193,6 @@ double InProcessCallMs(BSTR message) {
     manager->SaveAdminPreferences(message);
     times.push_back(Ms(Clock::now() - start));
   }
-  manager->Release();
   return Median(times);
 }
 
@@ -210,7 +204,8 @@ void Report(const char* what, const std::vector<double>& ours, const std::vector
 }
 
 int Main() {
-  if (FAILED(CoInitialize(nullptr))) return 1;
+  const ComApartment apartment;
+  if (!apartment.joined()) return 1;
   StartWatchdog();
   const std::wstring dir = Directory();
   const std::wstring server = FullPath(dir + L"\\..\\..\\admin_prefs\\VelmorUpdaterAdminPrefs.exe");
@@ -249,14 +244,12 @@ int Main() {
   WaitForNoProcess(ours.exe_name, 20000);
   WaitForNoProcess(bare_target.exe_name, 20000);
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, kBareClassKey);
-  HKEY root = nullptr;
+  UniqueKey root;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Velmor\\Velmor Updater", 0, KEY_SET_VALUE,
-                    &root) == ERROR_SUCCESS) {
-    RegDeleteValueW(root, L"machine_prefs");
-    RegDeleteValueW(root, L"SendAnonymousData");
-    RegCloseKey(root);
+                    root.put()) == ERROR_SUCCESS) {
+    RegDeleteValueW(root.get(), L"machine_prefs");
+    RegDeleteValueW(root.get(), L"SendAnonymousData");
   }
-  CoUninitialize();
   return ok ? 0 : 1;
 }
 

@@ -10,8 +10,11 @@
 namespace ci {
 
 // An owned interface reference: released on destruction or reset, AddRef'd on
-// copy. `&ptr` / `ptr.GetAddressOf()` / `ptr.ReleaseAndGetAddressOf()` for
-// out-parameters, `ptr.Detach()` to hand ownership to a caller.
+// copy and on construction from a raw pointer. `&ptr` / `ptr.GetAddressOf()` /
+// `ptr.ReleaseAndGetAddressOf()` for out-parameters, `ptr.Detach()` to hand
+// ownership to a caller. MinGW's `Attach` adds a reference (the platform SDK's
+// does not), so it cannot adopt one: an object created with one reference is
+// adopted through an out-parameter, one created with none by construction.
 template <typename Interface>
 using ComPtr = Microsoft::WRL::ComPtr<Interface>;
 

@@ -48,14 +48,14 @@ constexpr HResult HResultFromWin32(std::int32_t code) {
 }  // namespace ci
 
 // Returns the HRESULT of `expr` from the enclosing function when it is a failure.
-#define CI_RETURN_IF_FAILED(expr)                          \
-  do {                                                     \
+#define VU_RETURN_IF_FAILED(expr)                                  \
+  do {                                                             \
     const ::ci::HResult ci_hr_ = static_cast<::ci::HResult>(expr); \
-    if (::ci::Failed(ci_hr_)) return ci_hr_;               \
+    if (::ci::Failed(ci_hr_)) return ci_hr_;                       \
   } while (0)
 
-// Returns `hr` from the enclosing function when `cond` is false.
-#define CI_RETURN_IF(cond, hr) \
+// Returns `hr` from the enclosing function when `cond` holds.
+#define VU_RETURN_IF(cond, hr) \
   do {                         \
     if (cond) return (hr);     \
   } while (0)

@@ -86,12 +86,20 @@ struct RegistryKeyTraits {  // raw keys; ci::RegKey is the registry layer's own 
   static void Close(Type key) { ::RegCloseKey(key); }
 };
 
+struct AllocatedSidTraits {  // SIDs from AllocateAndInitializeSid
+  using Type = PSID;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type sid) { return sid != nullptr; }
+  static void Close(Type sid) { ::FreeSid(sid); }
+};
+
 using UniqueHandle = UniqueResource<HandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueLibrary = UniqueResource<LibraryTraits>;
 using UniqueBstr = UniqueResource<BstrTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueKey = UniqueResource<RegistryKeyTraits>;
+using UniqueSid = UniqueResource<AllocatedSidTraits>;
 
 // A BSTR used as a byte container (the serialised messages of the service).
 inline UniqueBstr MakeByteBstr(const void* bytes, UINT length) {

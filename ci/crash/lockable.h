@@ -23,7 +23,7 @@ class ScopedLock {
   ScopedLock& operator=(const ScopedLock&) = delete;
 
   // True exactly once: lets a loop header run its body a single time under the
-  // lock (see CI_UNDER_LOCK).
+  // lock (see VU_UNDER_LOCK).
   bool TakeFirstPass() {
     const bool first = first_pass_;
     first_pass_ = false;
@@ -38,5 +38,5 @@ class ScopedLock {
 }  // namespace ci
 
 // Runs the following statement or block once while `lockable` (a Lockable*) is held.
-#define CI_UNDER_LOCK(lockable) \
+#define VU_UNDER_LOCK(lockable) \
   for (::ci::ScopedLock ci_scoped_lock_(lockable); ci_scoped_lock_.TakeFirstPass();)

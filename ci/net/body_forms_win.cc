@@ -25,7 +25,7 @@ HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WStrin
         bytes.append(reinterpret_cast<const char*>(data), count);
         return kS_OK;
       }));
-  CI_RETURN_IF_FAILED(hr);
+  VU_RETURN_IF_FAILED(hr);
   *text = Utf8ToWide(bytes.data(), bytes.size());
   return hr;
 }

@@ -14,7 +14,7 @@ HResult ReadBodyChunks(std::uint32_t max_bytes, const BodyReadHooks& hooks) {
     if (read > kBodyChunkBytes) return kE_FAIL;  // the library claims more than it was given room for
     total += read;
     if (max_bytes != 0 && total > max_bytes) return kE_HTTP_BODY_TOO_LARGE;
-    CI_RETURN_IF_FAILED(hooks.append(chunk, read));
+    VU_RETURN_IF_FAILED(hooks.append(chunk, read));
   }
 }
 

@@ -7,7 +7,7 @@
 namespace ci {
 
 void ClientHandles::CloseAll() {
-  CI_UNDER_LOCK(&lock_) {
+  VU_UNDER_LOCK(&lock_) {
     for (Slot slot : {kRequest, kConnection, kSession}) {
       if (handles_[slot] != nullptr) CallGuarded<BOOL>(FALSE, close_, handles_[slot]);
       handles_[slot] = nullptr;
@@ -16,7 +16,7 @@ void ClientHandles::CloseAll() {
 }
 
 bool ClientHandles::Keep(Handle handle, Slot slot) {
-  CI_UNDER_LOCK(&lock_) {
+  VU_UNDER_LOCK(&lock_) {
     if (!aborted_) {
       handles_[slot] = handle;
       return true;
@@ -28,7 +28,7 @@ bool ClientHandles::Keep(Handle handle, Slot slot) {
 
 ClientHandles::Handle ClientHandles::Get(Slot slot) {
   Handle handle = nullptr;
-  CI_UNDER_LOCK(&lock_) { handle = handles_[slot]; }
+  VU_UNDER_LOCK(&lock_) { handle = handles_[slot]; }
   return handle;
 }
 

@@ -10,7 +10,7 @@ add_library(ci_net_http STATIC
   ${CMAKE_CURRENT_LIST_DIR}/proxy_auth_scheme.cc
   ${CMAKE_CURRENT_LIST_DIR}/probe_host.cc
   ${CMAKE_CURRENT_LIST_DIR}/recent_answer.cc)
-target_link_libraries(ci_net_http PUBLIC vu_net_core ci_crash ci_base)
+target_link_libraries(ci_net_http PUBLIC ci_net_core ci_crash ci_base)
 set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/probe_host.cc PROPERTIES
   COMPILE_DEFINITIONS "VU_HTTP_PROBE_HOST=\"${VU_HTTP_PROBE_HOST}\"")
 if(VU_WINDOWS)

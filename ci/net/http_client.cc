@@ -4,7 +4,7 @@ namespace ci {
 
 HResult HttpClient::SendWithProxyAuth(const WString& host, std::uint16_t port,
                                       const WString& path) {
-  CI_RETURN_IF_FAILED(Send(host, port, path));
+  VU_RETURN_IF_FAILED(Send(host, port, path));
   if (GetStatusCode() != 407 || proxy_server.empty()) return kS_OK;
   if (proxy_user.empty()) return kE_HTTP_PROXY_USER_MISSING;
   // A failed query leaves the scheme at none: the WinINet client sends its

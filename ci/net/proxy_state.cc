@@ -16,7 +16,7 @@ void ProxyState::ResetFound() {
 }
 
 void ProxyState::MarkDirectWorks() {
-  CI_UNDER_LOCK(&lock) {
+  VU_UNDER_LOCK(&lock) {
     direct_ok = true;
     detected = false;
     ResetFound();

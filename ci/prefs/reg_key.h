@@ -14,15 +14,15 @@
 
 namespace ci {
 
-class RegKey {
+class RegKey final {
  public:
   RegKey() = default;
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
-  virtual ~RegKey();
+  ~RegKey();
 
   // Closes the held key, if any; the mapped result of RegCloseKey, S_OK when empty.
-  virtual HResult Close();
+  HResult Close();
 
   HKEY handle() const { return key_; }
 

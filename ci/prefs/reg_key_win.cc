@@ -46,7 +46,7 @@ HResult OpenKeyPath(const WString& key_path, KeyMode mode, RegKey* key) {
 template <typename ValueOperation>
 HResult WithKeyPath(const WString& key_path, KeyMode mode, ValueOperation operation) {
   RegKey key;
-  CI_RETURN_IF_FAILED(OpenKeyPath(key_path, mode, &key));
+  VU_RETURN_IF_FAILED(OpenKeyPath(key_path, mode, &key));
   const HResult hr = operation(key);
   if (hr != kS_OK) return hr;
   return key.Close();
@@ -61,7 +61,7 @@ template <typename Integer>
 HResult QueryInteger(RegKey& key, const WString& value_name, Integer* value) {
   Integer local = 0;
   DWORD size = sizeof(local);
-  CI_RETURN_IF_FAILED(QueryValue(key.handle(), value_name, nullptr, &local, &size));
+  VU_RETURN_IF_FAILED(QueryValue(key.handle(), value_name, nullptr, &local, &size));
   *value = local;
   return kS_OK;
 }
@@ -114,7 +114,7 @@ HResult RegKey::DeleteValue(const WString& value_name) {
 HResult RegKey::QueryStringValue(const WString& value_name, WString* text) {
   text->clear();
   DWORD size = 0;
-  CI_RETURN_IF_FAILED(QueryValue(key_, value_name, nullptr, nullptr, &size));
+  VU_RETURN_IF_FAILED(QueryValue(key_, value_name, nullptr, nullptr, &size));
   if (size == 0) return kS_OK;
   // Room for an odd trailing byte and a terminator beyond what the value holds;
   // the text is cut at its first zero character, so it is always terminated.
@@ -125,7 +125,7 @@ HResult RegKey::QueryStringValue(const WString& value_name, WString* text) {
     return kE_OUTOFMEMORY;
   }
   DWORD got = static_cast<DWORD>(buffer.size() * sizeof(WChar));
-  CI_RETURN_IF_FAILED(QueryValue(key_, value_name, nullptr, buffer.data(), &got));
+  VU_RETURN_IF_FAILED(QueryValue(key_, value_name, nullptr, buffer.data(), &got));
   const std::size_t chars = std::min<std::size_t>(got / sizeof(WChar), buffer.size());
   const auto end = std::find(buffer.begin(), buffer.begin() + chars, WChar{0});
   text->assign(buffer.begin(), end);
@@ -136,7 +136,7 @@ HResult RegKey::QueryBinaryValue(const WString& value_name, std::vector<std::uin
                                  DWORD* type) {
   bytes->clear();
   DWORD size = 0;
-  CI_RETURN_IF_FAILED(QueryValue(key_, value_name, type, nullptr, &size));
+  VU_RETURN_IF_FAILED(QueryValue(key_, value_name, type, nullptr, &size));
   if (size == 0) return kS_OK;
   std::vector<std::uint8_t> buffer;
   try {
@@ -145,7 +145,7 @@ HResult RegKey::QueryBinaryValue(const WString& value_name, std::vector<std::uin
     return kE_OUTOFMEMORY;
   }
   DWORD got = size;
-  CI_RETURN_IF_FAILED(QueryValue(key_, value_name, type, buffer.data(), &got));
+  VU_RETURN_IF_FAILED(QueryValue(key_, value_name, type, buffer.data(), &got));
   buffer.resize(std::min<std::size_t>(got, buffer.size()));
   bytes->swap(buffer);
   return kS_OK;
@@ -223,7 +223,7 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name,
   return WithKeyPath(key_path, KeyMode::kRead, [&](RegKey& key) -> HResult {
     std::vector<std::uint8_t> bytes;
     DWORD type = REG_NONE;
-    CI_RETURN_IF_FAILED(key.QueryBinaryValue(value_name, &bytes, &type));
+    VU_RETURN_IF_FAILED(key.QueryBinaryValue(value_name, &bytes, &type));
     // Copied into characters so that the block is read as UTF-16 units, aligned.
     std::vector<WChar> chars((bytes.size() + 1) / 2, 0);
     if (!bytes.empty()) std::memcpy(chars.data(), bytes.data(), bytes.size());
@@ -249,7 +249,7 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name, DWO
 
 HResult RegKey::DeleteValue(const WString& key_path, const WString& value_name) {
   RegKey key;
-  CI_RETURN_IF_FAILED(OpenKeyPath(key_path, KeyMode::kAllAccess, &key));
+  VU_RETURN_IF_FAILED(OpenKeyPath(key_path, KeyMode::kAllAccess, &key));
   // The deletion decides the result; the key is closed by the destructor.
   return key.DeleteValue(value_name);
 }

@@ -117,9 +117,6 @@ void WriteStringField(uint32_t number, const std::string* value, ByteChain* chai
 
 // ---- sizes --------------------------------------------------------------------
 
-inline int32_t BoolFieldSize(uint32_t number) { return TagSize(number) + 1; }
-inline int32_t Fixed32FieldSize(uint32_t number) { return TagSize(number) + 4; }
-inline int32_t DoubleFieldSize(uint32_t number) { return TagSize(number) + 8; }
 inline int32_t Int32FieldSize(uint32_t number, int32_t value) {
   return TagSize(number) + Varint64Size(static_cast<uint64_t>(static_cast<int64_t>(value)));
 }

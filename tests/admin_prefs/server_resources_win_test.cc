@@ -11,6 +11,7 @@
 
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/resource_ids.h"
 #include "ci/base/resource_module.h"
 #include "tests/admin_prefs/win_test_support.h"
 
@@ -140,7 +141,7 @@ class ServerResources : public testing::Test {
 };
 
 TEST_F(ServerResources, ManifestAsksForAdministratorAndCommonControls6) {
-  const std::string manifest = Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1));
+  const std::string manifest = Bytes(RT_MANIFEST, MAKEINTRESOURCEW(VU_IDR_MANIFEST));
   EXPECT_NE(manifest.find("level=\"requireAdministrator\""), std::string::npos);
   EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
             std::string::npos);
@@ -150,8 +151,8 @@ TEST_F(ServerResources, ManifestAsksForAdministratorAndCommonControls6) {
 // (for the resource module's folder), all made from the project version.
 TEST_F(ServerResources, VersionResourceAndManifestCarryTheProgramVersion) {
   const std::string version(std::begin(kProgramVersionFolder), std::end(kProgramVersionFolder) - 1);
-  EXPECT_NE(Bytes(RT_MANIFEST, MAKEINTRESOURCEW(1)).find("version=\"" + version + "\""),
-            std::string::npos);
+  const std::string manifest = Bytes(RT_MANIFEST, MAKEINTRESOURCEW(VU_IDR_MANIFEST));
+  EXPECT_NE(manifest.find("version=\"" + version + "\""), std::string::npos);
 
   const WString path = ServerPath();
   DWORD ignored = 0;
@@ -179,9 +180,9 @@ TEST_F(ServerResources, VersionResourceAndManifestCarryTheProgramVersion) {
 
 TEST_F(ServerResources, IconGroupAndElevationIcon) {
   EXPECT_FALSE(Bytes(RT_GROUP_ICON, L"IDI_APP").empty());
-  EXPECT_FALSE(Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(3000)).empty());
-  HICON icon = static_cast<HICON>(::LoadImageW(module_.get(), MAKEINTRESOURCEW(3000), IMAGE_ICON,
-                                               32, 32, 0));
+  EXPECT_FALSE(Bytes(RT_GROUP_ICON, MAKEINTRESOURCEW(VU_IDI_ELEVATION)).empty());
+  HICON icon = static_cast<HICON>(
+      ::LoadImageW(module_.get(), MAKEINTRESOURCEW(VU_IDI_ELEVATION), IMAGE_ICON, 32, 32, 0));
   ASSERT_NE(icon, nullptr);
   ICONINFO info = {};
   ASSERT_TRUE(::GetIconInfo(icon, &info));
@@ -199,7 +200,7 @@ TEST_F(ServerResources, RegistryScriptsAndTypeLibraryArePresent) {
   EXPECT_NE(text.find(u"'%APPID%' = s '%DESCRIPTION%'"), WString::npos);
   ASSERT_EQ(LoadScriptResource(ServerPath(), kClassScriptId, &text), kS_OK);
   EXPECT_NE(text.find(u"ForceRemove '%CLSID%'"), WString::npos);
-  EXPECT_FALSE(Bytes(L"TYPELIB", MAKEINTRESOURCEW(1)).empty());
+  EXPECT_FALSE(Bytes(L"TYPELIB", MAKEINTRESOURCEW(VU_IDR_TYPELIB)).empty());
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST_F(AdminPrefsExeTest, AcceptEulaSavesPreferencesAndRecordsTheAcceptance) {
 TEST_F(AdminPrefsExeTest, RawBytesThatDoNotDecodeAreReportedAsSuch) {
   const ClientRun run = RunClient(u"set-proxy --raw \"12 00\"");
   EXPECT_EQ(run.exit_code, 1u) << run.output;
-  EXPECT_TRUE(Contains(run.output, "could not decode the message (kE_INVALIDARG)")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "could not decode the message (E_INVALIDARG)")) << run.output;
   EXPECT_TRUE(Contains(run.output, "0x80070057")) << run.output;
   EXPECT_EQ(StoredBytes(L"ProxySettings"), "<absent>");
 }

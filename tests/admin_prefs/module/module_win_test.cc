@@ -44,7 +44,7 @@ class ModuleTest : public ::testing::Test {
     g_creations = 0;
     g_seen_outer = nullptr;
   }
-  ClassEntry table_[1] = {{&kTestClass, &RecordingCreator, nullptr, 0}};
+  ClassEntry table_[1] = {{&kTestClass, &RecordingCreator, 0}};
   AdminPrefsModule module_{table_, 1};
 };
 

@@ -226,10 +226,10 @@ TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
       {u"Module", ModuleReplacement(server_)}, {u"Module_Raw", ModuleRawReplacement(server_)}};
   for (const auto& pair : replacements) registrar.AddReplacement(pair.first, pair.second);
 
-  // 101: the AppID script, 102: the class script.
+  const int kScriptIds[2] = {kAppIdScriptId, kClassScriptId};
   WString scripts[2];
   for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(LoadScriptResource(server_, 101 + i, &scripts[i]), kS_OK);
+    ASSERT_EQ(LoadScriptResource(server_, kScriptIds[i], &scripts[i]), kS_OK);
     WString& text = scripts[i];
     const std::size_t root = text.find(u"HKLM");
     const std::size_t software = text.find(u"NoRemove SOFTWARE");

@@ -44,14 +44,14 @@ TEST(ScopedLock, HoldsForItsScopeEvenWhenTheWaitFails) {
 TEST(ScopedLock, UnderLockRunsTheBlockOnceAndLeavesOnBreak) {
   CountingLock lock;
   int runs = 0;
-  CI_UNDER_LOCK(&lock) {
+  VU_UNDER_LOCK(&lock) {
     EXPECT_TRUE(lock.held);
     ++runs;
   }
   EXPECT_EQ(runs, 1);
   EXPECT_FALSE(lock.held);
 
-  CI_UNDER_LOCK(&lock) {
+  VU_UNDER_LOCK(&lock) {
     ++runs;
     break;
   }

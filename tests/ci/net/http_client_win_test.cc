@@ -280,7 +280,7 @@ TEST_P(HttpClientTest, ADeadProxyIsBypassedDirectlyAndTheProxyStateReset) {
   server_.Respond(CannedResponse{200, {}, "direct"});
   {
     ProxyState& state = GlobalProxyState();
-    CI_UNDER_LOCK(&state.lock) {
+    VU_UNDER_LOCK(&state.lock) {
       state.direct_ok = false;
       state.detected = true;
       state.found_type = 4;
