@@ -14,15 +14,17 @@
 
 namespace ci {
 
-class RegKey final {
+// Laid out as a table of virtual operations (the destructor, then Close) and the
+// key handle; nothing in this system derives from it.
+class RegKey {
  public:
   RegKey() = default;
   RegKey(const RegKey&) = delete;
   RegKey& operator=(const RegKey&) = delete;
-  ~RegKey();
+  virtual ~RegKey();
 
   // Closes the held key, if any; the mapped result of RegCloseKey, S_OK when empty.
-  HResult Close();
+  virtual HResult Close();
 
   HKEY handle() const { return key_; }
 
