@@ -12,21 +12,15 @@
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/resource_ids.h"
+#include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
-#include "tests/admin_prefs/win_test_support.h"
+#include "tests/support/hresult_checks.h"
+#include "tests/support/processes_win.h"
 
 namespace ci {
 namespace {
 
 WString ServerPath() { return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
-
-template <typename T>
-struct ComPtr {
-  ~ComPtr() {
-    if (p) p->Release();
-  }
-  T* p = nullptr;
-};
 
 WString Text(BSTR b) { return b ? FromWin(b, ::SysStringLen(b)) : WString(); }
 
@@ -39,54 +33,54 @@ WString HelpString(ITypeLib* lib, INT index) {
 TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   const WString path = ServerPath();
   ComPtr<ITypeLib> lib;
-  ASSERT_EQ(::LoadTypeLibEx(AsWin(path), REGKIND_NONE, &lib.p), kS_OK);
+  ASSERT_HR_OK(::LoadTypeLibEx(AsWin(path), REGKIND_NONE, lib.ReleaseAndGetAddressOf()));
 
   TLIBATTR* lib_attr = nullptr;
-  ASSERT_EQ(lib.p->GetLibAttr(&lib_attr), kS_OK);
+  ASSERT_HR_OK(lib->GetLibAttr(&lib_attr));
   wchar_t guid[40];
   ::StringFromGUID2(lib_attr->guid, guid, 40);
   EXPECT_EQ(FromWin(guid), kAdminPrefsLibId);
   EXPECT_EQ(lib_attr->wMajorVerNum, 1);
   EXPECT_EQ(lib_attr->wMinorVerNum, 0);
   EXPECT_EQ(lib_attr->lcid, 0u);
-  lib.p->ReleaseTLibAttr(lib_attr);
-  EXPECT_EQ(HelpString(lib.p, -1), u"Velmor Updater Administrative Preferences Manager 1.0 Type Library");
-  ASSERT_EQ(lib.p->GetTypeInfoCount(), 2u);
+  lib->ReleaseTLibAttr(lib_attr);
+  EXPECT_EQ(HelpString(lib.Get(), -1), u"Velmor Updater Administrative Preferences Manager 1.0 Type Library");
+  ASSERT_EQ(lib->GetTypeInfoCount(), 2u);
 
   // The class: creatable, IAdminPrefsManager its one and default interface.
   CLSID clsid = {};
   WString clsid_text = kAdminPrefsClsid;
-  ASSERT_EQ(::CLSIDFromString(AsWin(clsid_text), &clsid), kS_OK);
+  ASSERT_HR_OK(::CLSIDFromString(AsWin(clsid_text), &clsid));
   ComPtr<ITypeInfo> coclass;
-  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(clsid, &coclass.p), kS_OK);
+  ASSERT_HR_OK(lib->GetTypeInfoOfGuid(clsid, coclass.ReleaseAndGetAddressOf()));
   TYPEATTR* attr = nullptr;
-  ASSERT_EQ(coclass.p->GetTypeAttr(&attr), kS_OK);
+  ASSERT_HR_OK(coclass->GetTypeAttr(&attr));
   EXPECT_EQ(attr->typekind, TKIND_COCLASS);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
   EXPECT_EQ(attr->cImplTypes, 1);
-  coclass.p->ReleaseTypeAttr(attr);
+  coclass->ReleaseTypeAttr(attr);
   INT impl_flags = 0;
-  ASSERT_EQ(coclass.p->GetImplTypeFlags(0, &impl_flags), kS_OK);
+  ASSERT_HR_OK(coclass->GetImplTypeFlags(0, &impl_flags));
   EXPECT_TRUE(impl_flags & IMPLTYPEFLAG_FDEFAULT);
   UniqueBstr name, help;
-  ASSERT_EQ(coclass.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), kS_OK);
+  ASSERT_HR_OK(coclass->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr));
   EXPECT_EQ(Text(name.get()), u"AdminPrefsManagerCtl");
   EXPECT_EQ(Text(help.get()), u"AdminPrefsManagerCtl Class");
 
   // The interface: from IUnknown, OLE-automation compatible, three operations.
   IID iid = {};
   WString iid_text = kAdminPrefsIid;
-  ASSERT_EQ(::IIDFromString(AsWin(iid_text), &iid), kS_OK);
+  ASSERT_HR_OK(::IIDFromString(AsWin(iid_text), &iid));
   ComPtr<ITypeInfo> info;
-  ASSERT_EQ(lib.p->GetTypeInfoOfGuid(iid, &info.p), kS_OK);
-  ASSERT_EQ(info.p->GetTypeAttr(&attr), kS_OK);
+  ASSERT_HR_OK(lib->GetTypeInfoOfGuid(iid, info.ReleaseAndGetAddressOf()));
+  ASSERT_HR_OK(info->GetTypeAttr(&attr));
   EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
   EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
   EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FDUAL);
   EXPECT_EQ(attr->cFuncs, 3);
   EXPECT_EQ(attr->cbSizeVft, 6 * sizeof(void*));  // IUnknown's three, then ours
-  info.p->ReleaseTypeAttr(attr);
-  ASSERT_EQ(info.p->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr), kS_OK);
+  info->ReleaseTypeAttr(attr);
+  ASSERT_HR_OK(info->GetDocumentation(MEMBERID_NIL, name.put(), help.put(), nullptr, nullptr));
   EXPECT_EQ(Text(help.get()), u"Velmor Updater IAdminPrefsManager Interface");
 
   const struct {
@@ -101,7 +95,7 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   for (UINT i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);
     FUNCDESC* func = nullptr;
-    ASSERT_EQ(info.p->GetFuncDesc(i, &func), kS_OK);
+    ASSERT_HR_OK(info->GetFuncDesc(i, &func));
     EXPECT_EQ(func->memid, static_cast<MEMBERID>(i + 1));
     EXPECT_EQ(func->oVft, static_cast<SHORT>((3 + i) * sizeof(void*)));
     EXPECT_EQ(func->callconv, CC_STDCALL);
@@ -110,17 +104,17 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
     EXPECT_EQ(func->lprgelemdescParam[0].tdesc.vt, VT_BSTR);
     EXPECT_TRUE(func->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FIN);
     const MEMBERID id = func->memid;
-    info.p->ReleaseFuncDesc(func);
+    info->ReleaseFuncDesc(func);
 
     BSTR names[2] = {};
     UINT count = 0;
-    ASSERT_EQ(info.p->GetNames(id, names, 2, &count), kS_OK);
+    ASSERT_HR_OK(info->GetNames(id, names, 2, &count));
     ASSERT_EQ(count, 2u);
     EXPECT_EQ(Text(names[0]), kOperations[i].name);
     EXPECT_EQ(Text(names[1]), kOperations[i].parameter);
     ::SysFreeString(names[0]);
     ::SysFreeString(names[1]);
-    ASSERT_EQ(info.p->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr), kS_OK);
+    ASSERT_HR_OK(info->GetDocumentation(id, nullptr, help.put(), nullptr, nullptr));
     EXPECT_EQ(Text(help.get()), kOperations[i].help);
   }
 }
@@ -196,9 +190,9 @@ TEST_F(ServerResources, IconGroupAndElevationIcon) {
 
 TEST_F(ServerResources, RegistryScriptsAndTypeLibraryArePresent) {
   WString text;
-  ASSERT_EQ(LoadScriptResource(ServerPath(), kAppIdScriptId, &text), kS_OK);
+  ASSERT_HR_OK(LoadScriptResource(ServerPath(), kAppIdScriptId, &text));
   EXPECT_NE(text.find(u"'%APPID%' = s '%DESCRIPTION%'"), WString::npos);
-  ASSERT_EQ(LoadScriptResource(ServerPath(), kClassScriptId, &text), kS_OK);
+  ASSERT_HR_OK(LoadScriptResource(ServerPath(), kClassScriptId, &text));
   EXPECT_NE(text.find(u"ForceRemove '%CLSID%'"), WString::npos);
   EXPECT_FALSE(Bytes(L"TYPELIB", MAKEINTRESOURCEW(VU_IDR_TYPELIB)).empty());
 }

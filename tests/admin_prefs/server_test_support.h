@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "admin_prefs/admin_prefs_idl.h"
+#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
-#include "tests/admin_prefs/win_test_support.h"
+#include "tests/support/bytes.h"
+#include "tests/support/processes_win.h"
+#include "tests/support/registry_win.h"
 
 namespace ci {
 namespace test {
@@ -58,25 +61,13 @@ inline std::vector<ServerProcess> OpenServerProcesses() {
   return processes;
 }
 
-// Waits for the process to end; its exit code, or STILL_ACTIVE after `timeout_ms`.
-inline DWORD WaitForExit(const ServerProcess& process, DWORD timeout_ms) {
-  if (::WaitForSingleObject(process.handle.get(), timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
-  DWORD code = STILL_ACTIVE;
-  ::GetExitCodeProcess(process.handle.get(), &code);
-  return code;
-}
-
-inline bool IsRunning(const ServerProcess& process) {
-  return ::WaitForSingleObject(process.handle.get(), 0) == WAIT_TIMEOUT;
-}
-
 // Waits for every server of the prefix to end by itself (they idle out); false when
 // one is still running after `timeout_ms`.
 inline bool WaitForNoServer(DWORD timeout_ms = 20000) {
   const DWORD start = ::GetTickCount();
   for (const ServerProcess& process : OpenServerProcesses()) {
     const DWORD spent = ::GetTickCount() - start;
-    if (spent >= timeout_ms || WaitForExit(process, timeout_ms - spent) == STILL_ACTIVE) return false;
+    if (spent >= timeout_ms || WaitForExit(process.handle.get(), timeout_ms - spent) == STILL_ACTIVE) return false;
   }
   return ServerProcessIds().empty();
 }
@@ -86,46 +77,20 @@ inline UniqueBstr Blob(const std::string& bytes) {
   return MakeByteBstr(bytes.data(), static_cast<UINT>(bytes.size()));
 }
 
-inline std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (int v : values) bytes.push_back(static_cast<char>(v));
-  return bytes;
-}
-
 // The stored bytes of a value under the machine root; "<absent>" when missing.
 inline std::string StoredBytes(const wchar_t* value_name) {
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  if (!ReadBytes(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), FromWin(value_name), &type, &data)) {
+  RawValue value;
+  if (!ReadRaw(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), FromWin(value_name), &value)) {
     return "<absent>";
   }
-  return std::string(data.begin(), data.end());
+  return std::string(value.bytes.begin(), value.bytes.end());
 }
 
 inline void DeleteStoredValues() {
-  UniqueKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_SET_VALUE, key.put()) !=
-      ERROR_SUCCESS) {
-    return;
-  }
-  for (const wchar_t* name : {L"machine_prefs", L"SendAnonymousData", L"ProxySettings"}) {
-    ::RegDeleteValueW(key.get(), name);
+  for (const WChar* name : {u"machine_prefs", u"SendAnonymousData", u"ProxySettings"}) {
+    DeleteValue(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), name);
   }
 }
-
-// COM for the calling thread for the scope of a test.
-class ComScope {
- public:
-  ComScope() : hr_(::CoInitialize(nullptr)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) ::CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT hr_;
-};
 
 // A service object in the (started if needed) local server.
 inline HRESULT CreateServiceObject(IAdminPrefsManager** manager) {

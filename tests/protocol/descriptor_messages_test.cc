@@ -16,12 +16,7 @@ namespace {
 using wire_checks::Bytes;
 using wire_checks::Encode;
 using wire_checks::Parse;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
+using ci::test::Concat;
 
 // A complete Tag entry (start and end tags included) for field `number`.
 Bytes TagEntry(char name, uint8_t number) {

@@ -11,10 +11,11 @@
 
 #include "net/proto/byte_chain.h"
 #include "net/proto/protocol_message.h"
+#include "tests/support/bytes.h"
 
 namespace wire_checks {
 
-using Bytes = std::vector<uint8_t>;
+using ci::test::Bytes;
 
 inline bool Parse(ProtocolMessage* m, const Bytes& b) {
   return ParseFromBytes(m, b.data(), static_cast<int32_t>(b.size()));

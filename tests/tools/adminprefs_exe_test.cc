@@ -7,61 +7,18 @@
 #include <string>
 
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/captured_run_win.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
 namespace {
 
-struct ClientRun {
-  DWORD exit_code = STILL_ACTIVE;
-  std::string output;  // stdout and stderr together
-};
-
-// Runs adminprefs.exe with `arguments`, capturing what it prints.
-ClientRun RunClient(const WString& arguments) {
-  ClientRun run;
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE read_raw = nullptr;
-  HANDLE write_raw = nullptr;
-  if (!::CreatePipe(&read_raw, &write_raw, &inherit, 0)) return run;
-  UniqueHandle read_end(read_raw);
-  UniqueHandle write_end(write_raw);
-  ::SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
-
-  WString command_line =
-      Quoted(FullPath(TestDirectory() + u"\\..\\..\\tools\\adminprefs.exe")) + u" " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = write_end.get();
-  startup.hStdError = write_end.get();
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return run;
-  }
-  UniqueHandle process(info.hProcess);
-  UniqueHandle thread(info.hThread);
-  write_end.reset();
-  // Read until the client has ended and the pipe is empty. Not until end of file:
-  // under Wine a server that COM starts inherits the client's handles, and so the
-  // pipe, until it ends by itself.
-  const DWORD start = ::GetTickCount();
-  for (;;) {
-    const bool ended = ::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0;
-    DWORD available = 0;
-    while (::PeekNamedPipe(read_end.get(), nullptr, 0, nullptr, &available, nullptr) &&
-           available > 0) {
-      char buffer[4096];
-      DWORD got = 0;
-      if (!::ReadFile(read_end.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
-      run.output.append(buffer, got);
-    }
-    if (ended || ::GetTickCount() - start > 60000) break;
-  }
-  ::GetExitCodeProcess(process.get(), &run.exit_code);
-  return run;
+// Runs adminprefs.exe with `arguments`; what it prints to standard output and
+// error together.
+CapturedRun RunClient(const WString& arguments) {
+  const WString exe = FullPath(TestDirectory() + u"\\..\\..\\tools\\adminprefs.exe");
+  return RunCapturingOutput(Quoted(exe) + u" " + arguments, ErrorOutput::kMerged);
 }
 
 bool Contains(const std::string& text, const char* part) {
@@ -70,7 +27,7 @@ bool Contains(const std::string& text, const char* part) {
 
 class AdminPrefsExeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), kS_OK); }
+  static void SetUpTestSuite() { ASSERT_HR_OK(RegisterServerForTests()); }
   static void TearDownTestSuite() {
     EXPECT_TRUE(WaitForNoServer());
     DeleteStoredValues();
@@ -79,7 +36,7 @@ class AdminPrefsExeTest : public ::testing::Test {
 };
 
 TEST_F(AdminPrefsExeTest, SetsPreferencesAndProxyAndShowsThem) {
-  ClientRun run = RunClient(u"set-prefs --send-stats=true");
+  CapturedRun run = RunClient(u"set-prefs --send-stats=true");
   EXPECT_EQ(run.exit_code, 0u) << run.output;
   EXPECT_TRUE(Contains(run.output, "SaveAdminPreferences([10 01])")) << run.output;
   EXPECT_TRUE(Contains(run.output, "SaveAdminPreferences: success (0x00000000)")) << run.output;
@@ -106,7 +63,7 @@ TEST_F(AdminPrefsExeTest, SetsPreferencesAndProxyAndShowsThem) {
 
 TEST_F(AdminPrefsExeTest, AcceptEulaSavesPreferencesAndRecordsTheAcceptance) {
   ASSERT_EQ(RunClient(u"set-proxy --auto-detect=true").exit_code, 0u);
-  ClientRun run = RunClient(u"accept-eula --send-stats=false");
+  CapturedRun run = RunClient(u"accept-eula --send-stats=false");
   EXPECT_EQ(run.exit_code, 0u) << run.output;
   EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings([10 00])")) << run.output;
   EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings: success")) << run.output;
@@ -122,15 +79,11 @@ TEST_F(AdminPrefsExeTest, AcceptEulaSavesPreferencesAndRecordsTheAcceptance) {
   EXPECT_EQ(run.exit_code, 0u) << run.output;
   EXPECT_TRUE(Contains(run.output, "SaveAcceptingEulaSettings(no message)")) << run.output;
 
-  UniqueKey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_SET_VALUE, key.put()) ==
-      ERROR_SUCCESS) {
-    ::RegDeleteValueW(key.get(), L"userid");
-  }
+  DeleteValue(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), u"userid");
 }
 
 TEST_F(AdminPrefsExeTest, RawBytesThatDoNotDecodeAreReportedAsSuch) {
-  const ClientRun run = RunClient(u"set-proxy --raw \"12 00\"");
+  const CapturedRun run = RunClient(u"set-proxy --raw \"12 00\"");
   EXPECT_EQ(run.exit_code, 1u) << run.output;
   EXPECT_TRUE(Contains(run.output, "could not decode the message (E_INVALIDARG)")) << run.output;
   EXPECT_TRUE(Contains(run.output, "0x80070057")) << run.output;
@@ -138,16 +91,9 @@ TEST_F(AdminPrefsExeTest, RawBytesThatDoNotDecodeAreReportedAsSuch) {
 }
 
 TEST_F(AdminPrefsExeTest, DamagedStoredValueIsFlagged) {
-  const std::string damaged = Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE8});
-  UniqueKey key;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, key.put(), nullptr),
-            ERROR_SUCCESS);
-  ASSERT_EQ(::RegSetValueExW(key.get(), L"machine_prefs", 0, REG_BINARY,
-                             reinterpret_cast<const BYTE*>(damaged.data()),
-                             static_cast<DWORD>(damaged.size())),
-            ERROR_SUCCESS);
-  const ClientRun run = RunClient(u"show");
+  const std::string damaged = ByteString({0x10, 0x01, 0x12, 0x24, 0x16, 0xE8});
+  ASSERT_TRUE(SetBinary(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), u"machine_prefs", damaged));
+  const CapturedRun run = RunClient(u"show");
   EXPECT_EQ(run.exit_code, 3u) << run.output;
   EXPECT_TRUE(Contains(run.output, "machine_prefs: CHECKSUM DOES NOT MATCH")) << run.output;
   EXPECT_TRUE(Contains(run.output, "damaged")) << run.output;
@@ -155,9 +101,9 @@ TEST_F(AdminPrefsExeTest, DamagedStoredValueIsFlagged) {
 
 TEST_F(AdminPrefsExeTest, UnregisteredServerIsNamedAsTheProblem) {
   ASSERT_TRUE(WaitForNoServer());
-  ASSERT_EQ(RunAndWait(Quoted(ServerPath()) + u" /UnregServer"), kS_OK);
-  const ClientRun run = RunClient(u"set-prefs --send-stats=false");
-  ASSERT_EQ(RegisterServerForTests(), kS_OK);
+  ASSERT_HR_OK(RunAndWait(Quoted(ServerPath()) + u" /UnregServer"));
+  const CapturedRun run = RunClient(u"set-prefs --send-stats=false");
+  ASSERT_HR_OK(RegisterServerForTests());
   EXPECT_EQ(run.exit_code, 1u) << run.output;
   EXPECT_TRUE(Contains(run.output, "cannot reach the server")) << run.output;
   EXPECT_TRUE(Contains(run.output, "not registered")) << run.output;
@@ -166,17 +112,17 @@ TEST_F(AdminPrefsExeTest, UnregisteredServerIsNamedAsTheProblem) {
 TEST_F(AdminPrefsExeTest, HelpAndBadCommandLines) {
   for (const char16_t* help : {u"--help", u"help set-proxy", u"set-prefs --help", u"show --help",
                                u"accept-eula --help"}) {
-    const ClientRun run = RunClient(help);
+    const CapturedRun run = RunClient(help);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
     EXPECT_TRUE(Contains(run.output, "usage: adminprefs")) << run.output;
   }
-  const ClientRun run = RunClient(u"set-proxy --http-port=http");
+  const CapturedRun run = RunClient(u"set-proxy --http-port=http");
   EXPECT_EQ(run.exit_code, 2u) << run.output;
   EXPECT_TRUE(Contains(run.output, "--http-port takes a whole number")) << run.output;
 }
 
 TEST_F(AdminPrefsExeTest, DescribeShowsTheFiveMessageTypes) {
-  ClientRun run = RunClient(u"describe");
+  CapturedRun run = RunClient(u"describe");
   EXPECT_EQ(run.exit_code, 0u) << run.output;
   for (const char* message : {"message MachinePreferencesProto {", "message ProtocolDescriptor {",
                               "message ProxySettingsProto {", "message RPC_ServiceDescriptor {",

@@ -7,70 +7,17 @@
 
 #include <string>
 
-#include "ci/base/paths.h"
-#include "ci/base/win_handles.h"
+#include "tests/support/captured_run_win.h"
 #include "tests/support/loopback_http_server_win.h"
+#include "tests/support/processes_win.h"
 
 namespace ci::test {
 namespace {
 
-struct ClientRun {
-  DWORD exit_code = STILL_ACTIVE;
-  std::string out;
-  std::string err;
-};
-
-// Appends what `pipe` holds now, without waiting for more.
-void Drain(HANDLE pipe, std::string* text) {
-  DWORD available = 0;
-  while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-    char buffer[4096];
-    DWORD got = 0;
-    if (!::ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) || got == 0) return;
-    text->append(buffer, got);
-  }
-}
-
 // Runs adminprefs.exe with `arguments`; standard output and error apart.
-ClientRun RunAdminPrefs(const std::wstring& arguments) {
-  ClientRun run;
-  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-  HANDLE out_read = nullptr, out_write = nullptr, err_read = nullptr, err_write = nullptr;
-  if (!::CreatePipe(&out_read, &out_write, &inherit, 1 << 20) ||
-      !::CreatePipe(&err_read, &err_write, &inherit, 1 << 20)) {
-    return run;
-  }
-  UniqueHandle out_r(out_read), out_w(out_write), err_r(err_read), err_w(err_write);
-  ::SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  ::SetHandleInformation(err_read, HANDLE_FLAG_INHERIT, 0);
-  const WString exe = GetDirectoryPart(GetModulePath(nullptr)) + u"\\..\\..\\tools\\adminprefs.exe";
-  std::wstring command_line = L"\"" + std::wstring(AsWin(exe)) + L"\" " + arguments;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out_write;
-  startup.hStdError = err_write;
-  startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return run;
-  }
-  UniqueHandle process(info.hProcess), thread(info.hThread);
-  out_w.reset();
-  err_w.reset();
-  // Read until the client has ended and the pipes are empty, not until end of
-  // file: a helper process Wine starts on the client's behalf inherits its
-  // handles and can hold the pipes open long after.
-  const ULONGLONG start = ::GetTickCount64();
-  for (;;) {
-    const bool ended = ::WaitForSingleObject(process.get(), 20) == WAIT_OBJECT_0;
-    Drain(out_read, &run.out);
-    Drain(err_read, &run.err);
-    if (ended || ::GetTickCount64() - start > 60000) break;
-  }
-  ::GetExitCodeProcess(process.get(), &run.exit_code);
-  return run;
+CapturedRun RunAdminPrefs(const std::wstring& arguments) {
+  const WString exe = FullPath(TestDirectory() + u"\\..\\..\\tools\\adminprefs.exe");
+  return RunCapturingOutput(Quoted(exe) + u" " + FromWin(arguments.c_str()), ErrorOutput::kApart);
 }
 
 std::wstring Env(const wchar_t* name) {
@@ -97,35 +44,35 @@ class AdminPrefsHttpTest : public testing::Test {
 
 TEST_F(AdminPrefsHttpTest, ThroughTheProxyWithBasicAuthenticationForBothClients) {
   for (const wchar_t* client : {L"winhttp", L"wininet"}) {
-    const ClientRun run = RunAdminPrefs(L"http --client=" + std::wstring(client) + L" " + proxy_ + L" " +
+    const CapturedRun run = RunAdminPrefs(L"http --client=" + std::wstring(client) + L" " + proxy_ + L" " +
                                   credentials_ + L" -i " + url_);
-    EXPECT_EQ(run.exit_code, 0u) << run.err;
-    EXPECT_NE(run.out.find("X-Origin: yes\r\n"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.substr(run.out.size() - 12), "origin body\n");
-    EXPECT_NE(run.err.find("status 200"), std::string::npos) << run.err;
+    EXPECT_EQ(run.exit_code, 0u) << run.error;
+    EXPECT_NE(run.output.find("X-Origin: yes\r\n"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.substr(run.output.size() - 12), "origin body\n");
+    EXPECT_NE(run.error.find("status 200"), std::string::npos) << run.error;
   }
   EXPECT_EQ(origin_.Requests().size(), 2u);
 }
 
 TEST_F(AdminPrefsHttpTest, WithoutCredentialsTheJsonReportShowsTheProxyDemand) {
-  const ClientRun run = RunAdminPrefs(L"http --json " + proxy_ + L" " + url_);
+  const CapturedRun run = RunAdminPrefs(L"http --json " + proxy_ + L" " + url_);
   EXPECT_EQ(run.exit_code, 1u);
-  EXPECT_NE(run.out.find("\"result\": \"0x80420028\""), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("\"status\": 407"), std::string::npos);
-  EXPECT_NE(run.out.find("\"client\": \"winhttp\""), std::string::npos);
-  EXPECT_NE(run.err.find("no proxy user was given"), std::string::npos) << run.err;
+  EXPECT_NE(run.output.find("\"result\": \"0x80420028\""), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("\"status\": 407"), std::string::npos);
+  EXPECT_NE(run.output.find("\"client\": \"winhttp\""), std::string::npos);
+  EXPECT_NE(run.error.find("no proxy user was given"), std::string::npos) << run.error;
   EXPECT_TRUE(origin_.Requests().empty());
 }
 
 TEST_F(AdminPrefsHttpTest, AStatusIsASuccessfulExchangeAndTheBodyLimitIsNot) {
   origin_.Respond(CannedResponse{404, {}, std::string(3000, 'z')});
-  ClientRun run = RunAdminPrefs(L"http --json " + url_);
-  EXPECT_EQ(run.exit_code, 0u) << run.err;
-  EXPECT_NE(run.out.find("\"status\": 404"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("\"body_bytes\": 3000"), std::string::npos);
+  CapturedRun run = RunAdminPrefs(L"http --json " + url_);
+  EXPECT_EQ(run.exit_code, 0u) << run.error;
+  EXPECT_NE(run.output.find("\"status\": 404"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("\"body_bytes\": 3000"), std::string::npos);
   run = RunAdminPrefs(L"http --max-bytes=1500 " + url_);
   EXPECT_EQ(run.exit_code, 1u);
-  EXPECT_NE(run.err.find("0x8007007A"), std::string::npos) << run.err;
+  EXPECT_NE(run.error.find("0x8007007A"), std::string::npos) << run.error;
 }
 
 TEST_F(AdminPrefsHttpTest, ABadCommandLineOrUrlIsAUsageError) {
@@ -139,14 +86,14 @@ TEST_F(AdminPrefsHttpTest, ProxyConfigPrintsTheDefaultAndAScriptsChoice) {
   ASSERT_TRUE(scripts.Start("127.0.0.2"));
   scripts.Respond(CannedResponse{
       200, {}, "function FindProxyForURL(url, host) { return \"PROXY 127.0.0.9:8080\"; }\n"});
-  ClientRun run = RunAdminPrefs(L"proxy-config");
-  EXPECT_EQ(run.exit_code, 0u) << run.err;
-  EXPECT_NE(run.out.find("access: direct"), std::string::npos) << run.out;
+  CapturedRun run = RunAdminPrefs(L"proxy-config");
+  EXPECT_EQ(run.exit_code, 0u) << run.error;
+  EXPECT_NE(run.output.find("access: direct"), std::string::npos) << run.output;
   run = RunAdminPrefs(L"proxy-config --auto-config-url=http://127.0.0.2:" +
                       std::to_wstring(scripts.port()) + L"/p.pac http://127.0.0.3/");
-  EXPECT_EQ(run.exit_code, 0u) << run.err;
-  EXPECT_NE(run.out.find("proxy for http://127.0.0.3/: 127.0.0.9:8080"), std::string::npos)
-      << run.out;
+  EXPECT_EQ(run.exit_code, 0u) << run.error;
+  EXPECT_NE(run.output.find("proxy for http://127.0.0.3/: 127.0.0.9:8080"), std::string::npos)
+      << run.output;
 }
 
 }  // namespace

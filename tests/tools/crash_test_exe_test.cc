@@ -12,7 +12,8 @@
 #include <map>
 #include <vector>
 
-#include "tests/admin_prefs/win_test_support.h"
+#include "tests/support/processes_win.h"
+#include "tests/support/registry_win.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace ci {
@@ -23,23 +24,13 @@ constexpr wchar_t kProductKey[] = L"Software\\Velmor\\Velmor Updater";
 const wchar_t* const kTouchedValues[] = {L"SendAnonymousData", L"minidump_type",
                                          L"md_signature", L"md_time", L"md_num"};
 
-struct StoredValue {
+struct StoredValue : test::RawValue {
   bool present = false;
-  DWORD type = REG_NONE;
-  std::vector<BYTE> bytes;
 };
 
 StoredValue Read(const wchar_t* name) {
   StoredValue value;
-  DWORD size = 0;
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kProductKey, name, RRF_RT_ANY | RRF_NOEXPAND,
-                     &value.type, nullptr, &size) != ERROR_SUCCESS) {
-    return value;
-  }
-  value.bytes.resize(size);
-  value.present = ::RegGetValueW(HKEY_LOCAL_MACHINE, kProductKey, name, RRF_RT_ANY | RRF_NOEXPAND,
-                                 &value.type, value.bytes.data(), &size) == ERROR_SUCCESS;
-  value.bytes.resize(size);
+  value.present = test::ReadRaw(HKEY_LOCAL_MACHINE, FromWin(kProductKey), FromWin(name), &value);
   return value;
 }
 

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "tests/support/hresult_checks.h"
 #include "tools/hresult_text.h"
 
 namespace ci {
@@ -54,7 +55,7 @@ TEST_F(ServerActivationTest, TheMonikerNamesTheClassToCreateElevated) {
 TEST_F(ServerActivationTest, AnElevatedProcessCreatesTheServerDirectly) {
   elevated = true;
   void* object = nullptr;
-  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), kS_OK);
+  EXPECT_HR_OK(CreateServerObject(kClass, IID_IUnknown, &object, kSeams));
   EXPECT_EQ(object, &fake_object);
   EXPECT_EQ(direct_calls, 1);
   EXPECT_EQ(moniker_calls, 0);
@@ -63,7 +64,7 @@ TEST_F(ServerActivationTest, AnElevatedProcessCreatesTheServerDirectly) {
 TEST_F(ServerActivationTest, AProcessThatIsNotElevatedAsksThroughTheMoniker) {
   elevated = false;
   void* object = nullptr;
-  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), kS_OK);
+  EXPECT_HR_OK(CreateServerObject(kClass, IID_IUnknown, &object, kSeams));
   EXPECT_EQ(object, &fake_object);
   EXPECT_EQ(moniker_calls, 1);
   EXPECT_EQ(direct_calls, 0);
@@ -74,8 +75,7 @@ TEST_F(ServerActivationTest, ARefusedConsentIsReportedInWords) {
   elevated = false;
   moniker_result = HRESULT_FROM_WIN32(ERROR_CANCELLED);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams),
-            HRESULT_FROM_WIN32(ERROR_CANCELLED));
+  EXPECT_HR_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), HRESULT_FROM_WIN32(ERROR_CANCELLED));
   EXPECT_EQ(object, nullptr);
   EXPECT_NE(DescribeServerResult(HRESULT_FROM_WIN32(ERROR_CANCELLED)).find("consent was refused"),
             std::string::npos);

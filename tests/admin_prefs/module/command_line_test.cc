@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tests/support/hresult_checks.h"
+
 namespace ci {
 namespace {
 
@@ -75,26 +77,26 @@ class RunServerCommandTest : public testing::Test {
 
 TEST_F(RunServerCommandTest, RegisterRunsAppIdThenServer) {
   g_results[1] = kS_FALSE;
-  EXPECT_EQ(RunServerCommand(kReg, kSteps), kS_FALSE);
+  EXPECT_HR_EQ(RunServerCommand(kReg, kSteps), kS_FALSE);
   EXPECT_EQ(g_calls, "reg-appid reg-server ");
 }
 
 TEST_F(RunServerCommandTest, UnregisterRunsServerThenAppId) {
   g_results[3] = static_cast<HResult>(0x80070002u);
-  EXPECT_EQ(RunServerCommand(kUnreg, kSteps), static_cast<HResult>(0x80070002u));
+  EXPECT_HR_EQ(RunServerCommand(kUnreg, kSteps), static_cast<HResult>(0x80070002u));
   EXPECT_EQ(g_calls, "unreg-server unreg-appid ");
 }
 
 TEST_F(RunServerCommandTest, AFailedFirstStepEndsTheCommand) {
   g_results[0] = kE_FAIL;
-  EXPECT_EQ(RunServerCommand(kReg, kSteps), kE_FAIL);
+  EXPECT_HR_EQ(RunServerCommand(kReg, kSteps), kE_FAIL);
   g_results[2] = kDISP_E_EXCEPTION;
-  EXPECT_EQ(RunServerCommand(kUnreg, kSteps), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(RunServerCommand(kUnreg, kSteps), kDISP_E_EXCEPTION);
   EXPECT_EQ(g_calls, "reg-appid unreg-server ");
 }
 
 TEST_F(RunServerCommandTest, RunningTheServerRunsNoStep) {
-  EXPECT_EQ(RunServerCommand(kRun, kSteps), kS_OK);
+  EXPECT_HR_OK(RunServerCommand(kRun, kSteps));
   EXPECT_EQ(g_calls, "");
 }
 

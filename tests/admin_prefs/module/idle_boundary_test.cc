@@ -11,6 +11,7 @@
 #include <string>
 
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
@@ -25,16 +26,7 @@ constexpr int kClientSpacingMs = 100;
 
 UniqueHandle StartClient(int index) {
   const WString client = FullPath(TestDirectory() + u"\\admin_prefs_load_client.exe");
-  WString command_line = Quoted(client) + u" " + FromWin(std::to_wstring(index).c_str());
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-    return UniqueHandle();
-  }
-  ::CloseHandle(info.hThread);
-  return UniqueHandle(info.hProcess);
+  return StartProcess(Quoted(client) + u" " + FromWin(std::to_wstring(index).c_str()));
 }
 
 void SleepUntil(Clock::time_point when) {
@@ -43,18 +35,18 @@ void SleepUntil(Clock::time_point when) {
 }
 
 TEST(IdleBoundaryTest, ActivationsAroundTheIdleDecisionAllSucceed) {
-  ASSERT_EQ(RegisterServerForTests(), kS_OK);
+  ASSERT_HR_OK(RegisterServerForTests());
   ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
-  ComScope com;
+  ComApartment com;
   std::set<DWORD> servers_seen;
   int client_index = 0;
   for (int offset : kRoundOffsetsMs) {
     SCOPED_TRACE("clients from " + std::to_string(offset) + " ms after the release");
-    IAdminPrefsManager* manager = nullptr;
-    ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
-    EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
+    ComPtr<IAdminPrefsManager> manager;
+    ASSERT_HR_OK(CreateServiceObject(&manager));
+    EXPECT_HR_OK(manager->SaveAdminPreferences(Blob(ByteString({0x10, 0x01})).get()));
     for (DWORD id : ServerProcessIds()) servers_seen.insert(id);
-    manager->Release();
+    manager.Reset();
     const Clock::time_point released = Clock::now();
 
     std::vector<UniqueHandle> clients;

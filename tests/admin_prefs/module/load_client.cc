@@ -9,8 +9,8 @@
 
 int wmain(int argc, wchar_t** argv) {
   const int index = argc > 1 ? static_cast<int>(std::wcstol(argv[1], nullptr, 10)) : 0;
-  ci::test::ComScope com;
-  IAdminPrefsManager* manager = nullptr;
+  ci::ComApartment com;
+  ci::ComPtr<IAdminPrefsManager> manager;
   HRESULT hr = ci::test::CreateServiceObject(&manager);
   if (FAILED(hr)) return hr;
   const auto& prefs = ci::test::LoadPreferenceMessages();
@@ -23,6 +23,6 @@ int wmain(int argc, wchar_t** argv) {
       hr = manager->SaveProxySettings(ci::test::Blob(proxies[pick % proxies.size()]).get());
     }
   }
-  manager->Release();
+  manager.Reset();
   return hr;
 }

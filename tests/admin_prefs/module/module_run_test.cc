@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/hresult_checks.h"
+
 namespace ci {
 namespace {
 
@@ -70,7 +72,7 @@ using Calls = std::vector<std::string>;
 
 TEST(RunServer, ServesUntilIdleThenSuspendsServesThePauseAndRevokes) {
   RecordedSteps steps;
-  EXPECT_EQ(RunServer(steps, steps.locks), kS_OK);
+  EXPECT_HR_OK(RunServer(steps, steps.locks));
   EXPECT_EQ(steps.calls,
             (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "revoke"}));
 }
@@ -94,7 +96,7 @@ TEST(RunServer, ObjectCreatedAfterTheIdleDecisionKeepsTheServerServing) {
         steps.locks.Unlock();  // the client lets go: the countdown starts again
       }
     };
-    EXPECT_EQ(RunServer(steps, steps.locks), kS_OK);
+    EXPECT_HR_OK(RunServer(steps, steps.locks));
     EXPECT_EQ(calls_served, 1);
     EXPECT_EQ(steps.calls,
               (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "resume",
@@ -110,7 +112,7 @@ TEST(RunServer, ObjectCreatedAndReleasedDuringThePauseArmsTheCountdownAgain) {
     steps.locks.Unlock();  // sets the activity flag and signals the monitor
     steps.armed = false;   // that signal went to a monitor already counting
   };
-  EXPECT_EQ(RunServer(steps, steps.locks), kS_OK);
+  EXPECT_HR_OK(RunServer(steps, steps.locks));
   EXPECT_EQ(steps.calls,
             (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "resume",
                    "loop(armed)", "suspend", "serve 1000", "revoke"}));
@@ -127,14 +129,14 @@ TEST(RunServer, FailedMessageLoopIsTheExitCodeNotAnIdleEnd) {
 TEST(RunServer, FailedSuspensionIsTheExitCode) {
   RecordedSteps steps;
   steps.suspend_result = kE_FAIL;
-  EXPECT_EQ(RunServer(steps, steps.locks), kE_FAIL);
+  EXPECT_HR_EQ(RunServer(steps, steps.locks), kE_FAIL);
   EXPECT_EQ(steps.calls, (Calls{"register", "monitor", "loop(armed)", "suspend", "revoke"}));
 }
 
 TEST(RunServer, RegistrationFailureEndsWithItsResultAndNoLoop) {
   RecordedSteps steps;
   steps.register_result = static_cast<HResult>(0x80070005u);
-  EXPECT_EQ(RunServer(steps, steps.locks), static_cast<HResult>(0x80070005u));
+  EXPECT_HR_EQ(RunServer(steps, steps.locks), static_cast<HResult>(0x80070005u));
   EXPECT_EQ(steps.calls, (Calls{"register"}));
   EXPECT_FALSE(steps.locks.delayed_shutdown());
 }
@@ -142,14 +144,14 @@ TEST(RunServer, RegistrationFailureEndsWithItsResultAndNoLoop) {
 TEST(RunServer, EmptyClassTableRevokesWithoutLoopOrPause) {
   RecordedSteps steps;
   steps.register_result = kS_FALSE;
-  EXPECT_EQ(RunServer(steps, steps.locks), kS_OK);
+  EXPECT_HR_OK(RunServer(steps, steps.locks));
   EXPECT_EQ(steps.calls, (Calls{"register", "revoke"}));
 }
 
 TEST(RunServer, MonitorThatCannotStartGivesEFailWithoutLoop) {
   RecordedSteps steps;
   steps.monitor_result = kE_FAIL;
-  EXPECT_EQ(RunServer(steps, steps.locks), kE_FAIL);
+  EXPECT_HR_EQ(RunServer(steps, steps.locks), kE_FAIL);
   EXPECT_EQ(steps.calls, (Calls{"register", "monitor"}));
   EXPECT_FALSE(steps.armed);
 }
@@ -157,7 +159,7 @@ TEST(RunServer, MonitorThatCannotStartGivesEFailWithoutLoop) {
 TEST(RunServer, RevocationFailureBecomesTheExitCode) {
   RecordedSteps steps;
   steps.revoke_result = static_cast<HResult>(0x800401F9u);
-  EXPECT_EQ(RunServer(steps, steps.locks), static_cast<HResult>(0x800401F9u));
+  EXPECT_HR_EQ(RunServer(steps, steps.locks), static_cast<HResult>(0x800401F9u));
   EXPECT_EQ(steps.calls,
             (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "revoke"}));
 }
@@ -172,7 +174,7 @@ TEST(RunServer, WithoutDelayedShutdownNoMonitorAndNoPause) {
   steps.on_loop = [&steps](int loop) {
     if (loop == 1) steps.locks.Unlock();  // quits at once
   };
-  EXPECT_EQ(RunServer(steps, steps.locks), kS_OK);
+  EXPECT_HR_OK(RunServer(steps, steps.locks));
   EXPECT_EQ(steps.calls, (Calls{"register", "loop", "suspend", "resume", "loop", "quit now",
                                 "suspend", "revoke"}));
 }

@@ -10,6 +10,8 @@
 
 #include "admin_prefs/module/class_factory.h"
 #include "admin_prefs/module/module.h"
+#include "ci/base/com_win.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -56,55 +58,52 @@ TEST_F(ModuleTest, InitialisesComHereAndIsTheProcessModule) {
 }
 
 TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(&factory)),
-            kS_OK);
+  ComPtr<IClassFactory> factory;
+  ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
   EXPECT_EQ(module_.GetLockCount(), 0);
 
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), kE_POINTER);
+  EXPECT_HR_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), kE_POINTER);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), kCLASS_E_NOAGGREGATION);
+  EXPECT_HR_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), kCLASS_E_NOAGGREGATION);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(g_creations, 0);
 
-  EXPECT_EQ(factory->CreateInstance(&g_dummy, IID_IUnknown, &object), kS_OK);
+  EXPECT_HR_OK(factory->CreateInstance(&g_dummy, IID_IUnknown, &object));
   EXPECT_EQ(g_seen_outer, &g_dummy);
-  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &object), kS_OK);
+  EXPECT_HR_OK(factory->CreateInstance(nullptr, IID_IClassFactory, &object));
   EXPECT_EQ(g_seen_outer, nullptr);
   EXPECT_EQ(g_creations, 2);
 
-  IUnknown* other = nullptr;
-  EXPECT_EQ(factory->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&other)),
-            kE_NOINTERFACE);
+  ComPtr<IUnknown> other;
+  EXPECT_HR_EQ(factory->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(other.ReleaseAndGetAddressOf())), kE_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
-  EXPECT_EQ(factory->Release(), 0u);
+  EXPECT_EQ(factory.Reset(), 0u);
 }
 
 TEST_F(ModuleTest, LockServerCountsModuleLocks) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(&factory)),
-            kS_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), kS_OK);
-  EXPECT_EQ(factory->LockServer(TRUE), kS_OK);
+  ComPtr<IClassFactory> factory;
+  ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
+  EXPECT_HR_OK(factory->LockServer(TRUE));
+  EXPECT_HR_OK(factory->LockServer(TRUE));
   EXPECT_EQ(module_.GetLockCount(), 2);
-  EXPECT_EQ(factory->LockServer(FALSE), kS_OK);
+  EXPECT_HR_OK(factory->LockServer(FALSE));
   EXPECT_EQ(module_.GetLockCount(), 1);
-  EXPECT_EQ(factory->LockServer(FALSE), kS_OK);
+  EXPECT_HR_OK(factory->LockServer(FALSE));
   EXPECT_EQ(module_.GetLockCount(), 0);
-  factory->Release();
+  factory.Reset();
 }
 
 TEST_F(ModuleTest, GlobalInterfaceTableIsMadeOnceAndShared) {
-  EXPECT_EQ(module_.GetGITPtr(nullptr), kE_POINTER);
-  IGlobalInterfaceTable* first = nullptr;
-  IGlobalInterfaceTable* second = nullptr;
-  ASSERT_EQ(module_.GetGITPtr(&first), kS_OK);
-  ASSERT_EQ(module_.GetGITPtr(&second), kS_OK);
+  EXPECT_HR_EQ(module_.GetGITPtr(nullptr), kE_POINTER);
+  ComPtr<IGlobalInterfaceTable> first;
+  ComPtr<IGlobalInterfaceTable> second;
+  ASSERT_HR_OK(module_.GetGITPtr(&first));
+  ASSERT_HR_OK(module_.GetGITPtr(&second));
   EXPECT_EQ(first, second);
-  first->Release();
-  second->Release();
+  first.Reset();
+  second.Reset();
 }
 
 using Clock = std::chrono::steady_clock;
@@ -117,7 +116,7 @@ TEST_F(ModuleTest, ServerWithoutObjectsEndsAfterTheIdleTimeOut) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(50);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
   EXPECT_GE(elapsed, 340);
   EXPECT_LT(elapsed, 3000);
@@ -133,7 +132,7 @@ TEST_F(ModuleTest, HeldLockKeepsTheServerUntilReleasedPlusTheTimeOut) {
     module_.Unlock();
   });
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
   releaser.join();
   EXPECT_GE(elapsed, 1080);
@@ -148,14 +147,14 @@ TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
     module_.Unlock();
   });
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
   releaser.join();
   EXPECT_GE(elapsed, 190);
   EXPECT_LT(elapsed, 2000);
 }
 
-IClassFactory* g_factory = nullptr;
+ComPtr<IClassFactory> g_factory;
 
 // Timer callbacks (stdcall on 32-bit, so named functions rather than lambdas).
 void CALLBACK LockOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
@@ -171,16 +170,15 @@ void CALLBACK UnlockOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(0);
-  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(&g_factory)),
-            kS_OK);
+  ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   // Inside the loop: lock at once, unlock after a second.
   ASSERT_NE(SetTimer(nullptr, 0, 10, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1000, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
-  g_factory->Release();
+  g_factory.Reset();
   EXPECT_GE(elapsed, 1280);
   EXPECT_LT(elapsed, 4000);
   EXPECT_EQ(module_.GetLockCount(), 0);
@@ -192,15 +190,14 @@ TEST_F(ModuleTest, LockTakenDuringThePauseAfterTheIdleDecisionKeepsServing) {
   // released at 1800 ms, and the server ends a time-out and a pause later.
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(1000);
-  ASSERT_EQ(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(&g_factory)),
-            kS_OK);
+  ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
+                                 reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   ASSERT_NE(SetTimer(nullptr, 0, 600, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1800, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
-  g_factory->Release();
+  g_factory.Reset();
   EXPECT_GE(elapsed, 1800 + 300 + 1000 - 20);
   EXPECT_LT(elapsed, 6000);
   EXPECT_EQ(module_.GetLockCount(), 0);
@@ -215,7 +212,7 @@ BOOL WINAPI BrokenGetMessage(MSG*, HWND, UINT, UINT) {
 TEST_F(ModuleTest, MessageLoopThatCannotReadMessagesEndsWithItsError) {
   module_.set_get_message(&BrokenGetMessage);
   const auto start = Clock::now();
-  EXPECT_EQ(module_.RunServer(), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
+  EXPECT_HR_EQ(module_.RunServer(), HRESULT_FROM_WIN32(ERROR_INVALID_HANDLE));
   EXPECT_LT(MillisecondsSince(start), 2000);  // no idle wait, no pause
   EXPECT_EQ(table_[0].cookie, 0u);            // the class object is taken back
 }
@@ -224,10 +221,10 @@ HRESULT g_class_object_lookup = kE_FAIL;
 
 void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
-  IUnknown* class_object = nullptr;
+  ComPtr<IUnknown> class_object;
   g_class_object_lookup = CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IUnknown,
-                                           reinterpret_cast<void**>(&class_object));
-  if (class_object != nullptr) class_object->Release();
+                                           reinterpret_cast<void**>(class_object.ReleaseAndGetAddressOf()));
+  class_object.Reset();
 }
 
 TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
@@ -237,8 +234,8 @@ TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
   // Looked up from inside the message loop by a one-shot timer.
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &LookUpClassObjectOnTimer);
   ASSERT_NE(timer, 0u);
-  EXPECT_EQ(module_.RunServer(), kS_OK);
-  EXPECT_EQ(g_class_object_lookup, kS_OK);
+  EXPECT_HR_OK(module_.RunServer());
+  EXPECT_HR_OK(g_class_object_lookup);
 }
 
 }  // namespace

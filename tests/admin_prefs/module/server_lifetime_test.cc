@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
@@ -17,7 +18,7 @@ constexpr long long kLatestEndMs = 9500;
 
 class ServerLifetimeTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ASSERT_EQ(RegisterServerForTests(), kS_OK); }
+  static void SetUpTestSuite() { ASSERT_HR_OK(RegisterServerForTests()); }
   void SetUp() override { ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running"; }
   void TearDown() override {
     EXPECT_TRUE(WaitForNoServer());
@@ -34,99 +35,86 @@ class ServerLifetimeTest : public ::testing::Test {
   // Waits for the end of `server`, which should come about six seconds after `since`.
   static void ExpectIdleExit(const ServerProcess& server, Clock::time_point since) {
     ASSERT_TRUE(server.handle);
-    EXPECT_EQ(WaitForExit(server, 20000), 0u);  // S_OK
+    EXPECT_HR_OK(static_cast<HResult>(WaitForExit(server.handle.get(), 20000)));
     const long long elapsed = MillisecondsSince(since);
     EXPECT_GE(elapsed, kEarliestEndMs);
     EXPECT_LE(elapsed, kLatestEndMs);
   }
 
-  ComScope com_;
+  ComApartment com_;
 };
 
 TEST_F(ServerLifetimeTest, EndsAboutSixSecondsAfterTheLastRelease) {
-  IAdminPrefsManager* manager = nullptr;
-  ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
-  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
+  ComPtr<IAdminPrefsManager> manager;
+  ASSERT_HR_OK(CreateServiceObject(&manager));
+  EXPECT_HR_OK(manager->SaveAdminPreferences(Blob(ByteString({0x10, 0x01})).get()));
   const ServerProcess server = TheServer();
-  manager->Release();
+  manager.Reset();
   ExpectIdleExit(server, Clock::now());
 }
 
 TEST_F(ServerLifetimeTest, NewObjectWithinTheIdleWindowRestartsTheCountdownAtTheNextRelease) {
-  IAdminPrefsManager* first = nullptr;
-  ASSERT_EQ(CreateServiceObject(&first), kS_OK);
+  ComPtr<IAdminPrefsManager> first;
+  ASSERT_HR_OK(CreateServiceObject(&first));
   const ServerProcess server = TheServer();
-  first->Release();
+  first.Reset();
   ::Sleep(3000);
-  ASSERT_TRUE(IsRunning(server));
+  ASSERT_TRUE(IsRunning(server.handle.get()));
 
-  IAdminPrefsManager* second = nullptr;
-  ASSERT_EQ(CreateServiceObject(&second), kS_OK);
+  ComPtr<IAdminPrefsManager> second;
+  ASSERT_HR_OK(CreateServiceObject(&second));
   EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{server.id});  // the same server
   ::Sleep(4000);  // past the end the first release would have brought
-  EXPECT_TRUE(IsRunning(server));
-  EXPECT_EQ(second->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
-  second->Release();
+  EXPECT_TRUE(IsRunning(server.handle.get()));
+  EXPECT_HR_OK(second->SaveProxySettings(Blob(ByteString({0x08, 0x01})).get()));
+  second.Reset();
   ExpectIdleExit(server, Clock::now());
 }
 
 TEST_F(ServerLifetimeTest, ServerThatNeverGetsAnObjectEndsAfterTheIdleTimeOut) {
   // Started by hand, as after a client that went away before its activation ended.
-  WString command_line = Quoted(ServerPath());
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
   const auto start = Clock::now();
-  ASSERT_TRUE(::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
   ServerProcess server;
-  server.id = info.dwProcessId;
-  server.handle.reset(info.hProcess);
-  UniqueHandle thread(info.hThread);
+  server.handle = StartProcess(Quoted(ServerPath()));
+  ASSERT_TRUE(server.handle);
+  server.id = ::GetProcessId(server.handle.get());
   ExpectIdleExit(server, start);
 }
 
 TEST_F(ServerLifetimeTest, EmbeddingOnTheCommandLineServesNormally) {
-  WString command_line = Quoted(ServerPath()) + u" -Embedding";
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION info = {};
-  ASSERT_TRUE(::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &info));
   ServerProcess server;
-  server.id = info.dwProcessId;
-  server.handle.reset(info.hProcess);
-  UniqueHandle thread(info.hThread);
+  server.handle = StartProcess(Quoted(ServerPath()) + u" -Embedding");
+  ASSERT_TRUE(server.handle);
+  server.id = ::GetProcessId(server.handle.get());
   ::Sleep(2000);  // time to register its class object
-  ASSERT_TRUE(IsRunning(server));
+  ASSERT_TRUE(IsRunning(server.handle.get()));
 
-  IAdminPrefsManager* manager = nullptr;
-  ASSERT_EQ(CreateServiceObject(&manager), kS_OK);
+  ComPtr<IAdminPrefsManager> manager;
+  ASSERT_HR_OK(CreateServiceObject(&manager));
   EXPECT_EQ(ServerProcessIds(), std::vector<DWORD>{server.id});  // served by the one started
-  EXPECT_EQ(manager->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
-  EXPECT_EQ(StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
-  manager->Release();
+  EXPECT_HR_OK(manager->SaveAdminPreferences(Blob(ByteString({0x10, 0x01})).get()));
+  EXPECT_EQ(StoredBytes(L"machine_prefs"), ByteString({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
+  manager.Reset();
   ExpectIdleExit(server, Clock::now());
 }
 
 TEST_F(ServerLifetimeTest, LockServerHoldsTheServer) {
-  IClassFactory* factory = nullptr;
-  ASSERT_EQ(::CoGetClassObject(CLSID_AdminPrefsManagerCtl, CLSCTX_LOCAL_SERVER, nullptr,
-                               IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-            kS_OK);
+  ComPtr<IClassFactory> factory;
+  ASSERT_HR_OK(::CoGetClassObject(CLSID_AdminPrefsManagerCtl, CLSCTX_LOCAL_SERVER, nullptr,
+                               IID_IClassFactory, reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
   const ServerProcess server = TheServer();
   const HRESULT locked = factory->LockServer(TRUE);
   if (locked == kE_NOTIMPL) {
     // Wine's class-object proxy answers LockServer itself without reaching the
     // server; module_win_test covers LockServer inside the serving module.
-    factory->Release();
+    factory.Reset();
     GTEST_SKIP() << "the class-object proxy does not forward LockServer";
   }
-  ASSERT_EQ(locked, kS_OK);
+  ASSERT_HR_OK(locked);
   ::Sleep(8000);  // longer than the idle time-out and the pause
-  EXPECT_TRUE(IsRunning(server));
-  ASSERT_EQ(factory->LockServer(FALSE), kS_OK);
-  factory->Release();
+  EXPECT_TRUE(IsRunning(server.handle.get()));
+  ASSERT_HR_OK(factory->LockServer(FALSE));
+  factory.Reset();
   ExpectIdleExit(server, Clock::now());
 }
 

@@ -9,6 +9,7 @@
 #include "ci/prefs/stored_value.h"
 #include "tests/admin_prefs/module/load_messages.h"
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
@@ -27,25 +28,19 @@ void ExpectOneOf(const wchar_t* value_name, const std::vector<std::string>& writ
 }
 
 TEST(ServerLoadTest, TwentyConcurrentClientsAllSucceed) {
-  ASSERT_EQ(RegisterServerForTests(), kS_OK);
+  ASSERT_HR_OK(RegisterServerForTests());
   ASSERT_TRUE(WaitForNoServer());
   DeleteStoredValues();
-  ComScope com;
+  ComApartment com;
   // Hold an object so that every client finds the server running.
-  IAdminPrefsManager* keeper = nullptr;
-  ASSERT_EQ(CreateServiceObject(&keeper), kS_OK);
+  ComPtr<IAdminPrefsManager> keeper;
+  ASSERT_HR_OK(CreateServiceObject(&keeper));
 
   const WString client = FullPath(TestDirectory() + u"\\admin_prefs_load_client.exe");
   std::vector<UniqueHandle> processes;
   for (int i = 0; i < kClients; ++i) {
-    WString command_line = Quoted(client) + u" " + FromWin(std::to_wstring(i).c_str());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &info));
-    ::CloseHandle(info.hThread);
-    processes.emplace_back(info.hProcess);
+    processes.push_back(StartProcess(Quoted(client) + u" " + FromWin(std::to_wstring(i).c_str())));
+    ASSERT_TRUE(processes.back());
   }
   for (int i = 0; i < kClients; ++i) {
     ASSERT_EQ(::WaitForSingleObject(processes[i].get(), 120000), WAIT_OBJECT_0) << "client " << i;
@@ -57,7 +52,7 @@ TEST(ServerLoadTest, TwentyConcurrentClientsAllSucceed) {
 
   ExpectOneOf(L"machine_prefs", LoadPreferenceMessages());
   ExpectOneOf(L"ProxySettings", LoadProxyMessages());
-  keeper->Release();
+  keeper.Reset();
   EXPECT_TRUE(WaitForNoServer());
   DeleteStoredValues();
 }

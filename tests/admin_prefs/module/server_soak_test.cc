@@ -16,6 +16,7 @@
 #include "ci/prefs/stored_value.h"
 #include "tests/admin_prefs/server_test_support.h"
 #include "tests/admin_prefs/module/soak_calls.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
@@ -64,7 +65,7 @@ void CheckStored(const wchar_t* value_name, const std::vector<std::string>& writ
 class ServerSoakTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(RegisterServerForTests(), kS_OK);
+    ASSERT_HR_OK(RegisterServerForTests());
     ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
     // With these set, every EULA call would start the first-run program.
     ASSERT_EQ(StoredBytes(L"install_dir"), "<absent>");
@@ -72,11 +73,7 @@ class ServerSoakTest : public testing::Test {
   }
   void TearDown() override {
     DeleteStoredValues();
-    UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineRootPath, 0, KEY_SET_VALUE, key.put()) ==
-        ERROR_SUCCESS) {
-      ::RegDeleteValueW(key.get(), L"userid");
-    }
+    DeleteValue(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath), u"userid");
   }
 
   // Runs the clients for `duration_ms`, checking the stored values meanwhile.
@@ -90,16 +87,10 @@ class ServerSoakTest : public testing::Test {
       const WString index = FromWin(std::to_wstring(i).c_str());
       result_files.push_back(TestDirectory() + u"\\soak_client_" + index + u".txt");
       ::DeleteFileW(AsWin(result_files.back()));
-      WString command_line = Quoted(client) + u" " + index + u" " +
-                             FromWin(std::to_wstring(duration_ms).c_str()) + u" " +
-                             Quoted(result_files.back());
-      STARTUPINFOW startup = {};
-      startup.cb = sizeof(startup);
-      PROCESS_INFORMATION info = {};
-      EXPECT_TRUE(::CreateProcessW(nullptr, AsWin(command_line), nullptr, nullptr, FALSE, 0,
-                                   nullptr, nullptr, &startup, &info));
-      ::CloseHandle(info.hThread);
-      processes.emplace_back(info.hProcess);
+      processes.push_back(StartProcess(Quoted(client) + u" " + index + u" " +
+                                       FromWin(std::to_wstring(duration_ms).c_str()) + u" " +
+                                       Quoted(result_files.back())));
+      EXPECT_TRUE(processes.back());
     }
     const DWORD deadline = ::GetTickCount() + duration_ms + 60000;
     for (const UniqueHandle& process : processes) {
@@ -134,13 +125,13 @@ class ServerSoakTest : public testing::Test {
     return result;
   }
 
-  ComScope com_;
+  ComApartment com_;
 };
 
 TEST_F(ServerSoakTest, EightClientsForAMinute) {
   // Hold an object so that the clients always find this one server running.
-  IAdminPrefsManager* keeper = nullptr;
-  ASSERT_EQ(CreateServiceObject(&keeper), kS_OK);
+  ComPtr<IAdminPrefsManager> keeper;
+  ASSERT_HR_OK(CreateServiceObject(&keeper));
   std::vector<ServerProcess> servers = OpenServerProcesses();
   ASSERT_EQ(servers.size(), 1u);
   const ServerProcess& server = servers.front();
@@ -158,8 +149,9 @@ TEST_F(ServerSoakTest, EightClientsForAMinute) {
       << "private bytes grew from " << after_warm_up.private_bytes << " to "
       << after_soak.private_bytes;
 
-  keeper->Release();
-  EXPECT_EQ(WaitForExit(server, 20000), 0u) << "the server did not end by itself with kS_OK";
+  keeper.Reset();
+  EXPECT_HR_OK(static_cast<HResult>(WaitForExit(server.handle.get(), 20000)))
+      << "the server did not end by itself with S_OK";
 
   const auto kib = [](SIZE_T bytes) { return static_cast<unsigned long long>(bytes / 1024); };
   std::printf(

@@ -36,19 +36,19 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 4) return 2;
   const int index = static_cast<int>(std::wcstol(argv[1], nullptr, 10));
   const DWORD duration_ms = std::wcstoul(argv[2], nullptr, 10);
-  ci::test::ComScope com;
+  ci::ComApartment com;
   const std::vector<ci::test::SoakCall> round = ci::test::SoakRound(index);
 
   long long calls = 0;
   long long unexpected = 0;
   HRESULT first_unexpected = ci::kS_OK;
   std::size_t first_unexpected_call = 0;
-  IAdminPrefsManager* manager = nullptr;
+  ci::ComPtr<IAdminPrefsManager> manager;
   const DWORD start = ::GetTickCount();
   for (std::size_t i = static_cast<std::size_t>(index); ::GetTickCount() - start < duration_ms; ++i) {
     HRESULT hr = ci::kS_OK;
     if (manager == nullptr || calls % 100 == 99) {
-      if (manager != nullptr) manager->Release();
+      manager.Reset();
       manager = nullptr;
       hr = ci::test::CreateServiceObject(&manager);
     }
@@ -63,7 +63,7 @@ int wmain(int argc, wchar_t** argv) {
       if (manager == nullptr) break;  // no server to call
     }
   }
-  if (manager != nullptr) manager->Release();
+  manager.Reset();
 
   FILE* out = _wfopen(argv[3], L"w");
   if (out == nullptr) return 3;

@@ -10,7 +10,9 @@
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/script_registry_win.h"
-#include "tests/admin_prefs/win_test_support.h"
+#include "tests/admin_prefs/registration/self_relative_descriptor.h"
+#include "tests/support/hresult_checks.h"
+#include "tests/support/registry_win.h"
 
 namespace ci {
 namespace {
@@ -53,19 +55,18 @@ constexpr char16_t kBody[] =
     u"}";
 
 TEST_F(RegistrarWinTest, RegistersKeysAndTypedValues) {
-  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  ASSERT_HR_OK(Run(kBody, ScriptAction::kRegister));
   const WString key = base_ + u"\\It's a key";
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, key, u""), u"default text");
-  DWORD type = 0;
-  std::vector<BYTE> bytes;
-  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Text", &type, &bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(bytes.size(), (WString(u"C:\\a b\\x.exe").size() + 1) * 2);  // terminator included
-  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Number", &type, &bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(bytes, (std::vector<BYTE>{0xFF, 0xFF, 0xFF, 0xFF}));
-  ASSERT_TRUE(test::ReadBytes(HKEY_CURRENT_USER, key, u"Small", &type, &bytes));
-  EXPECT_EQ(bytes, (std::vector<BYTE>{7, 0, 0, 0}));
+  test::RawValue value;
+  ASSERT_TRUE(test::ReadRaw(HKEY_CURRENT_USER, key, u"Text", &value));
+  EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(value.bytes.size(), (WString(u"C:\\a b\\x.exe").size() + 1) * 2);  // terminator included
+  ASSERT_TRUE(test::ReadRaw(HKEY_CURRENT_USER, key, u"Number", &value));
+  EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
+  EXPECT_EQ(value.bytes, (std::vector<BYTE>{0xFF, 0xFF, 0xFF, 0xFF}));
+  ASSERT_TRUE(test::ReadRaw(HKEY_CURRENT_USER, key, u"Small", &value));
+  EXPECT_EQ(value.bytes, (std::vector<BYTE>{7, 0, 0, 0}));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Inner", u""), u"i");
 }
 
@@ -78,16 +79,16 @@ TEST_F(RegistrarWinTest, ForceRemoveDeletesAWholeSubtree) {
     test::SetString(HKEY_CURRENT_USER, deep + u" sibling", u"", u"old");
   }
   test::SetString(HKEY_CURRENT_USER, rebuilt, u"Stale", u"old");
-  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  ASSERT_HR_OK(Run(kBody, ScriptAction::kRegister));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, rebuilt), UnorderedElementsAre(u"Inner"));
   EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, rebuilt), testing::IsEmpty());
 }
 
 TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
-  ASSERT_EQ(Run(kBody, ScriptAction::kRegister), kS_OK);
+  ASSERT_HR_OK(Run(kBody, ScriptAction::kRegister));
   const WString key = base_ + u"\\It's a key";
   test::SetString(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Foreign", u"", u"f");
-  ASSERT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);
+  ASSERT_HR_OK(Run(kBody, ScriptAction::kUnregister));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, key), UnorderedElementsAre(u"Kept", u"Rebuilt"));
   EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, key), UnorderedElementsAre(u""));
   EXPECT_THAT(test::ValueNames(HKEY_CURRENT_USER, key + u"\\Kept"), testing::IsEmpty());
@@ -96,15 +97,14 @@ TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
 
   test::DeleteTree(HKEY_CURRENT_USER, key + u"\\Rebuilt\\Foreign");
   test::DeleteTree(HKEY_CURRENT_USER, key + u"\\Kept");
-  ASSERT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);
+  ASSERT_HR_OK(Run(kBody, ScriptAction::kUnregister));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));  // NoRemove
-  EXPECT_EQ(Run(kBody, ScriptAction::kUnregister), kS_OK);  // nothing left is fine
+  EXPECT_HR_OK(Run(kBody, ScriptAction::kUnregister));  // nothing left is fine
 }
 
 TEST_F(RegistrarWinTest, BadNumberFailsAndTheBlockIsRolledBack) {
-  EXPECT_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister),
-            kDISP_E_TYPEMISMATCH);
+  EXPECT_HR_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister), kDISP_E_TYPEMISMATCH);
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, base_), testing::IsEmpty());
 }
@@ -112,30 +112,25 @@ TEST_F(RegistrarWinTest, BadNumberFailsAndTheBlockIsRolledBack) {
 TEST_F(RegistrarWinTest, ScriptResourceEndsAtItsFirstZeroByte) {
   const WString self = GetModulePath(nullptr);
   WString text;
-  ASSERT_EQ(LoadScriptResource(self, 301, &text), kS_OK);
+  ASSERT_HR_OK(LoadScriptResource(self, 301, &text));
   EXPECT_EQ(text, u"HKCU { NoRemove Software { NoRemove '%TESTKEY%' { Loaded = s 'yes' } } }");
-  ASSERT_EQ(RunScriptResource(registrar_, self, 301, ScriptAction::kRegister), kS_OK);
+  ASSERT_HR_OK(RunScriptResource(registrar_, self, 301, ScriptAction::kRegister));
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, base_ + u"\\Loaded", u""), u"yes");
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, u"Not"));
 }
 
 TEST_F(RegistrarWinTest, MissingResourceOrModuleGivesThePlatformError) {
   WString text = u"kept";
-  EXPECT_EQ(LoadScriptResource(GetModulePath(nullptr), 399, &text),
-            HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND));
+  EXPECT_HR_EQ(LoadScriptResource(GetModulePath(nullptr), 399, &text),
+               HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND));
   EXPECT_TRUE(Failed(LoadScriptResource(test::TestDirectory() + u"\\no such module.dll", 301, &text)));
   EXPECT_EQ(text, u"kept");
 }
 
 TEST(AccessPermission, SddlBecomesASelfRelativeDescriptor) {
   std::vector<BYTE> bytes;
-  ASSERT_EQ(DescriptorBytesFromSddl(kAccessPermissionSddl, &bytes), kS_OK);
-  ASSERT_TRUE(::IsValidSecurityDescriptor(bytes.data()));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));
-  EXPECT_TRUE(control & SE_SELF_RELATIVE);
-  EXPECT_EQ(::GetSecurityDescriptorLength(bytes.data()), bytes.size());
+  ASSERT_HR_OK(DescriptorBytesFromSddl(kAccessPermissionSddl, &bytes));
+  ASSERT_NO_FATAL_FAILURE(test::ExpectSelfRelativeDescriptor(bytes));
 
   EXPECT_TRUE(Failed(DescriptorBytesFromSddl(u"O:BAG:BAD:(nonsense)", &bytes)));
 }
@@ -153,7 +148,7 @@ TEST(AccessPermission, AbsoluteDescriptorIsMadeSelfRelative) {
   ASSERT_TRUE(::SetSecurityDescriptorDacl(&absolute, TRUE, &acl, FALSE));
 
   std::vector<BYTE> bytes;
-  ASSERT_EQ(SelfRelativeDescriptorBytes(&absolute, &bytes), kS_OK);
+  ASSERT_HR_OK(SelfRelativeDescriptorBytes(&absolute, &bytes));
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
   ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/hresult_checks.h"
+
 namespace ci {
 namespace {
 
@@ -19,27 +21,27 @@ TEST(ModuleReplacements, QuotesDoubledAndDoubleQuotedForTheServerOnly) {
 
 TEST(TypeLibraryFilePath, ReplacesOrAppendsTheExtension) {
   WString out;
-  ASSERT_EQ(TypeLibraryFilePath(u"C:\\a\\server.exe", &out), kS_OK);
+  ASSERT_HR_OK(TypeLibraryFilePath(u"C:\\a\\server.exe", &out));
   EXPECT_EQ(out, u"C:\\a\\server.tlb");
-  ASSERT_EQ(TypeLibraryFilePath(u"C:\\a.b\\server", &out), kS_OK);  // dot only in a folder
+  ASSERT_HR_OK(TypeLibraryFilePath(u"C:\\a.b\\server", &out));  // dot only in a folder
   EXPECT_EQ(out, u"C:\\a.b\\server.tlb");
-  ASSERT_EQ(TypeLibraryFilePath(u"C:\\a\\x.y.exe", &out), kS_OK);
+  ASSERT_HR_OK(TypeLibraryFilePath(u"C:\\a\\x.y.exe", &out));
   EXPECT_EQ(out, u"C:\\a\\x.y.tlb");
-  ASSERT_EQ(TypeLibraryFilePath(u"server", &out), kS_OK);
+  ASSERT_HR_OK(TypeLibraryFilePath(u"server", &out));
   EXPECT_EQ(out, u"server.tlb");
 }
 
 TEST(TypeLibraryFilePath, ResultMustFitThePathBuffer) {
   const WString stem = u"C:\\" + WString(kMaxModulePathLength - 7, u'd');  // 255 characters
   WString out;
-  ASSERT_EQ(TypeLibraryFilePath(stem + u".exe", &out), kS_OK);
+  ASSERT_HR_OK(TypeLibraryFilePath(stem + u".exe", &out));
   EXPECT_EQ(out.size(), kMaxModulePathLength);
-  ASSERT_EQ(TypeLibraryFilePath(stem, &out), kS_OK);
+  ASSERT_HR_OK(TypeLibraryFilePath(stem, &out));
   EXPECT_EQ(out, stem + u".tlb");
 
   out = u"unchanged";
-  EXPECT_EQ(TypeLibraryFilePath(stem + u"d.exe", &out), kE_FAIL);
-  EXPECT_EQ(TypeLibraryFilePath(stem + u"d", &out), kE_FAIL);
+  EXPECT_HR_EQ(TypeLibraryFilePath(stem + u"d.exe", &out), kE_FAIL);
+  EXPECT_HR_EQ(TypeLibraryFilePath(stem + u"d", &out), kE_FAIL);
   EXPECT_EQ(out, u"unchanged");
 }
 

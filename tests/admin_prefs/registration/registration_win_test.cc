@@ -12,8 +12,12 @@
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/script_registry_win.h"
+#include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
-#include "tests/admin_prefs/win_test_support.h"
+#include "tests/admin_prefs/registration/self_relative_descriptor.h"
+#include "tests/support/hresult_checks.h"
+#include "tests/support/processes_win.h"
+#include "tests/support/registry_win.h"
 
 namespace ci {
 namespace {
@@ -41,9 +45,9 @@ bool TypeLibRegistered() {
   CLSID lib_id = {};
   WString text = kAdminPrefsLibId;
   if (FAILED(::CLSIDFromString(AsWin(text), &lib_id))) return false;
-  ITypeLib* lib = nullptr;
+  ComPtr<ITypeLib> lib;
   if (FAILED(::LoadRegTypeLib(lib_id, 1, 0, 0, &lib))) return false;
-  lib->Release();
+  lib.Reset();
   return true;
 }
 
@@ -80,12 +84,10 @@ class RegistrationTest : public testing::Test {
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey + u"\\TypeLib", u""), kAdminPrefsLibId);
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"IconReference"),
               u"@" + exe + u",-3000");
-    DWORD type = 0;
-    std::vector<BYTE> enabled;
-    ASSERT_TRUE(test::ReadBytes(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"Enabled", &type,
-                                &enabled));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(enabled, (std::vector<BYTE>{1, 0, 0, 0}));
+    test::RawValue enabled;
+    ASSERT_TRUE(test::ReadRaw(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"Enabled", &enabled));
+    EXPECT_EQ(enabled.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(enabled.bytes, (std::vector<BYTE>{1, 0, 0, 0}));
     // One set: nothing but what the script names.
     EXPECT_THAT(test::SubKeyNames(HKEY_LOCAL_MACHINE, kClassKey),
                 UnorderedElementsAre(u"Elevation", u"LocalServer32", u"ProgID", u"TypeLib",
@@ -133,17 +135,12 @@ WString DescriptorText(const BYTE* descriptor) {
 }
 
 void ExpectAccessPermission() {
-  DWORD type = 0;
-  std::vector<BYTE> bytes;
-  ASSERT_TRUE(test::ReadBytes(HKEY_CLASSES_ROOT, WString(u"AppID\\") + kAdminPrefsAppId,
-                              u"AccessPermission", &type, &bytes));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-  ASSERT_TRUE(::IsValidSecurityDescriptor(bytes.data()));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));
-  EXPECT_TRUE(control & SE_SELF_RELATIVE);
-  EXPECT_EQ(::GetSecurityDescriptorLength(bytes.data()), bytes.size());
+  test::RawValue value;
+  ASSERT_TRUE(test::ReadRaw(HKEY_CLASSES_ROOT, WString(u"AppID\\") + kAdminPrefsAppId,
+                            u"AccessPermission", &value));
+  EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
+  std::vector<BYTE>& bytes = value.bytes;
+  ASSERT_NO_FATAL_FAILURE(test::ExpectSelfRelativeDescriptor(bytes));
 
   // The same descriptor as the text form gives, compared through the platform's
   // own conversion both ways.
@@ -174,7 +171,7 @@ void ExpectAccessPermission() {
 }
 
 TEST_F(RegistrationTest, RegisterWritesBothScriptsThePermissionAndTheTypeLibrary) {
-  ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/RegServer"));
   ExpectClassRegistration(server_);
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kAppIdKey, u""),
             u"Velmor Updater Administrative Preferences Manager");
@@ -185,18 +182,18 @@ TEST_F(RegistrationTest, RegisterWritesBothScriptsThePermissionAndTheTypeLibrary
 }
 
 TEST_F(RegistrationTest, RegisteringTwiceRebuildsTheClassKey) {
-  ASSERT_EQ(RunServer(server_, u"-regserver"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"-regserver"));
   test::SetString(HKEY_LOCAL_MACHINE, kClassKey, u"Stale", u"old");
   test::SetString(HKEY_LOCAL_MACHINE, kClassKey + u"\\Stale", u"", u"old");
   test::SetString(HKEY_LOCAL_MACHINE, kClassKey + u"\\LocalServer32", u"", u"C:\\old.exe");
-  ASSERT_EQ(RunServer(server_, u"/REGSERVER"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/REGSERVER"));
   ExpectClassRegistration(server_);  // the stale value and key are gone
   ExpectAccessPermission();
 }
 
 TEST_F(RegistrationTest, UnregisterRemovesAllButTheSharedKeys) {
-  ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
-  ASSERT_EQ(RunServer(server_, u"-unregserver"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/RegServer"));
+  ASSERT_HR_OK(RunServer(server_, u"-unregserver"));
   for (const WString& key : {kClassKey, kAppIdKey, kFileNameKey, kProgIdKey, kVersionedProgIdKey}) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << testing::PrintToString(key);
   }
@@ -229,7 +226,7 @@ TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
   const int kScriptIds[2] = {kAppIdScriptId, kClassScriptId};
   WString scripts[2];
   for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(LoadScriptResource(server_, kScriptIds[i], &scripts[i]), kS_OK);
+    ASSERT_HR_OK(LoadScriptResource(server_, kScriptIds[i], &scripts[i]));
     WString& text = scripts[i];
     const std::size_t root = text.find(u"HKLM");
     const std::size_t software = text.find(u"NoRemove SOFTWARE");
@@ -240,16 +237,16 @@ TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
     text += u" }";
   }
   WindowsScriptRegistry registry;
-  ASSERT_EQ(registrar.RunScript(scripts[0], ScriptAction::kRegister, registry), kS_OK);
-  ASSERT_EQ(registrar.RunScript(scripts[1], ScriptAction::kRegister, registry), kS_OK);
+  ASSERT_HR_OK(registrar.RunScript(scripts[0], ScriptAction::kRegister, registry));
+  ASSERT_HR_OK(registrar.RunScript(scripts[1], ScriptAction::kRegister, registry));
   const WString classes = base + u"\\Classes";
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\CLSID"),
               UnorderedElementsAre(kAdminPrefsClsid));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\AppID"),
               UnorderedElementsAre(kAdminPrefsAppId, u"Test.exe"));
 
-  ASSERT_EQ(registrar.RunScript(scripts[1], ScriptAction::kUnregister, registry), kS_OK);
-  ASSERT_EQ(registrar.RunScript(scripts[0], ScriptAction::kUnregister, registry), kS_OK);
+  ASSERT_HR_OK(registrar.RunScript(scripts[1], ScriptAction::kUnregister, registry));
+  ASSERT_HR_OK(registrar.RunScript(scripts[0], ScriptAction::kUnregister, registry));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes),
               UnorderedElementsAre(u"AppID", u"CLSID"));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, classes + u"\\AppID"), testing::IsEmpty());
@@ -258,9 +255,9 @@ TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
 }
 
 TEST_F(RegistrationTest, ForeignSubKeyKeepsTheClassKey) {
-  ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/RegServer"));
   test::SetString(HKEY_LOCAL_MACHINE, kClassKey + u"\\Foreign", u"", u"kept");
-  ASSERT_EQ(RunServer(server_, u"/UnregServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/UnregServer"));
   ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
   EXPECT_THAT(test::SubKeyNames(HKEY_LOCAL_MACHINE, kClassKey), UnorderedElementsAre(u"Foreign"));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey, u"AppID"), u"<missing>");
@@ -269,9 +266,9 @@ TEST_F(RegistrationTest, ForeignSubKeyKeepsTheClassKey) {
 }
 
 TEST_F(RegistrationTest, MissingAppIdKeyFailsAfterTheServerPartWasRemoved) {
-  ASSERT_EQ(RunServer(server_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(server_, u"/RegServer"));
   test::DeleteTree(HKEY_LOCAL_MACHINE, kAppIdKey);
-  EXPECT_EQ(RunServer(server_, u"/UnregServer"), kE_FILE_NOT_FOUND);
+  EXPECT_HR_EQ(RunServer(server_, u"/UnregServer"), kE_FILE_NOT_FOUND);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProgIdKey));
   EXPECT_FALSE(TypeLibRegistered());
@@ -304,18 +301,18 @@ class InstalledCopyTest : public RegistrationTest {
 };
 
 TEST_F(InstalledCopyTest, PathWithSpacesAndQuoteIsRegisteredIntact) {
-  ASSERT_EQ(RunServer(copy_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/RegServer"));
   ExpectClassRegistration(copy_);  // LocalServer32 quoted, IconReference not
-  ASSERT_EQ(RunServer(copy_, u"/UnregServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/UnregServer"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kClassKey));
 }
 
 TEST_F(InstalledCopyTest, ResourceModuleInTheVersionFolderWhenItExists) {
   ASSERT_TRUE(::CreateDirectoryW(AsWin(version_folder_), nullptr));
-  ASSERT_EQ(RunServer(copy_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/RegServer"));
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey, u"LocalizedString"),
             u"@" + version_folder_ + u"\\cires.dll,-5323");
-  ASSERT_EQ(RunServer(copy_, u"/UnregServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/UnregServer"));
 }
 
 TEST_F(InstalledCopyTest, TypeLibraryFromTheTlbFileBesideAnExecutableWithoutOne) {
@@ -330,12 +327,12 @@ TEST_F(InstalledCopyTest, TypeLibraryFromTheTlbFileBesideAnExecutableWithoutOne)
 
   ASSERT_TRUE(::CopyFileW(AsWin(test::FullPath(test::TestDirectory() + u"\\" VU_TLB_RELATIVE_PATH)),
                           AsWin(tlb_), FALSE));
-  ASSERT_EQ(RunServer(copy_, u"/RegServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/RegServer"));
   EXPECT_TRUE(TypeLibRegistered());
   const WString lib_path = kTypeLibKey + u"\\1.0\\0\\" +
                            (sizeof(void*) == 8 ? u"win64" : u"win32");
   EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib_path, u""), tlb_);
-  ASSERT_EQ(RunServer(copy_, u"/UnregServer"), kS_OK);
+  ASSERT_HR_OK(RunServer(copy_, u"/UnregServer"));
   EXPECT_FALSE(TypeLibRegistered());
 }
 

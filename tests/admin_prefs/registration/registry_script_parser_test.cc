@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/hresult_checks.h"
+
 namespace ci {
 namespace {
 
@@ -14,32 +16,32 @@ std::vector<WString> Texts(const std::vector<ScriptToken>& tokens) {
 
 TEST(TokenizeScript, SeparatorsAndQuotedTokens) {
   std::vector<ScriptToken> tokens;
-  ASSERT_EQ(TokenizeScript(u" HKLM\r\n{\tval\t'It''s a ''x''' = s '' ''''}\n", &tokens), kS_OK);
+  ASSERT_HR_OK(TokenizeScript(u" HKLM\r\n{\tval\t'It''s a ''x''' = s '' ''''}\n", &tokens));
   EXPECT_EQ(Texts(tokens), (std::vector<WString>{u"HKLM", u"{", u"val", u"It's a 'x'", u"=", u"s",
                                                  u"", u"'", u"}"}));
   EXPECT_FALSE(tokens[0].quoted);
   EXPECT_TRUE(tokens[3].quoted);
   EXPECT_TRUE(tokens[6].quoted);
-  ASSERT_EQ(TokenizeScript(u" \r\n\t ", &tokens), kS_OK);
+  ASSERT_HR_OK(TokenizeScript(u" \r\n\t ", &tokens));
   EXPECT_TRUE(tokens.empty());
 }
 
 TEST(TokenizeScript, UnterminatedQuoteFails) {
   std::vector<ScriptToken> tokens;
-  EXPECT_EQ(TokenizeScript(u"HKLM { 'abc }", &tokens), kDISP_E_EXCEPTION);
-  EXPECT_EQ(TokenizeScript(u"'abc''", &tokens), kDISP_E_EXCEPTION);
-  EXPECT_EQ(TokenizeScript(u"'", &tokens), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(TokenizeScript(u"HKLM { 'abc }", &tokens), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(TokenizeScript(u"'abc''", &tokens), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(TokenizeScript(u"'", &tokens), kDISP_E_EXCEPTION);
 }
 
 TEST(TokenizeScript, TokensBeyondTheBufferFail) {
   std::vector<ScriptToken> tokens;
   const WString longest(kMaxScriptTokenLength, u'k');
-  ASSERT_EQ(TokenizeScript(longest + u" '" + longest + u"'", &tokens), kS_OK);
+  ASSERT_HR_OK(TokenizeScript(longest + u" '" + longest + u"'", &tokens));
   EXPECT_EQ(tokens[1].text.size(), kMaxScriptTokenLength);
-  EXPECT_EQ(TokenizeScript(longest + u"k", &tokens), kDISP_E_EXCEPTION);
-  EXPECT_EQ(TokenizeScript(u"'" + longest + u"k'", &tokens), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(TokenizeScript(longest + u"k", &tokens), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(TokenizeScript(u"'" + longest + u"k'", &tokens), kDISP_E_EXCEPTION);
   // Doubled quotes count once: 4095 quote characters written as 8190 fit.
-  ASSERT_EQ(TokenizeScript(u"'" + WString(2 * kMaxScriptTokenLength, u'\'') + u"'", &tokens), kS_OK);
+  ASSERT_HR_OK(TokenizeScript(u"'" + WString(2 * kMaxScriptTokenLength, u'\'') + u"'", &tokens));
   EXPECT_EQ(tokens[0].text, WString(kMaxScriptTokenLength, u'\''));
 }
 
@@ -61,7 +63,7 @@ constexpr char16_t kSample[] =
 
 TEST(ParseScript, BuildsTheTree) {
   ParsedScript script;
-  ASSERT_EQ(ParseScript(kSample, &script), kS_OK);
+  ASSERT_HR_OK(ParseScript(kSample, &script));
   ASSERT_EQ(script.roots.size(), 2u);
   EXPECT_EQ(script.roots[0].root, ScriptRoot::kLocalMachine);
   EXPECT_EQ(script.roots[1].root, ScriptRoot::kCurrentUser);
@@ -100,12 +102,11 @@ TEST(ParseScript, BuildsTheTree) {
 
 TEST(ParseScript, EmptyScriptAndEveryRootName) {
   ParsedScript script;
-  ASSERT_EQ(ParseScript(u"  \n", &script), kS_OK);
+  ASSERT_HR_OK(ParseScript(u"  \n", &script));
   EXPECT_TRUE(script.roots.empty());
-  ASSERT_EQ(ParseScript(u"HKCR { } HKEY_CLASSES_ROOT { } HKU { } HKEY_USERS { } HKCU { } "
+  ASSERT_HR_OK(ParseScript(u"HKCR { } HKEY_CLASSES_ROOT { } HKU { } HKEY_USERS { } HKCU { } "
                         u"HKEY_LOCAL_MACHINE { }",
-                        &script),
-            kS_OK);
+                        &script));
   ASSERT_EQ(script.roots.size(), 6u);
   EXPECT_EQ(script.roots[1].root, ScriptRoot::kClassesRoot);
   EXPECT_EQ(script.roots[3].root, ScriptRoot::kUsers);
@@ -135,7 +136,7 @@ TEST(ParseScript, MalformedScriptsFail) {
   };
   for (const char16_t* text : kBad) {
     ParsedScript script;
-    EXPECT_EQ(ParseScript(text, &script), kDISP_E_EXCEPTION) << testing::PrintToString(WString(text));
+    EXPECT_HR_EQ(ParseScript(text, &script), kDISP_E_EXCEPTION) << testing::PrintToString(WString(text));
   }
 }
 
@@ -148,12 +149,12 @@ WString Nested(int blocks) {
 
 TEST(ParseScript, NestingIsBounded) {
   ParsedScript script;
-  EXPECT_EQ(ParseScript(Nested(kMaxScriptDepth), &script), kS_OK);
-  EXPECT_EQ(ParseScript(Nested(kMaxScriptDepth + 1), &script), kDISP_E_EXCEPTION);
+  EXPECT_HR_OK(ParseScript(Nested(kMaxScriptDepth), &script));
+  EXPECT_HR_EQ(ParseScript(Nested(kMaxScriptDepth + 1), &script), kDISP_E_EXCEPTION);
   // A hostile script far deeper than any stack could follow is refused, not followed.
   WString deep = u"HKLM {";
   for (int i = 0; i < 200000; ++i) deep += u" K {";
-  EXPECT_EQ(ParseScript(deep, &script), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(ParseScript(deep, &script), kDISP_E_EXCEPTION);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "admin_prefs/registration/registrar.h"
 #include "tests/admin_prefs/registration/fake_script_registry.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -29,13 +30,13 @@ const WString kClassKey = u"SOFTWARE\\Classes\\CLSID\\{C}";
 
 ParsedScript Parse(const WString& text) {
   ParsedScript script;
-  EXPECT_EQ(ParseScript(text, &script), kS_OK);
+  EXPECT_HR_OK(ParseScript(text, &script));
   return script;
 }
 
 TEST(RegisterScript, WritesEveryKeyAndValue) {
   FakeScriptRegistry registry;
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
   EXPECT_EQ(*registry.Value(kLm, u"SOFTWARE\\Classes\\Prog.1", u""), u"Desc");
   EXPECT_EQ(*registry.Value(kLm, u"SOFTWARE\\Classes\\Prog.1\\CLSID", u""), u"{C}");
   EXPECT_EQ(*registry.Value(kLm, kClassKey, u""), u"Desc");
@@ -53,8 +54,8 @@ TEST(RegisterScript, ForceRemoveRebuildsTheKeyAndValuesAreOverwritten) {
   registry.Put(kLm, kClassKey, u"Stale", u"old");
   registry.Put(kLm, u"SOFTWARE\\Classes\\Prog.1", u"", u"old description");
   registry.Put(kLm, u"SOFTWARE\\Classes\\Prog.1", u"Foreign", u"kept");
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
   EXPECT_FALSE(registry.Has(kLm, kClassKey + u"\\Stale"));
   EXPECT_EQ(registry.Value(kLm, kClassKey, u"Stale"), nullptr);
   EXPECT_EQ(*registry.Value(kLm, u"SOFTWARE\\Classes\\Prog.1", u""), u"Desc");
@@ -65,21 +66,21 @@ TEST(RegisterScript, ForceRemoveRebuildsTheKeyAndValuesAreOverwritten) {
 
 TEST(UnregisterScript, RemovesAllButNoRemoveKeys) {
   FakeScriptRegistry registry;
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
-  ASSERT_EQ(UnregisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
+  ASSERT_HR_OK(UnregisterScript(Parse(kClassLike), registry));
   EXPECT_TRUE(registry.Has(kLm, u"SOFTWARE"));
   EXPECT_TRUE(registry.Has(kLm, u"SOFTWARE\\Classes"));
   EXPECT_TRUE(registry.Has(kLm, u"SOFTWARE\\Classes\\CLSID"));
   EXPECT_EQ(registry.keys.size(), 3u);
   // Nothing left to remove: a second run is a quiet success.
-  EXPECT_EQ(UnregisterScript(Parse(kClassLike), registry), kS_OK);
+  EXPECT_HR_OK(UnregisterScript(Parse(kClassLike), registry));
 }
 
 TEST(UnregisterScript, KeyWithForeignSubKeyStaysButLosesWhatTheScriptNames) {
   FakeScriptRegistry registry;
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
   registry.Put(kLm, kClassKey + u"\\Foreign", u"v", u"1");
-  ASSERT_EQ(UnregisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(UnregisterScript(Parse(kClassLike), registry));
   ASSERT_TRUE(registry.Has(kLm, kClassKey));
   EXPECT_TRUE(registry.Has(kLm, kClassKey + u"\\Foreign"));
   EXPECT_FALSE(registry.Has(kLm, kClassKey + u"\\LocalServer32"));
@@ -90,9 +91,9 @@ TEST(UnregisterScript, KeyWithForeignSubKeyStaysButLosesWhatTheScriptNames) {
 
 TEST(UnregisterScript, KeyThatCannotBeOpenedIsSkippedWithItsBlock) {
   FakeScriptRegistry registry;
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
   registry.fail_open.insert(FakeScriptRegistry::Id(kLm, kClassKey));
-  ASSERT_EQ(UnregisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(UnregisterScript(Parse(kClassLike), registry));
   EXPECT_TRUE(registry.Has(kLm, kClassKey + u"\\Elevation"));
   EXPECT_EQ(*registry.Value(kLm, kClassKey, u"AppID"), u"{A}");
   EXPECT_FALSE(registry.Has(kLm, u"SOFTWARE\\Classes\\Prog.1"));
@@ -100,9 +101,9 @@ TEST(UnregisterScript, KeyThatCannotBeOpenedIsSkippedWithItsBlock) {
 
 TEST(UnregisterScript, StopsAtTheFirstFailure) {
   FakeScriptRegistry registry;
-  ASSERT_EQ(RegisterScript(Parse(kClassLike), registry), kS_OK);
+  ASSERT_HR_OK(RegisterScript(Parse(kClassLike), registry));
   registry.fail_delete.insert(FakeScriptRegistry::Id(kLm, u"SOFTWARE\\Classes\\Prog.1\\CLSID"));
-  EXPECT_EQ(UnregisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
+  EXPECT_HR_EQ(UnregisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
   EXPECT_TRUE(registry.Has(kLm, kClassKey));  // later keys were not reached
 }
 
@@ -112,7 +113,7 @@ TEST(RegisterScript, FailedRootBlockIsRolledBackEarlierBlocksStay) {
   const WString text =
       u"HKCU { First = s 'one' }\n"
       u"HKLM { NoRemove Base { A = s 'a' { Inner } B { val Broken = s 'x' } C } }";
-  EXPECT_EQ(RegisterScript(Parse(text), registry), kE_ACCESSDENIED);
+  EXPECT_HR_EQ(RegisterScript(Parse(text), registry), kE_ACCESSDENIED);
   EXPECT_TRUE(registry.Has(ScriptRoot::kCurrentUser, u"First"));
   EXPECT_TRUE(registry.Has(kLm, u"Base"));  // NoRemove
   EXPECT_FALSE(registry.Has(kLm, u"Base\\A"));
@@ -123,7 +124,7 @@ TEST(RegisterScript, FailedRootBlockIsRolledBackEarlierBlocksStay) {
 TEST(RegisterScript, CreateFailureIsReturnedAndRolledBack) {
   FakeScriptRegistry registry;
   registry.fail_create.insert(FakeScriptRegistry::Id(kLm, kClassKey + u"\\Elevation"));
-  EXPECT_EQ(RegisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
+  EXPECT_HR_EQ(RegisterScript(Parse(kClassLike), registry), kE_ACCESSDENIED);
   EXPECT_EQ(registry.keys.size(), 3u);  // only the NoRemove keys remain
 }
 
@@ -132,21 +133,17 @@ TEST(Registrar, ExpandsParsesAndRunsOrWritesNothing) {
   registrar.AddReplacement(u"CLSID", u"{C}");
   registrar.AddReplacement(u"Module", u"\"C:\\it''s\\s.exe\"");
   FakeScriptRegistry registry;
-  ASSERT_EQ(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 = s '%MODULE%' } }",
-                                ScriptAction::kRegister, registry),
-            kS_OK);
+  ASSERT_HR_OK(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 = s '%MODULE%' } }",
+                                ScriptAction::kRegister, registry));
   EXPECT_EQ(*registry.Value(kLm, u"{C}\\LocalServer32", u""), u"\"C:\\it's\\s.exe\"");
-  ASSERT_EQ(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 } }", ScriptAction::kUnregister,
-                                registry),
-            kS_OK);
+  ASSERT_HR_OK(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 } }", ScriptAction::kUnregister,
+                                registry));
   EXPECT_TRUE(registry.keys.empty());
   const int writes = registry.write_count;
 
   // A script that does not expand or parse writes nothing, even in its valid part.
-  EXPECT_EQ(registrar.RunScript(u"HKLM { A } HKLM { %NOPE% }", ScriptAction::kRegister, registry),
-            kDISP_E_EXCEPTION);
-  EXPECT_EQ(registrar.RunScript(u"HKLM { A } HKLM { B", ScriptAction::kRegister, registry),
-            kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(registrar.RunScript(u"HKLM { A } HKLM { %NOPE% }", ScriptAction::kRegister, registry), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(registrar.RunScript(u"HKLM { A } HKLM { B", ScriptAction::kRegister, registry), kDISP_E_EXCEPTION);
   EXPECT_EQ(registry.write_count, writes);
 }
 

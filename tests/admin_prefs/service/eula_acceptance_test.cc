@@ -10,6 +10,7 @@
 #include "ci/base/win_handles.h"
 #include "ci/crash/report_ids.h"
 #include "eula_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -101,7 +102,7 @@ class EulaAcceptance : public testing::Test {
 TEST_F(EulaAcceptance, StartsTheFirstRunProgramWithoutWaitingAndRecordsTheAcceptance) {
   InstallFolder folder(L"2.4.1368.5602");
   SetUpInstall(folder, L"2.4.1368.5602");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   const bool finished_at_return = folder.HasMarker(L"done");
 
   EXPECT_FALSE(finished_at_return) << "the call waited for the first-run program";
@@ -113,12 +114,12 @@ TEST_F(EulaAcceptance, StartsTheFirstRunProgramWithoutWaitingAndRecordsTheAccept
 TEST_F(EulaAcceptance, WithoutVersionOrInstallDirNothingIsStarted) {
   InstallFolder folder(L"");  // the stand-in sits in the install folder itself
   SetUpInstall(folder, L"");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   ExpectAccepted();
 
   SetString(machine_, L"version", L"2.4.1368.5602");
   ::RegDeleteKeyValueW(machine_.root, machine_.path.c_str(), L"install_dir");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   ::Sleep(1000);
   EXPECT_FALSE(folder.HasMarker(L"ran"));
 }
@@ -126,7 +127,7 @@ TEST_F(EulaAcceptance, WithoutVersionOrInstallDirNothingIsStarted) {
 TEST_F(EulaAcceptance, AFailedLaunchDoesNotMatter) {
   SetString(machine_, L"install_dir", L"C:\\no such folder");
   SetString(machine_, L"version", L"1.0");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   ExpectAccepted();
 }
 
@@ -134,7 +135,7 @@ TEST_F(EulaAcceptance, ADoubledSeparatorStillReachesTheProgram) {
   InstallFolder folder(L"1.0");
   SetUpInstall(folder, L"1.0");
   SetString(machine_, L"install_dir", folder.install_dir() + L"\\");
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
 }
 
@@ -170,7 +171,7 @@ TEST_F(EulaAcceptance, InstallDirOrVersionThatLeadElsewhereStartNothing) {
     SetString(machine_, L"install_dir", c.install_dir);
     SetString(machine_, L"version", c.version);
     SetDword(machine_, L"tc_accpt", 0);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK) << c.install_dir << " " << c.version;
+    EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_)) << c.install_dir << " " << c.version;
     EXPECT_FALSE(HasValue(machine_, L"tc_accpt"));
   }
   ::Sleep(1500);
@@ -182,7 +183,7 @@ TEST_F(EulaAcceptance, InstallDirOrVersionThatLeadElsewhereStartNothing) {
 
 TEST_F(EulaAcceptance, AMessageIsSavedThroughTheObjectFirst) {
   UniqueBstr message = MakeByteBstr("\x08\x01", 2);
-  EXPECT_EQ(AcceptEula(message.get(), &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(message.get(), &self_, settings_));
   EXPECT_EQ(self_.save_calls, 1);
   EXPECT_EQ(self_.last_argument, message.get());
   ExpectAccepted();
@@ -195,7 +196,7 @@ TEST_F(EulaAcceptance, AFailedSaveChangesNothingButTheLaunchHappened) {
   self_.result = kE_INVALIDARG;
   UniqueBstr undecodable = MakeByteBstr("\xFF\xFF\xFF", 3);
 
-  EXPECT_EQ(AcceptEula(undecodable.get(), &self_, settings_), kE_INVALIDARG);
+  EXPECT_HR_EQ(AcceptEula(undecodable.get(), &self_, settings_), kE_INVALIDARG);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
   EXPECT_TRUE(HasValue(machine_, L"offline"));
   EXPECT_TRUE(HasValue(machine_, L"no_eula"));
@@ -209,14 +210,14 @@ TEST_F(EulaAcceptance, MissingMarkersAreNoError) {
   for (const wchar_t* name : {L"offline", L"no_eula", L"tc_accpt"}) {
     ::RegDeleteKeyValueW(machine_.root, machine_.path.c_str(), name);
   }
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+  EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
   ExpectAccepted();
 }
 
 TEST_F(EulaAcceptance, EmptyOrAllZeroUserIdIsReplaced) {
   for (const wchar_t* stored : {L"", L"00000000-0000-0000-0000-000000000000"}) {
     SetString(machine_, L"userid", stored);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+    EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
     const auto user_id = GetString(machine_, L"userid");
     ASSERT_TRUE(user_id);
     EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
@@ -228,14 +229,14 @@ TEST_F(EulaAcceptance, AnExistingUserIdIsKeptWhateverItsForm) {
   for (const wchar_t* stored : {L"{6B29FC40-CA47-1067-B31D-00DD010662DA}", L"6b29fc40-ca47-1067-b31d-00dd010662da",
                                 L"not a guid"}) {
     SetString(machine_, L"userid", stored);
-    EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kS_OK);
+    EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
     EXPECT_EQ(GetString(machine_, L"userid"), stored);
   }
 }
 
 TEST_F(EulaAcceptance, MissingMachineRootFailsAtTheTermsValue) {
   eula_test::DeleteTree(machine_);
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), static_cast<HRESULT>(0x80070002));
+  EXPECT_HR_EQ(AcceptEula(nullptr, &self_, settings_), static_cast<HRESULT>(0x80070002));
   EXPECT_FALSE(eula_test::KeyExists(machine_)) << "no userid may be written";
   EXPECT_TRUE(HasValue(user_, L"ProxySettings"));
 }
@@ -247,7 +248,7 @@ TEST_F(EulaAcceptance, GuidFailureIsCountedAndReturned) {
   settings_.create_guid = &FailingGuidCreator;
   settings_.report_ids = &report_ids;
 
-  EXPECT_EQ(AcceptEula(nullptr, &self_, settings_), kGuidFailure);
+  EXPECT_HR_EQ(AcceptEula(nullptr, &self_, settings_), kGuidFailure);
   ASSERT_EQ(report_ids.record().count, 1u);
   EXPECT_EQ(report_ids.record().ids[0], kReportIdGuidCreationFailed);
   EXPECT_EQ(report_ids.record().hits[0], 1);
@@ -261,8 +262,8 @@ TEST_F(EulaAcceptance, GuidFailureIsCountedAndReturned) {
 
 TEST(NewGuidString, ThirtySixUpperCaseCharactersWithoutBraces) {
   WString first, second;
-  ASSERT_EQ(NewGuidString(&first), kS_OK);
-  ASSERT_EQ(NewGuidString(&second), kS_OK);
+  ASSERT_HR_OK(NewGuidString(&first));
+  ASSERT_HR_OK(NewGuidString(&second));
   EXPECT_TRUE(IsUserIdForm(std::wstring(first.begin(), first.end())));
   EXPECT_NE(first, second);
 }
@@ -272,8 +273,8 @@ TEST(NewGuidString, FailureLeavesTheOutputAndIsCountedEachTime) {
   const std::wstring mutex_name = L"Global\\vu_guid_test_" + std::to_wstring(::GetCurrentProcessId());
   ReportIds report_ids(mutex_name.c_str(), &store);
   WString output = u"unchanged";
-  EXPECT_EQ(NewGuidString(&output, &FailingGuidCreator, &report_ids), kGuidFailure);
-  EXPECT_EQ(NewGuidString(&output, &FailingGuidCreator, &report_ids), kGuidFailure);
+  EXPECT_HR_EQ(NewGuidString(&output, &FailingGuidCreator, &report_ids), kGuidFailure);
+  EXPECT_HR_EQ(NewGuidString(&output, &FailingGuidCreator, &report_ids), kGuidFailure);
   EXPECT_EQ(output, u"unchanged");
   ASSERT_EQ(report_ids.record().count, 1u);
   EXPECT_EQ(report_ids.record().hits[0], 2);

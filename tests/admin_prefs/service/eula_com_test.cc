@@ -7,6 +7,7 @@
 
 #include "eula_test_support.h"
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -20,18 +21,18 @@ using eula_test::SetBinary;
 using eula_test::SetDword;
 using eula_test::SetString;
 using test::Blob;
-using test::Bytes;
+using test::ByteString;
 
 const Key kMachine = {HKEY_LOCAL_MACHINE, L"Software\\Velmor\\Velmor Updater"};
 const Key kUser = {HKEY_CURRENT_USER, L"Software\\Velmor\\Velmor Updater"};
 const wchar_t kVersion[] = L"2.4.1368.5602";
-const std::string kProxyBytes = Bytes({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4});
+const std::string kProxyBytes = ByteString({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4});
 const wchar_t kNoUserId[] = L"00000000-0000-0000-0000-000000000000";
 
 class EulaComTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(test::RegisterServerForTests(), kS_OK);
+    ASSERT_HR_OK(test::RegisterServerForTests());
     ASSERT_TRUE(test::WaitForNoServer());
   }
   static void TearDownTestSuite() { EXPECT_TRUE(test::WaitForNoServer()); }
@@ -44,10 +45,10 @@ class EulaComTest : public testing::Test {
     SetDword(kMachine, L"tc_accpt", 0);
     SetBinary(kMachine, L"ProxySettings", kProxyBytes);
     SetBinary(kUser, L"ProxySettings", kProxyBytes);
-    ASSERT_EQ(test::CreateServiceObject(&manager_), kS_OK);
+    ASSERT_HR_OK(test::CreateServiceObject(&manager_));
   }
   void TearDown() override {
-    if (manager_ != nullptr) manager_->Release();
+    manager_.Reset();
     ClearProductValues();
   }
 
@@ -81,14 +82,14 @@ class EulaComTest : public testing::Test {
     EXPECT_TRUE(HasValue(kUser, L"ProxySettings"));
   }
 
-  test::ComScope com_;
-  IAdminPrefsManager* manager_ = nullptr;
+  ComApartment com_;
+  ComPtr<IAdminPrefsManager> manager_;
 };
 
 TEST_F(EulaComTest, StartsTheFirstRunProgramFromAPathWithSpacesAndRecordsTheAcceptance) {
   InstallFolder folder(kVersion);
   SetUpInstall(folder, kVersion);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   EXPECT_FALSE(folder.HasMarker(L"done")) << "the server waited for the first-run program";
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000)) << "first-run program not started";
   ExpectAccepted();
@@ -98,15 +99,15 @@ TEST_F(EulaComTest, StartsTheFirstRunProgramFromAPathWithSpacesAndRecordsTheAcce
 TEST_F(EulaComTest, EmptyVersionStartsNothingAndStillRecords) {
   InstallFolder folder(L"");  // the stand-in sits in the install folder itself
   SetUpInstall(folder, L"");
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   ExpectAccepted();
   ::Sleep(1000);
   EXPECT_FALSE(folder.HasMarker(L"ran"));
 }
 
 TEST_F(EulaComTest, PreferencesInTheSameCallAreSaved) {
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
-  EXPECT_EQ(test::StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(Blob(ByteString({0x10, 0x01})).get()));
+  EXPECT_EQ(test::StoredBytes(L"machine_prefs"), ByteString({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   ExpectAccepted();
 }
 
@@ -115,38 +116,38 @@ TEST_F(EulaComTest, UndecodableMessageStartsTheProgramButChangesNoAcceptanceValu
   SetUpInstall(folder, kVersion);
   SetString(kMachine, L"userid", kNoUserId);
   // 0x10 0x80: a varint cut short (even length, so nothing is padded in transit).
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob(Bytes({0x10, 0x80})).get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAcceptingEulaSettings(Blob(ByteString({0x10, 0x80})).get()), kE_INVALIDARG);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
   ExpectUnaccepted();
   EXPECT_EQ(GetString(kMachine, L"userid"), kNoUserId);
   EXPECT_FALSE(HasValue(kMachine, L"machine_prefs"));
 
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(Blob("").get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAcceptingEulaSettings(Blob("").get()), kE_INVALIDARG);
   ExpectUnaccepted();
 }
 
 TEST_F(EulaComTest, AllZeroUserIdIsReplacedAndAnyOtherKept) {
   SetString(kMachine, L"userid", kNoUserId);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   const auto fresh = GetString(kMachine, L"userid");
   ASSERT_TRUE(fresh);
   EXPECT_TRUE(IsUserIdForm(*fresh)) << *fresh;
   EXPECT_NE(*fresh, kNoUserId);
 
   // Called again, the identifier it made is kept; so is one written with braces.
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   EXPECT_EQ(GetString(kMachine, L"userid"), fresh);
   const std::wstring braced = L"{" + *fresh + L"}";
   SetString(kMachine, L"userid", braced);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   EXPECT_EQ(GetString(kMachine, L"userid"), braced);
 }
 
 TEST_F(EulaComTest, ProxiesSavedJustBeforeAreRemoved) {
   SetString(kMachine, L"userid", L"kept");
-  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
+  ASSERT_HR_OK(manager_->SaveProxySettings(Blob(ByteString({0x08, 0x01})).get()));
   ASSERT_TRUE(HasValue(kMachine, L"ProxySettings"));
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAcceptingEulaSettings(nullptr));
   EXPECT_FALSE(HasValue(kMachine, L"ProxySettings"));
   EXPECT_FALSE(HasValue(kUser, L"ProxySettings"));
   EXPECT_EQ(GetString(kMachine, L"userid"), L"kept");
@@ -154,7 +155,7 @@ TEST_F(EulaComTest, ProxiesSavedJustBeforeAreRemoved) {
 
 TEST_F(EulaComTest, MissingMachineRootFailsAtTheTermsValueAndWritesNoUserId) {
   eula_test::DeleteTree(kMachine);
-  EXPECT_EQ(manager_->SaveAcceptingEulaSettings(nullptr), static_cast<HRESULT>(0x80070002));
+  EXPECT_HR_EQ(manager_->SaveAcceptingEulaSettings(nullptr), static_cast<HRESULT>(0x80070002));
   EXPECT_FALSE(eula_test::KeyExists(kMachine));
   EXPECT_TRUE(HasValue(kUser, L"ProxySettings"));
 }

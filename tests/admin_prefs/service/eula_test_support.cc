@@ -1,22 +1,13 @@
 #include "eula_test_support.h"
 
-#include <vector>
+#include "tests/support/processes_win.h"
+#include "tests/support/registry_win.h"
 
 namespace ci {
 namespace eula_test {
 namespace {
 
-std::wstring Beside(const wchar_t* file_name) {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring directory(path, length);
-  directory.resize(directory.find_last_of(L'\\') + 1);
-  return directory + file_name;
-}
-
-void SetValue(const Key& key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
-  ::RegSetKeyValueW(key.root, key.path.c_str(), name, type, data, size);
-}
+WString Path(const Key& key) { return FromWin(key.path.c_str()); }
 
 }  // namespace
 
@@ -27,47 +18,30 @@ std::u16string Key::KeyPath() const {
 }
 
 void SetString(const Key& key, const wchar_t* name, const std::wstring& text) {
-  SetValue(key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  test::SetString(key.root, Path(key), FromWin(name), FromWin(text.c_str()));
 }
 
 void SetDword(const Key& key, const wchar_t* name, DWORD value) {
-  SetValue(key, name, REG_DWORD, &value, sizeof(value));
+  test::SetDword(key.root, Path(key), FromWin(name), value);
 }
 
 void SetBinary(const Key& key, const wchar_t* name, const std::string& bytes) {
-  SetValue(key, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+  test::SetBinary(key.root, Path(key), FromWin(name), bytes);
 }
 
 std::optional<std::wstring> GetString(const Key& key, const wchar_t* name) {
-  DWORD size = 0;
-  if (::RegGetValueW(key.root, key.path.c_str(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  std::vector<wchar_t> text(size / sizeof(wchar_t) + 1);
-  if (::RegGetValueW(key.root, key.path.c_str(), name, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
-      ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(text.data());
+  const std::optional<WString> text = test::ReadStringValue(key.root, Path(key), FromWin(name));
+  if (!text) return std::nullopt;
+  return std::wstring(AsWin(*text), text->size());
 }
 
 bool HasValue(const Key& key, const wchar_t* name) {
-  return ::RegGetValueW(key.root, key.path.c_str(), name, RRF_RT_ANY, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  return test::HasValue(key.root, Path(key), FromWin(name));
 }
 
-bool KeyExists(const Key& key) {
-  HKEY opened = nullptr;
-  if (::RegOpenKeyExW(key.root, key.path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  ::RegCloseKey(opened);
-  return true;
-}
+bool KeyExists(const Key& key) { return test::KeyExists(key.root, Path(key)); }
 
-void DeleteTree(const Key& key) {
-  ::RegDeleteTreeW(key.root, key.path.c_str());  // values and sub-keys
-  ::RegDeleteKeyW(key.root, key.path.c_str());
-}
+void DeleteTree(const Key& key) { test::DeleteTree(key.root, Path(key)); }
 
 InstallFolder::InstallFolder(const std::wstring& version) {
   wchar_t temp[MAX_PATH] = {};
@@ -79,7 +53,7 @@ InstallFolder::InstallFolder(const std::wstring& version) {
   ready_ = ::CreateDirectoryW(base_.c_str(), nullptr) &&
            ::CreateDirectoryW(install_dir_.c_str(), nullptr) &&
            (version.empty() || ::CreateDirectoryW(version_dir_.c_str(), nullptr)) &&
-           ::CopyFileW(Beside(L"vufirstboot.exe").c_str(), (version_dir_ + L"\\vufirstboot.exe").c_str(),
+           ::CopyFileW(AsWin(test::BesideTestProgram(u"vufirstboot.exe")), (version_dir_ + L"\\vufirstboot.exe").c_str(),
                        FALSE);
 }
 

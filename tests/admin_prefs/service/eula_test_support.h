@@ -1,5 +1,6 @@
-// Shared pieces of the EULA tests: raw registry access (independent of the
-// product's registry layer) and an install folder holding the first-run stand-in.
+// Shared pieces of the EULA tests: values of a key given in the platform's own
+// strings (through the tests' registry helpers) and an install folder holding the
+// first-run stand-in.
 #pragma once
 
 #include <windows.h>

@@ -6,6 +6,7 @@
 
 #include "ci/prefs/stored_value.h"
 #include "tests/admin_prefs/server_test_support.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace test {
@@ -14,7 +15,7 @@ namespace {
 class ServiceComTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(RegisterServerForTests(), kS_OK);
+    ASSERT_HR_OK(RegisterServerForTests());
     ASSERT_TRUE(WaitForNoServer());
   }
   static void TearDownTestSuite() {
@@ -24,14 +25,14 @@ class ServiceComTest : public ::testing::Test {
   }
   void SetUp() override {
     DeleteStoredValues();
-    ASSERT_EQ(CreateServiceObject(&manager_), kS_OK);
+    ASSERT_HR_OK(CreateServiceObject(&manager_));
   }
   void TearDown() override {
-    if (manager_ != nullptr) manager_->Release();
+    manager_.Reset();
   }
 
-  ComScope com_;
-  IAdminPrefsManager* manager_ = nullptr;
+  ComApartment com_;
+  ComPtr<IAdminPrefsManager> manager_;
 };
 
 std::string SendAnonymousData() {
@@ -41,34 +42,34 @@ std::string SendAnonymousData() {
 }
 
 TEST_F(ServiceComTest, StoredVectorsArriveByteForByte) {
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
-  EXPECT_EQ(StoredBytes(L"machine_prefs"), Bytes({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
+  EXPECT_HR_OK(manager_->SaveAdminPreferences(Blob(ByteString({0x10, 0x01})).get()));
+  EXPECT_EQ(StoredBytes(L"machine_prefs"), ByteString({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   EXPECT_EQ(SendAnonymousData(), "1");
 
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
-  EXPECT_EQ(StoredBytes(L"ProxySettings"), Bytes({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
+  EXPECT_HR_OK(manager_->SaveProxySettings(Blob(ByteString({0x08, 0x01})).get()));
+  EXPECT_EQ(StoredBytes(L"ProxySettings"), ByteString({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
 
   // Each call writes again.
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x00})).get()), kS_OK);
+  EXPECT_HR_OK(manager_->SaveAdminPreferences(Blob(ByteString({0x10, 0x00})).get()));
   EXPECT_EQ(SendAnonymousData(), "0");
 }
 
 TEST_F(ServiceComTest, MessagesThatDoNotDecodeAreRefusedAndWriteNothing) {
-  ASSERT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x01})).get()), kS_OK);
-  ASSERT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
+  ASSERT_HR_OK(manager_->SaveAdminPreferences(Blob(ByteString({0x10, 0x01})).get()));
+  ASSERT_HR_OK(manager_->SaveProxySettings(Blob(ByteString({0x08, 0x01})).get()));
   const std::string prefs_before = StoredBytes(L"machine_prefs");
   const std::string proxy_before = StoredBytes(L"ProxySettings");
 
   UniqueBstr empty = Blob("");
-  EXPECT_EQ(manager_->SaveAdminPreferences(nullptr), kE_INVALIDARG);
-  EXPECT_EQ(manager_->SaveAdminPreferences(empty.get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAdminPreferences(nullptr), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAdminPreferences(empty.get()), kE_INVALIDARG);
   // Even lengths: an odd-length BSTR may arrive padded with a zero byte, which can
   // complete a cut message (0x10 alone arrives as 0x10 0x00 under Wine).
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x10, 0x80})).get()), kE_INVALIDARG);
-  EXPECT_EQ(manager_->SaveAdminPreferences(Blob(Bytes({0x12, 0x05})).get()), kE_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(nullptr), kE_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(empty.get()), kE_INVALIDARG);
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(Bytes({0x12, 0x00})).get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAdminPreferences(Blob(ByteString({0x10, 0x80})).get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAdminPreferences(Blob(ByteString({0x12, 0x05})).get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveProxySettings(nullptr), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveProxySettings(empty.get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveProxySettings(Blob(ByteString({0x12, 0x00})).get()), kE_INVALIDARG);
 
   EXPECT_EQ(StoredBytes(L"machine_prefs"), prefs_before);
   EXPECT_EQ(StoredBytes(L"ProxySettings"), proxy_before);
@@ -77,8 +78,8 @@ TEST_F(ServiceComTest, MessagesThatDoNotDecodeAreRefusedAndWriteNothing) {
 
 TEST_F(ServiceComTest, OddLengthMessageIsStoredWithAValidChecksum) {
   // Five bytes: auto_detect and http_host "a" (an odd-length BSTR).
-  const std::string message = Bytes({0x08, 0x01, 0x12, 0x01, 0x61});
-  EXPECT_EQ(manager_->SaveProxySettings(Blob(message).get()), kS_OK);
+  const std::string message = ByteString({0x08, 0x01, 0x12, 0x01, 0x61});
+  EXPECT_HR_OK(manager_->SaveProxySettings(Blob(message).get()));
   const std::string stored = StoredBytes(L"ProxySettings");
   std::string message_bytes;
   ASSERT_TRUE(SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(),
@@ -87,20 +88,19 @@ TEST_F(ServiceComTest, OddLengthMessageIsStoredWithAValidChecksum) {
 }
 
 TEST_F(ServiceComTest, QueryInterfaceRefusesIDispatch) {
-  IDispatch* dispatch = nullptr;
-  EXPECT_EQ(manager_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)),
-            kE_NOINTERFACE);
+  ComPtr<IDispatch> dispatch;
+  EXPECT_HR_EQ(manager_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.ReleaseAndGetAddressOf())), kE_NOINTERFACE);
   EXPECT_EQ(dispatch, nullptr);
-  IUnknown* unknown = nullptr;
-  ASSERT_EQ(manager_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), kS_OK);
-  unknown->Release();
+  ComPtr<IUnknown> unknown;
+  ASSERT_HR_OK(manager_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())));
+  unknown.Reset();
 }
 
 TEST_F(ServiceComTest, OneServerProcessServesSeveralObjects) {
-  IAdminPrefsManager* second = nullptr;
-  ASSERT_EQ(CreateServiceObject(&second), kS_OK);
-  EXPECT_EQ(second->SaveAdminPreferences(Blob(Bytes({0x08, 0x01})).get()), kS_OK);
-  second->Release();
+  ComPtr<IAdminPrefsManager> second;
+  ASSERT_HR_OK(CreateServiceObject(&second));
+  EXPECT_HR_OK(second->SaveAdminPreferences(Blob(ByteString({0x08, 0x01})).get()));
+  second.Reset();
   EXPECT_EQ(ServerProcessIds().size(), 1u);
 }
 

@@ -5,6 +5,7 @@
 
 #include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -47,7 +48,7 @@ class RunProgramTest : public testing::Test {
 
 TEST_F(RunProgramTest, StartsAPathWithSpacesAsOneProgram) {
   PROCESS_INFORMATION info;
-  ASSERT_EQ(RunProgram(program_, &info), kS_OK);
+  ASSERT_HR_OK(RunProgram(program_, &info));
   UniqueHandle process(info.hProcess);
   UniqueHandle thread(info.hThread);
   ASSERT_TRUE(process);
@@ -72,8 +73,7 @@ TEST_F(RunProgramTest, StartsAPathWithSpacesAsOneProgram) {
 TEST_F(RunProgramTest, MissingFileGivesTheErrorAndAZeroedRecord) {
   PROCESS_INFORMATION info;
   ::memset(&info, 0xAB, sizeof(info));
-  EXPECT_EQ(RunProgram(AppendPath(folder_, u"no such program.exe"), &info),
-            static_cast<HResult>(0x80070002u));
+  EXPECT_HR_EQ(RunProgram(AppendPath(folder_, u"no such program.exe"), &info), static_cast<HResult>(0x80070002u));
   EXPECT_EQ(info.hProcess, nullptr);
   EXPECT_EQ(info.hThread, nullptr);
   EXPECT_EQ(info.dwProcessId, 0u);

@@ -14,16 +14,17 @@
 #include "ci/crash/dump_file.h"
 #include "ci/crash/minidump_writer.h"
 #include "dump_files.h"
-#include "../prefs/test_key.h"
+#include "tests/support/registry_win.h"
+#include "tests/support/test_key_win.h"
 #include "failure_at.h"
 
 namespace ci {
 namespace {
 
-using testing::RawValue;
-using testing::ReadRaw;
-using testing::TestKey;
-using testing::WriteRaw;
+using test::RawValue;
+using test::ReadRaw;
+using test::TestKey;
+using test::WriteRaw;
 
 constexpr std::uint64_t kMinute = 600000000ull;
 constexpr std::uint64_t kHour = 60 * kMinute;

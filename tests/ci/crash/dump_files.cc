@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tests/support/processes_win.h"
+
 namespace ci {
 namespace test {
 
@@ -107,17 +109,8 @@ std::string HostFileName(const std::wstring& path) {
 // the program has done its work and its exit status reads 1 even on success, so
 // callers watch for the outcome instead.
 void RunHostCommand(const std::wstring& command_line) {
-  std::wstring command = command_line;
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    return;
-  }
-  ::CloseHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, 10000);
-  ::CloseHandle(process.hProcess);
+  const UniqueHandle process = StartProcess(FromWin(command_line.c_str()));
+  if (process) ::WaitForSingleObject(process.get(), 10000);
 }
 
 std::wstring Quoted(const std::string& host_name) {

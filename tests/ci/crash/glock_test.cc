@@ -12,7 +12,7 @@
 #include "ci/crash/mutex_creators_win.h"
 #include "ci/crash/os_version.h"
 #include "ci/crash/security_attributes_win.h"
-#include "win_test_support.h"
+#include "tests/support/processes_win.h"
 
 namespace ci {
 namespace {
@@ -22,6 +22,12 @@ std::wstring UniqueName(const wchar_t* what) {
          std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount());
 }
 
+// Starts glock_helper.exe from beside this program with `arguments`.
+UniqueHandle StartHelper(const std::wstring& arguments) {
+  return test::StartProcess(test::Quoted(test::BesideTestProgram(u"glock_helper.exe")) + u" " +
+                            FromWin(arguments.c_str()));
+}
+
 TEST(GLock, ProcessesTakeTurns) {
   const std::wstring name = UniqueName(L"serial");
   wchar_t temp[MAX_PATH];
@@ -29,12 +35,10 @@ TEST(GLock, ProcessesTakeTurns) {
   const std::wstring log = std::wstring(temp) + L"vu_glock_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
   ::DeleteFileW(log.c_str());
 
-  const std::wstring helper = test::BesideExecutable(L"glock_helper.exe");
   std::vector<UniqueHandle> processes;
   const int kProcesses = 6;
   for (int i = 0; i < kProcesses; ++i) {
-    processes.push_back(test::StartProcess(
-        helper, L"serial " + name + L" \"" + log + L"\" P" + std::to_wstring(i)));
+    processes.push_back(StartHelper(L"serial " + name + L" \"" + log + L"\" P" + std::to_wstring(i)));
     ASSERT_TRUE(processes.back()) << ::GetLastError();
   }
   for (DWORD code : test::WaitForAll(processes, 60000)) EXPECT_EQ(code, 0u);
@@ -58,11 +62,9 @@ TEST(GLock, WaitAfterTheOwnerDiedSucceeds) {
   const std::wstring name = UniqueName(L"abandon");
   GLock lock(name.c_str());
   ASSERT_TRUE(lock.has_handle());
-  UniqueHandle owner = test::StartProcess(test::BesideExecutable(L"glock_helper.exe"), L"abandon " + name);
+  UniqueHandle owner = StartHelper(L"abandon " + name);
   ASSERT_TRUE(owner);
-  std::vector<UniqueHandle> processes;
-  processes.push_back(std::move(owner));
-  ASSERT_EQ(test::WaitForAll(processes, 30000)[0], 0u);
+  ASSERT_EQ(test::WaitForExit(owner.get(), 30000), 0u);
   EXPECT_TRUE(lock.Lock(5000));
   EXPECT_TRUE(lock.Unlock());
 }

@@ -7,7 +7,8 @@
 #include <set>
 #include <thread>
 
-#include "win_test_support.h"
+#include "tests/support/processes_win.h"
+#include "tests/support/registry_win.h"
 
 namespace ci {
 namespace {
@@ -68,6 +69,12 @@ TEST(ReportIds, ProcessWideInstanceHoldsTheSharedMutex) {
   EXPECT_TRUE(report_ids.Unlock());
 }
 
+// Starts `program` from beside this test program with `arguments`.
+UniqueHandle StartBeside(const char16_t* program, const std::wstring& arguments) {
+  return test::StartProcess(test::Quoted(test::BesideTestProgram(program)) + u" " +
+                            FromWin(arguments.c_str()));
+}
+
 // Another process holds `mutex_name` from construction until destruction.
 class LockHolder {
  public:
@@ -75,14 +82,11 @@ class LockHolder {
       : release_name_(L"vu_report_ids_release_" + std::to_wstring(::GetCurrentProcessId())) {
     release_.reset(::CreateEventW(nullptr, TRUE, FALSE, release_name_.c_str()));
     held_.reset(::CreateEventW(nullptr, TRUE, FALSE, (release_name_ + L"_held").c_str()));
-    process_ = test::StartProcess(test::BesideExecutable(L"glock_helper.exe"),
-                                  L"hold " + mutex_name + L" " + release_name_);
+    process_ = StartBeside(u"glock_helper.exe", L"hold " + mutex_name + L" " + release_name_);
   }
   ~LockHolder() {
     ::SetEvent(release_.get());
-    std::vector<UniqueHandle> processes;
-    processes.push_back(std::move(process_));
-    EXPECT_EQ(test::WaitForAll(processes, 30000)[0], 0u) << "holder";
+    EXPECT_EQ(test::WaitForExit(process_.get(), 30000), 0u) << "holder";
   }
   // True once the other process holds the mutex.
   bool WaitUntilHeld() const {
@@ -119,28 +123,17 @@ const wchar_t kSharedKey[] = L"Software\\Velmor\\Velmor Updater\\Shared";
 const wchar_t kValue[] = L"report_ids";
 
 std::optional<std::vector<std::uint8_t>> ReadStored() {
-  DWORD size = 0;
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kSharedKey, kValue, RRF_RT_REG_BINARY, nullptr, nullptr,
-                     &size) != ERROR_SUCCESS) {
+  test::RawValue value;
+  if (!test::ReadRaw(HKEY_LOCAL_MACHINE, FromWin(kSharedKey), FromWin(kValue), &value) ||
+      value.type != REG_BINARY) {
     return std::nullopt;
   }
-  std::vector<std::uint8_t> bytes(size);
-  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kSharedKey, kValue, RRF_RT_REG_BINARY, nullptr,
-                     bytes.data(), &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  bytes.resize(size);
-  return bytes;
+  return value.bytes;
 }
 
 void WriteStored(const void* data, DWORD size) {
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kSharedKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              &key, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(::RegSetValueExW(key, kValue, 0, REG_BINARY, static_cast<const BYTE*>(data), size),
-            ERROR_SUCCESS);
-  ::RegCloseKey(key);
+  EXPECT_TRUE(test::WriteRaw(HKEY_LOCAL_MACHINE, FromWin(kSharedKey), FromWin(kValue), REG_BINARY,
+                             data, size));
 }
 
 void DeleteStored() { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedKey, kValue); }
@@ -168,7 +161,7 @@ class Tallying : public testing::Test {
         arguments += hex;
         ++recorded[id];
       }
-      processes.push_back(test::StartProcess(test::BesideExecutable(L"report_ids_recorder.exe"), arguments));
+      processes.push_back(StartBeside(u"report_ids_recorder.exe", arguments));
       EXPECT_TRUE(processes.back());
     }
     ::Sleep(300);  // let them all reach the wait
@@ -204,12 +197,10 @@ TEST_F(Tallying, ProcessEndsWhileAnotherHoldsTheSharedLock) {
   ASSERT_TRUE(holder.WaitUntilHeld());
   const std::wstring event_name = L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
   UniqueHandle start(::CreateEventW(nullptr, TRUE, TRUE, event_name.c_str()));
-  std::vector<UniqueHandle> processes;
   const DWORD started = ::GetTickCount();
-  processes.push_back(test::StartProcess(test::BesideExecutable(L"report_ids_recorder.exe"),
-                                         event_name + L" e41db6b c0de0001"));
-  ASSERT_TRUE(processes.back());
-  EXPECT_EQ(test::WaitForAll(processes, 20000)[0], 0u) << "the recorder did not end";
+  const UniqueHandle recorder = StartBeside(u"report_ids_recorder.exe", event_name + L" e41db6b c0de0001");
+  ASSERT_TRUE(recorder);
+  EXPECT_EQ(test::WaitForExit(recorder.get(), 20000), 0u) << "the recorder did not end";
   EXPECT_LT(MillisecondsSince(started), static_cast<long long>(kReportIdFlushWaitMs) + 10000);
   EXPECT_FALSE(ReadStored()) << "written without the lock";
 }

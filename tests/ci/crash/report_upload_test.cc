@@ -14,16 +14,17 @@
 #include "ci/crash/dump_file.h"
 #include "ci/crash/report_request.h"
 #include "tests/support/loopback_http_server_win.h"
-#include "../prefs/test_key.h"
+#include "tests/support/registry_win.h"
+#include "tests/support/test_key_win.h"
 #include "failure_at.h"
 
 namespace ci {
 namespace {
 
-using testing::RawValue;
-using testing::ReadRaw;
-using testing::TestKey;
-using testing::WriteRaw;
+using test::RawValue;
+using test::ReadRaw;
+using test::TestKey;
+using test::WriteRaw;
 
 // A loopback address of this test's own, so that its port 80 is free.
 constexpr char kCollectorAddress[] = "127.0.0.83";

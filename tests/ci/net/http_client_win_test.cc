@@ -14,6 +14,7 @@
 #include "ci/net/http_client.h"
 #include "ci/net/proxy_state.h"
 #include "tests/ci/net/test_clients_win.h"
+#include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace ci::test {
@@ -56,19 +57,19 @@ class HttpClientTest : public testing::TestWithParam<ClientKind> {
 TEST_P(HttpClientTest, AGetReadsStatusHeadersAndBody) {
   server_.Respond(CannedResponse{404, {"X-Test: one", "X-Other: two"}, "not here \xC3\xA9"});
   client_->request_headers = u"X-Asked: yes";
-  ASSERT_EQ(Get(u"/some/path?q=1"), kS_OK);
+  ASSERT_HR_OK(Get(u"/some/path?q=1"));
   EXPECT_EQ(client_->GetStatusCode(), 404u);
 
   WString value;
-  EXPECT_EQ(client_->GetResponseHeader(u"X-Test", &value), kS_OK);
+  EXPECT_HR_OK(client_->GetResponseHeader(u"X-Test", &value));
   EXPECT_EQ(value, u"one");
   WString raw;
-  ASSERT_EQ(client_->GetRawResponseHeaders(&raw), kS_OK);
+  ASSERT_HR_OK(client_->GetRawResponseHeaders(&raw));
   EXPECT_EQ(raw.find(u"HTTP/1.1 404"), 0u);
   EXPECT_NE(raw.find(u"\r\nX-Other: two\r\n"), WString::npos);
   EXPECT_EQ(raw.substr(raw.size() - 4), u"\r\n\r\n");
   WString text;
-  ASSERT_EQ(client_->ReadResponseBody(&text, 0), kS_OK);
+  ASSERT_HR_OK(client_->ReadResponseBody(&text, 0));
   EXPECT_EQ(text, u"not here \u00e9");
 
   const auto requests = server_.Requests();
@@ -83,7 +84,7 @@ TEST_P(HttpClientTest, APostBodyArrivesByteForByte) {
   for (int i = 0; i < 3000; ++i) client_->request_body.push_back(static_cast<std::uint8_t>(i * 7));
   client_->request_body[10] = 0;
   client_->request_headers = u"Content-Type: binary";
-  ASSERT_EQ(Get(u"/cr?prod=x"), kS_OK);
+  ASSERT_HR_OK(Get(u"/cr?prod=x"));
   EXPECT_EQ(client_->GetStatusCode(), 200u);
   const auto requests = server_.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -97,10 +98,10 @@ TEST_P(HttpClientTest, NothingCanBeReadBeforeAResponse) {
   WString text;
   std::vector<std::uint8_t> bytes;
   EXPECT_EQ(client_->GetStatusCode(), 0u);
-  EXPECT_EQ(client_->ReadResponseBody(&text, 0), kE_FAIL);
-  EXPECT_EQ(client_->ReadResponseBodyToBuffer(&bytes, 0), kE_FAIL);
-  EXPECT_EQ(client_->GetRawResponseHeaders(&text), kE_FAIL);
-  EXPECT_EQ(client_->GetResponseHeader(u"Server", &text), kE_FAIL);
+  EXPECT_HR_EQ(client_->ReadResponseBody(&text, 0), kE_FAIL);
+  EXPECT_HR_EQ(client_->ReadResponseBodyToBuffer(&bytes, 0), kE_FAIL);
+  EXPECT_HR_EQ(client_->GetRawResponseHeaders(&text), kE_FAIL);
+  EXPECT_HR_EQ(client_->GetResponseHeader(u"Server", &text), kE_FAIL);
 }
 
 TEST_P(HttpClientTest, ABodyOverTheLimitFailsAfterTheReadThatCrossesIt) {
@@ -115,9 +116,9 @@ TEST_P(HttpClientTest, ABodyOverTheLimitFailsAfterTheReadThatCrossesIt) {
   for (const Case& c : {Case{1500, kE_HTTP_BODY_TOO_LARGE, 1024}, Case{2000, kS_OK, 2000},
                         Case{0, kS_OK, 2000}, Case{1999, kE_HTTP_BODY_TOO_LARGE, 1024}}) {
     SCOPED_TRACE(c.max_bytes);
-    ASSERT_EQ(Get(u"/big"), kS_OK);
+    ASSERT_HR_OK(Get(u"/big"));
     std::vector<std::uint8_t> bytes{1, 2, 3};
-    EXPECT_EQ(client_->ReadResponseBodyToBuffer(&bytes, c.max_bytes), c.expected);
+    EXPECT_HR_EQ(client_->ReadResponseBodyToBuffer(&bytes, c.max_bytes), c.expected);
     EXPECT_EQ(bytes.size(), c.kept);
   }
 }
@@ -128,8 +129,8 @@ TEST_P(HttpClientTest, TheBodyGoesIntoANewFileLeftInPlace) {
   server_.Respond(CannedResponse{200, {}, body});
   const WString path = GetTempDirectory() + u"http body " +
                        Wide(std::to_string(::GetCurrentProcessId())) + u".bin";
-  ASSERT_EQ(Get(u"/file"), kS_OK);
-  ASSERT_EQ(client_->ReadResponseBodyToFile(path, 0), kS_OK);
+  ASSERT_HR_OK(Get(u"/file"));
+  ASSERT_HR_OK(client_->ReadResponseBodyToFile(path, 0));
   {
     UniqueFileHandle file(::CreateFileW(AsWin(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                         nullptr));
@@ -141,8 +142,8 @@ TEST_P(HttpClientTest, TheBodyGoesIntoANewFileLeftInPlace) {
     EXPECT_EQ(read, body);
   }
   // Over the limit: the failure is reported and the bytes already written stay.
-  ASSERT_EQ(Get(u"/file"), kS_OK);
-  EXPECT_EQ(client_->ReadResponseBodyToFile(path, 3000), kE_HTTP_BODY_TOO_LARGE);
+  ASSERT_HR_OK(Get(u"/file"));
+  EXPECT_HR_EQ(client_->ReadResponseBodyToFile(path, 3000), kE_HTTP_BODY_TOO_LARGE);
   WIN32_FILE_ATTRIBUTE_DATA data;
   ASSERT_TRUE(::GetFileAttributesExW(AsWin(path), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.nFileSizeLow, 2048u);
@@ -155,7 +156,7 @@ TEST_P(HttpClientTest, RetriesMakeThreeAttemptsADelayApartAndReturnTheLastError)
   const auto start = Clock::now();
   const HResult hr = client_->Send(host(), RefusingPort(), u"/");
   const int elapsed = ElapsedMs(start);
-  EXPECT_EQ(hr, HResultFromWin32(12029));  // cannot connect
+  EXPECT_HR_EQ(hr, HResultFromWin32(12029));  // cannot connect
   EXPECT_GE(elapsed, 1900);
   EXPECT_LT(elapsed, 6000);
 
@@ -171,15 +172,15 @@ TEST_P(HttpClientTest, RetriesMakeThreeAttemptsADelayApartAndReturnTheLastError)
 
 TEST_P(HttpClientTest, RetriesOfMinusOneMakeNoAttempt) {
   client_->retries = -1;
-  EXPECT_EQ(Get(u"/"), kS_OK);
+  EXPECT_HR_OK(Get(u"/"));
   EXPECT_EQ(client_->GetStatusCode(), 0u);
   EXPECT_TRUE(server_.Requests().empty());
 }
 
 TEST_P(HttpClientTest, AbortBeforeASendEndsItAndEveryLaterCall) {
-  EXPECT_EQ(client_->Abort(), kS_OK);
-  EXPECT_EQ(Get(u"/"), kE_ABORT);
-  EXPECT_EQ(Get(u"/"), kE_ABORT);
+  EXPECT_HR_OK(client_->Abort());
+  EXPECT_HR_EQ(Get(u"/"), kE_ABORT);
+  EXPECT_HR_EQ(Get(u"/"), kE_ABORT);
   EXPECT_TRUE(server_.Requests().empty());
 }
 
@@ -191,11 +192,11 @@ TEST_P(HttpClientTest, AbortFromAnotherThreadEndsASlowExchange) {
   HResult hr = kS_OK;
   std::thread sender([&] { hr = Get(u"/slow"); });
   ASSERT_TRUE(server_.WaitForRequests(1, 5000));
-  EXPECT_EQ(client_->Abort(), kS_OK);
+  EXPECT_HR_OK(client_->Abort());
   sender.join();
-  EXPECT_EQ(hr, kE_ABORT);
+  EXPECT_HR_EQ(hr, kE_ABORT);
   WString text;
-  EXPECT_NE(client_->ReadResponseBody(&text, 0), kS_OK);
+  EXPECT_HR_NE(client_->ReadResponseBody(&text, 0), kS_OK);
   EXPECT_TRUE(text.empty());
 }
 
@@ -217,10 +218,10 @@ TEST_P(HttpClientTest, TheProxySchemeOnOfferIsChosenByPreference) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines[0]);
     server_.Respond(CannedResponse{407, c.lines, ""});
-    ASSERT_EQ(client_->Send(u"127.0.0.3", 80, u"/"), kS_OK);
+    ASSERT_HR_OK(client_->Send(u"127.0.0.3", 80, u"/"));
     ASSERT_EQ(client_->GetStatusCode(), 407u);
     std::uint32_t scheme = 99;
-    EXPECT_EQ(client_->QueryProxyAuthScheme(&scheme), kS_OK);
+    EXPECT_HR_OK(client_->QueryProxyAuthScheme(&scheme));
     EXPECT_EQ(scheme, c.scheme);
   }
 }
@@ -229,18 +230,18 @@ TEST_P(HttpClientTest, SendWithProxyAuthNeedsAUserAndASupportedScheme) {
   client_->proxy_mode = kProxyModeNamed;
   client_->proxy_server = ProxyAddress();
   server_.Respond(CannedResponse{407, {"Proxy-Authenticate: Basic realm=\"x\""}, ""});
-  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_USER_MISSING);
+  EXPECT_HR_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_USER_MISSING);
 
   client_->proxy_user = u"user";
   client_->proxy_password = WString(u"secret");
   server_.Respond(CannedResponse{407, {"Proxy-Authenticate: Digest realm=\"x\""}, ""});
-  EXPECT_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_SCHEME_UNSUPPORTED);
+  EXPECT_HR_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_SCHEME_UNSUPPORTED);
   EXPECT_EQ(client_->proxy_auth_scheme, static_cast<std::uint32_t>(kProxyAuthDigest));
 
   // Without a proxy a 407 is just a status.
   client_->proxy_server.clear();
   client_->proxy_mode = 0;
-  EXPECT_EQ(client_->SendWithProxyAuth(host(), server_.port(), u"/"), kS_OK);
+  EXPECT_HR_OK(client_->SendWithProxyAuth(host(), server_.port(), u"/"));
   EXPECT_EQ(client_->GetStatusCode(), 407u);
 }
 
@@ -250,7 +251,7 @@ TEST_P(HttpClientTest, TheSchemeProbeGoesToTheProbeHost) {
   probe.Respond(CannedResponse{407, {"Proxy-Authenticate: Basic realm=\"p\""}, ""});
   auto client = MakeClient(GetParam(), ProbeEndpoint{u"127.0.0.4", probe.port()});
   std::uint32_t scheme = 0;
-  ASSERT_EQ(client->QueryProxyAuthScheme(&scheme), kS_OK);
+  ASSERT_HR_OK(client->QueryProxyAuthScheme(&scheme));
   EXPECT_EQ(scheme, static_cast<std::uint32_t>(kProxyAuthBasic));
   ASSERT_EQ(probe.Requests().size(), 1u);
   EXPECT_EQ(probe.Requests()[0].target, "/");
@@ -286,7 +287,7 @@ TEST_P(HttpClientTest, ADeadProxyIsBypassedDirectlyAndTheProxyStateReset) {
       state.found_type = 4;
     }
   }
-  ASSERT_EQ(Get(u"/"), kS_OK);
+  ASSERT_HR_OK(Get(u"/"));
   EXPECT_EQ(client_->GetStatusCode(), 200u);
   EXPECT_EQ(server_.Requests().size(), 1u);
   ProxyState& state = GlobalProxyState();
@@ -310,7 +311,7 @@ TEST_P(HttpClientTest, ASecurePortSendsASecureRequest) {
   auto plain = MakeClient(GetParam());
   plain->proxy_mode = kProxyModeNamed;
   plain->proxy_server = ProxyAddress();
-  ASSERT_EQ(plain->Send(u"127.0.0.3", 8080, u"/plain"), kS_OK);
+  ASSERT_HR_OK(plain->Send(u"127.0.0.3", 8080, u"/plain"));
   const auto requests = server_.Requests();
   EXPECT_EQ(requests.back().method, "GET");
   EXPECT_NE(requests.back().target.find("/plain"), std::string::npos);
@@ -319,7 +320,7 @@ TEST_P(HttpClientTest, ASecurePortSendsASecureRequest) {
 TEST_P(HttpClientTest, CrackUrlSplitsAUrl) {
   UrlComponents parts;
   const WString url = u"http://user:pw@127.0.0.2:8080/a%20b/c?x=1";
-  ASSERT_EQ(client_->CrackUrl(url, false, &parts), kS_OK);
+  ASSERT_HR_OK(client_->CrackUrl(url, false, &parts));
   EXPECT_EQ(parts.scheme, u"http");
   // Each library numbers the schemes its own way.
   EXPECT_EQ(parts.scheme_number, GetParam() == ClientKind::kWinHttp ? 1 : 3);
@@ -329,10 +330,10 @@ TEST_P(HttpClientTest, CrackUrlSplitsAUrl) {
   EXPECT_EQ(parts.password, u"pw");
   EXPECT_EQ(parts.path, u"/a%20b/c");
   EXPECT_EQ(parts.extra, u"?x=1");
-  ASSERT_EQ(client_->CrackUrl(url, /*escape=*/true, &parts), kS_OK);
+  ASSERT_HR_OK(client_->CrackUrl(url, /*escape=*/true, &parts));
   EXPECT_EQ(parts.host, u"127.0.0.2");
   EXPECT_EQ(parts.extra, u"?x=1");
-  ASSERT_EQ(client_->CrackUrl(u"https://127.0.0.2/", false, &parts), S_OK);
+  ASSERT_HR_OK(client_->CrackUrl(u"https://127.0.0.2/", false, &parts));
   EXPECT_EQ(parts.port, 443);
   EXPECT_TRUE(Failed(client_->CrackUrl(u"not a url", false, &parts)));
 }
@@ -340,9 +341,9 @@ TEST_P(HttpClientTest, CrackUrlSplitsAUrl) {
 TEST_P(HttpClientTest, TheDefaultProxyConfigurationOfThePrefixIsDirect) {
   std::uint32_t access = 99;
   WString proxy = u"unchanged";
-  ASSERT_EQ(client_->GetDefaultProxyConfiguration(&access, &proxy, nullptr), kS_OK);
+  ASSERT_HR_OK(client_->GetDefaultProxyConfiguration(&access, &proxy, nullptr));
   EXPECT_EQ(access, static_cast<std::uint32_t>(kProxyAccessDirect));
-  EXPECT_EQ(client_->GetDefaultProxyConfiguration(nullptr, nullptr, nullptr), kS_OK);
+  EXPECT_HR_OK(client_->GetDefaultProxyConfiguration(nullptr, nullptr, nullptr));
 }
 
 // A proxy auto-config script served by the test server: secure URLs of host
@@ -367,13 +368,13 @@ TEST(WinHttpAutoConfigTest, AnAutoConfigScriptChoosesTheProxyForAUrl) {
 
   WString proxy = u"unchanged";
   // Without an automatic mode nothing is asked.
-  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), S_OK);
+  EXPECT_HR_OK(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy));
   EXPECT_EQ(proxy, u"unchanged");
   EXPECT_TRUE(server.Requests().empty());
 
   client->proxy_mode = kProxyModeAutoConfig;
   client->auto_config_url = script_url;
-  EXPECT_EQ(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy), S_OK);
+  EXPECT_HR_OK(client->GetProxyForUrl(u"https://127.0.0.3:443/x", &proxy));
   EXPECT_EQ(proxy, u"127.0.0.2:3128");
   ASSERT_FALSE(server.Requests().empty());
   EXPECT_EQ(server.Requests()[0].target, "/proxy.pac");
@@ -405,7 +406,7 @@ TEST(InetHttpClientTest, HasNoAutomaticProxyLookup) {
   client->proxy_mode = kProxyModeAutoConfig;
   client->auto_config_url = u"http://127.0.0.2:1/proxy.pac";
   WString proxy;
-  EXPECT_EQ(client->GetProxyForUrl(u"http://127.0.0.3/", &proxy), E_NOTIMPL);
+  EXPECT_HR_EQ(client->GetProxyForUrl(u"http://127.0.0.3/", &proxy), E_NOTIMPL);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLibraries, HttpClientTest,

@@ -10,6 +10,7 @@
 #include "ci/net/proxy_auth_scheme.h"
 #include "ci/net/recent_answer.h"
 #include "ci/net/send_attempts.h"
+#include "tests/support/hresult_checks.h"
 
 namespace ci {
 namespace {
@@ -131,7 +132,7 @@ TEST(SendAttemptsTest, AttemptsDelaysAndDirectRetries) {
     settings.proxy_server = c.proxy_server;
     ScriptedSends script;
     script.outcomes = c.outcomes;
-    EXPECT_EQ(RunSendAttempts(settings, script.Hooks()), c.expected);
+    EXPECT_HR_EQ(RunSendAttempts(settings, script.Hooks()), c.expected);
     EXPECT_EQ(script.use_proxy_log, c.use_proxy_log);
     EXPECT_EQ(script.sleeps, std::vector<std::uint32_t>(c.sleeps, 250u));
     EXPECT_EQ(script.direct_works, c.direct_works);
@@ -173,7 +174,7 @@ TEST(SendWithProxyAuthTest, SendsAgainWithCredentialsOnlyWhenItCan) {
     client.sends = c.sends;
     client.offered_scheme = c.offered;
     client.query_result = c.query_result;
-    EXPECT_EQ(client.SendWithProxyAuth(u"h", 80, u"/"), c.expected);
+    EXPECT_HR_EQ(client.SendWithProxyAuth(u"h", 80, u"/"), c.expected);
     EXPECT_EQ(client.sent, c.sent);
   }
 }
@@ -230,14 +231,14 @@ TEST(BodyReaderTest, ReadsChunksWithinTheLimit) {
     script.reads = c.reads;
     script.abort_after = c.abort_after;
     script.append_result = c.append_result;
-    EXPECT_EQ(ReadBodyChunks(c.max_bytes, script.Hooks()), c.expected);
+    EXPECT_HR_EQ(ReadBodyChunks(c.max_bytes, script.Hooks()), c.expected);
     EXPECT_EQ(script.appended.size(), c.appended);
   }
   // A failed read ends the body like an empty one.
   ChunkScript failing;
   failing.reads = {100};
   failing.fail_at_end = true;
-  EXPECT_EQ(ReadBodyChunks(0, failing.Hooks()), kS_OK);
+  EXPECT_HR_OK(ReadBodyChunks(0, failing.Hooks()));
   EXPECT_EQ(failing.appended.size(), 100u);
 }
 

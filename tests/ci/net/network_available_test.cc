@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/ci/net/test_clients_win.h"
+#include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace ci::test {
@@ -90,11 +91,11 @@ TEST(NetworkAvailableTest, WithoutANetworkTheWinInetClientRefusesAtOnce) {
   auto client = MakeInetHttpClient(RefusingProbe(), &NoNetwork);
   ASSERT_TRUE(client);
   client->retries = 3;
-  EXPECT_EQ(client->Send(u"127.0.0.2", server.port(), u"/"), static_cast<HResult>(0x80072EFDu));
+  EXPECT_HR_EQ(client->Send(u"127.0.0.2", server.port(), u"/"), static_cast<HResult>(0x80072EFDu));
   EXPECT_TRUE(server.Requests().empty());
   // WinHTTP has no such check.
   auto winhttp = MakeWinHttpClient(RefusingProbe());
-  EXPECT_EQ(winhttp->Send(u"127.0.0.2", server.port(), u"/"), kS_OK);
+  EXPECT_HR_OK(winhttp->Send(u"127.0.0.2", server.port(), u"/"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "ci/net/http_client.h"
 #include "tests/ci/net/test_clients_win.h"
+#include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace ci::test {
@@ -40,7 +41,7 @@ class TinyproxyTest : public testing::TestWithParam<ClientKind> {
 };
 
 TEST_P(TinyproxyTest, WithoutAUserTheProxyDemandIsReported) {
-  EXPECT_EQ(SendWithProxyAuth(), kE_HTTP_PROXY_USER_MISSING);
+  EXPECT_HR_EQ(SendWithProxyAuth(), kE_HTTP_PROXY_USER_MISSING);
   EXPECT_EQ(client_->GetStatusCode(), 407u);
   EXPECT_TRUE(origin_.Requests().empty());
 }
@@ -48,17 +49,17 @@ TEST_P(TinyproxyTest, WithoutAUserTheProxyDemandIsReported) {
 TEST_P(TinyproxyTest, WithUserAndPasswordTheOriginAnswers) {
   client_->proxy_user = Environment(L"VU_TINYPROXY_USER");
   client_->proxy_password = Environment(L"VU_TINYPROXY_PASSWORD");
-  ASSERT_EQ(SendWithProxyAuth(), kS_OK);
+  ASSERT_HR_OK(SendWithProxyAuth());
   EXPECT_EQ(client_->GetStatusCode(), 200u);
   // WinHTTP sends credentials only for a known scheme, so it met the 407 and
   // took the scheme the proxy offered; WinINet sends them on the first request.
   EXPECT_EQ(client_->proxy_auth_scheme,
             GetParam() == ClientKind::kWinHttp ? static_cast<std::uint32_t>(kProxyAuthBasic) : 0u);
   WString body;
-  ASSERT_EQ(client_->ReadResponseBody(&body, 0), kS_OK);
+  ASSERT_HR_OK(client_->ReadResponseBody(&body, 0));
   EXPECT_EQ(body, u"from the origin");
   WString origin_header;
-  EXPECT_EQ(client_->GetResponseHeader(u"X-Origin", &origin_header), kS_OK);
+  EXPECT_HR_OK(client_->GetResponseHeader(u"X-Origin", &origin_header));
   EXPECT_EQ(origin_header, u"yes");
   const auto requests = origin_.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -72,7 +73,7 @@ TEST_P(TinyproxyTest, AWrongPasswordEndsWithTheProxyRefusal) {
   client_->proxy_password = WString(u"not the password");
   // The exchange itself succeeded; the status tells the refusal (tinyproxy
   // answers credentials it does not accept with 401).
-  EXPECT_EQ(SendWithProxyAuth(), kS_OK);
+  EXPECT_HR_OK(SendWithProxyAuth());
   EXPECT_EQ(client_->GetStatusCode(), 401u);
   EXPECT_TRUE(origin_.Requests().empty());
 }

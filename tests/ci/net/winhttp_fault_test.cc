@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ci/net/winhttp_client_win.h"
+#include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace ci::test {
@@ -47,7 +48,7 @@ class WinHttpFaultTest : public testing::Test {
 TEST_F(WinHttpFaultTest, AFaultInTheFirstCallFailsTheSend) {
   api_.open = &FaultingOpen;
   WinHttpClient client(&api_);
-  EXPECT_EQ(Send(client), HResultFromWin32(ERROR_NOACCESS));
+  EXPECT_HR_EQ(Send(client), HResultFromWin32(ERROR_NOACCESS));
   EXPECT_TRUE(server_.Requests().empty());
 }
 
@@ -57,7 +58,7 @@ TEST_F(WinHttpFaultTest, AFaultWithHandlesOpenFailsTheSendAndTheHandlesAreClosed
     WinHttpClient client(&api_);
     client.retries = 1;
     client.retry_delay_ms = 0;
-    EXPECT_EQ(Send(client), HResultFromWin32(ERROR_NOACCESS));
+    EXPECT_HR_EQ(Send(client), HResultFromWin32(ERROR_NOACCESS));
     EXPECT_EQ(client.GetStatusCode(), 0u);
   }  // destruction closes what the faulted attempt left open
   EXPECT_EQ(server_.Requests().size(), 2u);
@@ -66,18 +67,18 @@ TEST_F(WinHttpFaultTest, AFaultWithHandlesOpenFailsTheSendAndTheHandlesAreClosed
 TEST_F(WinHttpFaultTest, AFaultWhileReadingTheBodyEndsTheBodyAndTheClientGoesOn) {
   api_.read_data = &FaultingRead;
   WinHttpClient client(&api_);
-  ASSERT_EQ(Send(client), kS_OK);
+  ASSERT_HR_OK(Send(client));
   std::vector<std::uint8_t> bytes;
   // A failed read ends the body, as the library's own failures do.
-  EXPECT_EQ(client.ReadResponseBodyToBuffer(&bytes, 0), kS_OK);
+  EXPECT_HR_OK(client.ReadResponseBodyToBuffer(&bytes, 0));
   EXPECT_TRUE(bytes.empty());
   // The same client sends again through the table it was given.
-  ASSERT_EQ(Send(client), kS_OK);
+  ASSERT_HR_OK(Send(client));
   EXPECT_EQ(client.GetStatusCode(), 200u);
   // And a client over the process-wide binding reads the whole body.
   WinHttpClient healthy(WinHttpApi::Process());
-  ASSERT_EQ(Send(healthy), kS_OK);
-  ASSERT_EQ(healthy.ReadResponseBodyToBuffer(&bytes, 0), kS_OK);
+  ASSERT_HR_OK(Send(healthy));
+  ASSERT_HR_OK(healthy.ReadResponseBodyToBuffer(&bytes, 0));
   EXPECT_EQ(bytes.size(), 3000u);
 }
 

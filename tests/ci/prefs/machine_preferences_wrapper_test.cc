@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "bytes.h"
 #include "ci/prefs/serialize_wrapper.h"
+#include "tests/support/bytes.h"
 
 namespace ci {
 namespace {
 
-using testing::ByteList;
+using test::ByteList;
 
 bool Decode(const std::vector<uint8_t>& bytes, ProtoWrapper* store) {
   return DecodeBlob(bytes.data(), static_cast<uint32_t>(bytes.size()), store);

@@ -3,22 +3,24 @@
 // touches.
 #include <gtest/gtest.h>
 
-#include "bytes.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/key_paths.h"
 #include "ci/prefs/machine_preferences.h"
 #include "ci/prefs/proxy_settings_store.h"
 #include "ci/prefs/reg_key.h"
 #include "net/proto/decode_blob_win.h"
-#include "test_key.h"
+#include "tests/support/bytes.h"
+#include "tests/support/hresult_checks.h"
+#include "tests/support/registry_win.h"
+#include "tests/support/test_key_win.h"
 
 namespace ci {
 namespace {
 
-using testing::ByteList;
-using testing::RawValue;
-using testing::ReadRaw;
-using testing::WriteRaw;
+using test::ByteList;
+using test::RawValue;
+using test::ReadRaw;
+using test::WriteRaw;
 
 const WString kProductSubKey = u"Software\\Velmor\\Velmor Updater";
 
@@ -31,8 +33,8 @@ class ProductKeysTest : public ::testing::Test {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
       Snapshot& s = snapshots_[root == HKEY_LOCAL_MACHINE ? 0 : 1];
       s.root = root;
-      s.key_existed = testing::KeyExists(root, kProductSubKey);
-      s.parent_existed = testing::KeyExists(root, u"Software\\Velmor");
+      s.key_existed = test::KeyExists(root, kProductSubKey);
+      s.parent_existed = test::KeyExists(root, u"Software\\Velmor");
       for (const char16_t* name : {u"machine_prefs", u"SendAnonymousData", u"ProxySettings"}) {
         Saved saved{name, false, {}};
         saved.existed = ReadRaw(root, kProductSubKey, name, &saved.value);
@@ -48,11 +50,7 @@ class ProductKeysTest : public ::testing::Test {
           WriteRaw(s.root, kProductSubKey, saved.name, saved.value.type, saved.value.bytes.data(),
                    static_cast<DWORD>(saved.value.bytes.size()));
         } else {
-          HKEY key = nullptr;
-          if (::RegOpenKeyExW(s.root, AsWin(kProductSubKey), 0, KEY_ALL_ACCESS, &key) == 0) {
-            ::RegDeleteValueW(key, AsWin(saved.name));
-            ::RegCloseKey(key);
-          }
+          test::DeleteValue(s.root, kProductSubKey, saved.name);
         }
       }
       if (!s.key_existed) ::RegDeleteKeyW(s.root, AsWin(kProductSubKey));
@@ -61,11 +59,7 @@ class ProductKeysTest : public ::testing::Test {
   }
 
   static void RemoveProductValue(HKEY root, const WString& name) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, AsWin(kProductSubKey), 0, KEY_ALL_ACCESS, &key) == 0) {
-      ::RegDeleteValueW(key, AsWin(name));
-      ::RegCloseKey(key);
-    }
+    test::DeleteValue(root, kProductSubKey, name);
   }
 
  private:
@@ -91,26 +85,26 @@ bool DecodeBstr(const std::vector<uint8_t>& bytes, ProtoWrapper* store) {
 TEST_F(ProductKeysTest, MachinePreferencesGoToTheMachineKey) {
   MachinePreferences prefs;
   ASSERT_TRUE(DecodeBstr(ByteList({0x10, 0x01}), &prefs));
-  EXPECT_EQ(prefs.SaveMachinePreferences(), kS_OK);
+  EXPECT_HR_OK(prefs.SaveMachinePreferences());
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kProductSubKey, u"machine_prefs", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_BINARY));
   EXPECT_EQ(raw.bytes, ByteList({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   // The same key under the other spellings of its path.
   DWORD consent = 0;
-  EXPECT_EQ(RegKey::GetValue(u"hklm\\software\\velmor\\velmor updater", u"SendAnonymousData",
-                             &consent), kS_OK);
+  EXPECT_HR_OK(RegKey::GetValue(u"hklm\\software\\velmor\\velmor updater", u"SendAnonymousData",
+                             &consent));
   EXPECT_EQ(consent, 1u);
   std::vector<uint8_t> bytes;
-  EXPECT_EQ(RegKey::GetValue(u"HKEY_LOCAL_MACHINE\\Software\\Velmor\\Velmor Updater",
-                             u"machine_prefs", &bytes), kS_OK);
+  EXPECT_HR_OK(RegKey::GetValue(u"HKEY_LOCAL_MACHINE\\Software\\Velmor\\Velmor Updater",
+                             u"machine_prefs", &bytes));
   EXPECT_EQ(bytes, raw.bytes);
 }
 
 TEST_F(ProductKeysTest, ProxySettingsGoToTheMachineKey) {
   ProxySettings proxy;
   ASSERT_TRUE(DecodeBstr(ByteList({0x08, 0x01}), &proxy));
-  EXPECT_EQ(proxy.WriteProxySettings(), kS_OK);
+  EXPECT_HR_OK(proxy.WriteProxySettings());
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_LOCAL_MACHINE, kProductSubKey, u"ProxySettings", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_BINARY));
@@ -123,27 +117,27 @@ TEST_F(ProductKeysTest, ProxySettingsGoToTheMachineKey) {
 TEST_F(ProductKeysTest, DeleteProxySettingsChoosesMachineOrUser) {
   ASSERT_TRUE(WriteRaw(HKEY_LOCAL_MACHINE, kProductSubKey, u"ProxySettings", REG_BINARY, "m", 1));
   ASSERT_TRUE(WriteRaw(HKEY_CURRENT_USER, kProductSubKey, u"ProxySettings", REG_BINARY, "u", 1));
-  EXPECT_EQ(DeleteProxySettings(true), kS_OK);
+  EXPECT_HR_OK(DeleteProxySettings(true));
   EXPECT_FALSE(RegKey::HasValue(kMachineRoot, u"ProxySettings"));
   EXPECT_TRUE(RegKey::HasValue(kUserRoot, u"ProxySettings"));
-  EXPECT_EQ(DeleteProxySettings(false), kS_OK);
+  EXPECT_HR_OK(DeleteProxySettings(false));
   EXPECT_FALSE(RegKey::HasValue(kUserRoot, u"ProxySettings"));
   // Nothing left to delete is still a success.
-  EXPECT_EQ(DeleteProxySettings(true), kS_OK);
-  EXPECT_EQ(DeleteProxySettings(false), kS_OK);
+  EXPECT_HR_OK(DeleteProxySettings(true));
+  EXPECT_HR_OK(DeleteProxySettings(false));
 }
 
 TEST_F(ProductKeysTest, AMissingUserKeyIsNoError) {
-  if (testing::KeyExists(HKEY_CURRENT_USER, kProductSubKey)) {
+  if (test::KeyExists(HKEY_CURRENT_USER, kProductSubKey)) {
     RemoveProductValue(HKEY_CURRENT_USER, u"ProxySettings");
     // Only an empty key can be removed without losing other values.
     ::RegDeleteKeyW(HKEY_CURRENT_USER, AsWin(kProductSubKey));
   }
-  if (testing::KeyExists(HKEY_CURRENT_USER, kProductSubKey)) {
+  if (test::KeyExists(HKEY_CURRENT_USER, kProductSubKey)) {
     GTEST_SKIP() << "the per-user product key holds other values";
   }
-  EXPECT_EQ(DeleteProxySettings(false), kS_OK);
-  EXPECT_FALSE(testing::KeyExists(HKEY_CURRENT_USER, kProductSubKey));
+  EXPECT_HR_OK(DeleteProxySettings(false));
+  EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, kProductSubKey));
 }
 
 }  // namespace

@@ -4,14 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include "bytes.h"
 #include "ci/prefs/serialize_wrapper.h"
+#include "tests/support/bytes.h"
 
 namespace ci {
 namespace {
 
-using testing::ByteList;
-using testing::Concat;
+using test::ByteList;
+using test::Concat;
 
 bool Decode(const std::vector<uint8_t>& bytes, ProtoWrapper* store) {
   return DecodeBlob(bytes.data(), static_cast<uint32_t>(bytes.size()), store);
@@ -19,7 +19,7 @@ bool Decode(const std::vector<uint8_t>& bytes, ProtoWrapper* store) {
 
 // auto_detect true and http_host with the given bytes.
 std::vector<uint8_t> WithHttpHost(const std::string& host) {
-  return Concat(ByteList({0x08, 0x01, 0x12, static_cast<int>(host.size())}), ByteList(host));
+  return Concat({ByteList({0x08, 0x01, 0x12, static_cast<int>(host.size())}), ByteList(host)});
 }
 
 TEST(ProxySettingsWrapper, StartsWithTheStoreDefaults) {
@@ -106,7 +106,7 @@ TEST(ProxySettingsWrapper, ALongHostNeedsATwoByteLength) {
   ProxySettingsWrapper store;
   store.set_ssl_host(WString(200, u'h'));
   EXPECT_EQ(SerializeWrapper(&store),
-            Concat(ByteList({0x08, 0x01, 0x22, 0xC8, 0x01}), ByteList(host)));
+            Concat({ByteList({0x08, 0x01, 0x22, 0xC8, 0x01}), ByteList(host)}));
 }
 
 TEST(ProxySettingsWrapper, ABlobWithoutAutoDetectLeavesTheStoreUntouched) {

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "bytes.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
+#include "tests/support/bytes.h"
 
 namespace ci {
 namespace {
 
-using testing::ByteList;
+using test::ByteList;
 
 TEST(MessageChecksum, KnownValues) {
   EXPECT_EQ(MessageChecksum(nullptr, 0), 0xB9E50C1Du);  // the starting value

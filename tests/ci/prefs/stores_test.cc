@@ -3,7 +3,6 @@
 // from the service's clients.
 #include <gtest/gtest.h>
 
-#include "bytes.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/machine_preferences.h"
 #include "ci/prefs/proto_registry_writer.h"
@@ -11,17 +10,20 @@
 #include "ci/prefs/reg_key.h"
 #include "ci/prefs/stored_value.h"
 #include "net/proto/decode_blob_win.h"
-#include "test_key.h"
+#include "tests/support/bytes.h"
+#include "tests/support/hresult_checks.h"
+#include "tests/support/registry_win.h"
+#include "tests/support/test_key_win.h"
 
 namespace ci {
 namespace {
 
-using testing::ByteList;
-using testing::Concat;
-using testing::RawValue;
-using testing::ReadRaw;
-using testing::TestKey;
-using testing::WriteRaw;
+using test::ByteList;
+using test::Concat;
+using test::RawValue;
+using test::ReadRaw;
+using test::TestKey;
+using test::WriteRaw;
 
 bool DecodeBstr(const std::vector<uint8_t>& bytes, ProtoWrapper* store) {
   UniqueBstr blob = MakeByteBstr(bytes.data(), static_cast<UINT>(bytes.size()));
@@ -48,7 +50,7 @@ TEST(MachinePreferencesStore, SendStatsAloneStoresSixBytesAndConsent) {
   TestKey key;
   MachinePreferences prefs;
   ASSERT_TRUE(DecodeBstr(ByteList({0x10, 0x01}), &prefs));
-  EXPECT_EQ(prefs.SaveMachinePreferencesAt(key.path()), kS_OK);  // creates the key too
+  EXPECT_HR_OK(prefs.SaveMachinePreferencesAt(key.path()));  // creates the key too
   EXPECT_EQ(ReadValue(key, u"machine_prefs", REG_BINARY),
             ByteList({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   EXPECT_EQ(ReadValue(key, u"SendAnonymousData", REG_DWORD), kConsentOn);
@@ -61,12 +63,12 @@ TEST(MachinePreferencesStore, AnEmptyMessageRemovesTheValueAndClearsConsent) {
   ASSERT_TRUE(WriteRaw(key.root(), key.sub_key(), u"SendAnonymousData", REG_DWORD, &on, 4));
   MachinePreferences prefs;
   ASSERT_TRUE(DecodeBstr(ByteList({0x00}), &prefs));
-  EXPECT_EQ(prefs.SaveMachinePreferencesAt(key.path()), kS_OK);
+  EXPECT_HR_OK(prefs.SaveMachinePreferencesAt(key.path()));
   RawValue raw;
   EXPECT_FALSE(ReadRaw(key.root(), key.sub_key(), u"machine_prefs", &raw));
   EXPECT_EQ(ReadValue(key, u"SendAnonymousData", REG_DWORD), kConsentOff);
   // Again, with the value already gone.
-  EXPECT_EQ(prefs.SaveMachinePreferencesAt(key.path()), kS_OK);
+  EXPECT_HR_OK(prefs.SaveMachinePreferencesAt(key.path()));
   EXPECT_FALSE(ReadRaw(key.root(), key.sub_key(), u"machine_prefs", &raw));
 }
 
@@ -104,17 +106,13 @@ TEST(MachinePreferencesStore, UnknownFieldsAreStoredUnderTheChecksum) {
 TEST(MachinePreferencesStore, RegistryFailuresAreNotReported) {
   MachinePreferences prefs;
   ASSERT_TRUE(DecodeBstr(ByteList({0x10, 0x01}), &prefs));
-  EXPECT_EQ(prefs.SaveMachinePreferencesAt(u"HKCC\\Software\\Velmor"), kS_OK);
+  EXPECT_HR_OK(prefs.SaveMachinePreferencesAt(u"HKCC\\Software\\Velmor"));
 
   // Below a volatile key no stored key can be created.
   TestKey key;
-  HKEY volatile_key = nullptr;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, AsWin(key.sub_key()), 0, nullptr,
-                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatile_key, nullptr),
-            ERROR_SUCCESS);
-  ::RegCloseKey(volatile_key);
-  EXPECT_EQ(prefs.SaveMachinePreferencesAt(key.path() + u"\\child"), kS_OK);
-  EXPECT_FALSE(testing::KeyExists(HKEY_CURRENT_USER, key.sub_key() + u"\\child"));
+  ASSERT_TRUE(test::CreateVolatileKey(HKEY_CURRENT_USER, key.sub_key()));
+  EXPECT_HR_OK(prefs.SaveMachinePreferencesAt(key.path() + u"\\child"));
+  EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, key.sub_key() + u"\\child"));
 }
 
 TEST(ProtoRegistryWriterTest, WritesOnlyWhileOpen) {
@@ -123,7 +121,7 @@ TEST(ProtoRegistryWriterTest, WritesOnlyWhileOpen) {
   prefs.set_send_stats(true);
   ProtoRegistryWriter writer;
   EXPECT_FALSE(writer.Save(&prefs, u"v"));
-  EXPECT_FALSE(testing::KeyExists(key.root(), key.sub_key()));
+  EXPECT_FALSE(test::KeyExists(key.root(), key.sub_key()));
 
   writer.Open(key.path() + u"\\a\\b");
   EXPECT_TRUE(writer.Save(&prefs, u"v"));
@@ -156,7 +154,7 @@ TEST(ProxySettingsStore, AutoDetectAloneStoresSixBytes) {
   TestKey key;
   ProxySettings proxy;
   ASSERT_TRUE(DecodeBstr(ByteList({0x08, 0x01}), &proxy));
-  EXPECT_EQ(proxy.WriteProxySettingsAt(key.path()), kS_OK);
+  EXPECT_HR_OK(proxy.WriteProxySettingsAt(key.path()));
   EXPECT_EQ(ReadValue(key, u"ProxySettings", REG_BINARY),
             ByteList({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
 }
@@ -183,31 +181,31 @@ TEST(ProxySettingsStore, HostsAreStoredAsUtf8WithoutAByteOrderMark) {
     TestKey key;
     ProxySettings proxy;
     const auto host_field = [](const std::string& host) {
-      return Concat(ByteList({0x22, static_cast<int>(host.size())}), ByteList(host));
+      return Concat({ByteList({0x22, static_cast<int>(host.size())}), ByteList(host)});
     };
-    ASSERT_TRUE(DecodeBstr(Concat(ByteList({0x08, 0x01}), host_field(c.arrived)), &proxy));
+    ASSERT_TRUE(DecodeBstr(Concat({ByteList({0x08, 0x01}), host_field(c.arrived)}), &proxy));
     proxy.WriteProxySettingsAt(key.path());
     EXPECT_EQ(ReadValue(key, u"ProxySettings", REG_BINARY),
-              Stored(Concat(ByteList({0x08, 0x01}), host_field(c.stored))))
+              Stored(Concat({ByteList({0x08, 0x01}), host_field(c.stored)})))
         << c.arrived;
   }
 }
 
 TEST(ProxySettingsStore, WriteFailuresAreNotReported) {
   ProxySettings proxy;
-  EXPECT_EQ(proxy.WriteProxySettingsAt(u"\\Software\\Velmor"), kS_OK);
+  EXPECT_HR_OK(proxy.WriteProxySettingsAt(u"\\Software\\Velmor"));
 }
 
 TEST(ProxySettingsStore, DeletionAcceptsMissingValuesAndKeys) {
   TestKey key;
-  EXPECT_EQ(DeleteProxySettingsAt(key.path()), kS_OK);  // no key
+  EXPECT_HR_OK(DeleteProxySettingsAt(key.path()));  // no key
   ASSERT_TRUE(WriteRaw(key.root(), key.sub_key(), u"other", REG_DWORD, "\1\0\0\0", 4));
-  EXPECT_EQ(DeleteProxySettingsAt(key.path()), kS_OK);  // no value
+  EXPECT_HR_OK(DeleteProxySettingsAt(key.path()));  // no value
   ASSERT_TRUE(WriteRaw(key.root(), key.sub_key(), u"ProxySettings", REG_BINARY, "x", 1));
-  EXPECT_EQ(DeleteProxySettingsAt(key.path()), kS_OK);
+  EXPECT_HR_OK(DeleteProxySettingsAt(key.path()));
   EXPECT_FALSE(RegKey::HasValue(key.path(), u"ProxySettings"));
   EXPECT_TRUE(RegKey::HasValue(key.path(), u"other"));
-  EXPECT_EQ(DeleteProxySettingsAt(u"HKCC\\x"), kS_OK);
+  EXPECT_HR_OK(DeleteProxySettingsAt(u"HKCC\\x"));
 }
 
 }  // namespace

@@ -10,10 +10,11 @@
 #include "net/proto/byte_chain.h"
 #include "net/proto/opaque_message.h"
 #include "net/proto/protocol_message.h"
+#include "tests/support/bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using ci::test::Bytes;
 
 Decoder Over(const Bytes& b) { return Decoder(b.data(), static_cast<int32_t>(b.size())); }
 
