@@ -44,7 +44,8 @@ TEST(ServerTypeLibrary, DescribesTheLibraryClassAndInterface) {
   EXPECT_EQ(lib_attr->wMinorVerNum, 0);
   EXPECT_EQ(lib_attr->lcid, 0u);
   lib->ReleaseTLibAttr(lib_attr);
-  EXPECT_EQ(HelpString(lib.Get(), -1), u"Velmor Updater Administrative Preferences Manager 1.0 Type Library");
+  EXPECT_EQ(HelpString(lib.Get(), -1),
+            u"Velmor Updater Administrative Preferences Manager 1.0 Type Library");
   ASSERT_EQ(lib->GetTypeInfoCount(), 2u);
 
   // The class: creatable, IAdminPrefsManager its one and default interface.

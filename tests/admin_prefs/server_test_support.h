@@ -67,7 +67,9 @@ inline bool WaitForNoServer(DWORD timeout_ms = 20000) {
   const DWORD start = ::GetTickCount();
   for (const ServerProcess& process : OpenServerProcesses()) {
     const DWORD spent = ::GetTickCount() - start;
-    if (spent >= timeout_ms || WaitForExit(process.handle.get(), timeout_ms - spent) == STILL_ACTIVE) return false;
+    if (spent >= timeout_ms ||
+        WaitForExit(process.handle.get(), timeout_ms - spent) == STILL_ACTIVE)
+      return false;
   }
   return ServerProcessIds().empty();
 }

@@ -60,12 +60,13 @@ TEST_F(ModuleTest, InitialisesComHereAndIsTheProcessModule) {
 TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
   ComPtr<IClassFactory> factory;
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
+                                    reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
   EXPECT_EQ(module_.GetLockCount(), 0);
 
   EXPECT_HR_EQ(factory->CreateInstance(nullptr, IID_IUnknown, nullptr), kE_POINTER);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_HR_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object), kCLASS_E_NOAGGREGATION);
+  EXPECT_HR_EQ(factory->CreateInstance(&g_dummy, IID_IClassFactory, &object),
+               kCLASS_E_NOAGGREGATION);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(g_creations, 0);
 
@@ -76,7 +77,9 @@ TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
   EXPECT_EQ(g_creations, 2);
 
   ComPtr<IUnknown> other;
-  EXPECT_HR_EQ(factory->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(other.ReleaseAndGetAddressOf())), kE_NOINTERFACE);
+  EXPECT_HR_EQ(factory->QueryInterface(IID_IDispatch,
+                                       reinterpret_cast<void**>(other.ReleaseAndGetAddressOf())),
+               kE_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
   EXPECT_EQ(factory.Reset(), 0u);
 }
@@ -84,7 +87,7 @@ TEST_F(ModuleTest, ClassFactoryChecksArgumentsAndHoldsNoLock) {
 TEST_F(ModuleTest, LockServerCountsModuleLocks) {
   ComPtr<IClassFactory> factory;
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
+                                    reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
   EXPECT_HR_OK(factory->LockServer(TRUE));
   EXPECT_HR_OK(factory->LockServer(TRUE));
   EXPECT_EQ(module_.GetLockCount(), 2);
@@ -171,7 +174,7 @@ TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(0);
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
+                                    reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   // Inside the loop: lock at once, unlock after a second.
   ASSERT_NE(SetTimer(nullptr, 0, 10, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1000, &UnlockOnTimer), 0u);
@@ -191,7 +194,7 @@ TEST_F(ModuleTest, LockTakenDuringThePauseAfterTheIdleDecisionKeepsServing) {
   module_.locks().set_idle_timeout_ms(300);
   module_.locks().set_pause_ms(1000);
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
-                                 reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
+                                    reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   ASSERT_NE(SetTimer(nullptr, 0, 600, &LockOnTimer), 0u);
   ASSERT_NE(SetTimer(nullptr, 0, 1800, &UnlockOnTimer), 0u);
   const auto start = Clock::now();
@@ -222,8 +225,9 @@ HRESULT g_class_object_lookup = kE_FAIL;
 void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
   KillTimer(nullptr, id);
   ComPtr<IUnknown> class_object;
-  g_class_object_lookup = CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IUnknown,
-                                           reinterpret_cast<void**>(class_object.ReleaseAndGetAddressOf()));
+  g_class_object_lookup =
+      CoGetClassObject(kTestClass, CLSCTX_LOCAL_SERVER, nullptr, IID_IUnknown,
+                       reinterpret_cast<void**>(class_object.ReleaseAndGetAddressOf()));
   class_object.Reset();
 }
 

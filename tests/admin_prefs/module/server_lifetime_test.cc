@@ -101,7 +101,8 @@ TEST_F(ServerLifetimeTest, EmbeddingOnTheCommandLineServesNormally) {
 TEST_F(ServerLifetimeTest, LockServerHoldsTheServer) {
   ComPtr<IClassFactory> factory;
   ASSERT_HR_OK(::CoGetClassObject(CLSID_AdminPrefsManagerCtl, CLSCTX_LOCAL_SERVER, nullptr,
-                               IID_IClassFactory, reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
+                                  IID_IClassFactory,
+                                  reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
   const ServerProcess server = TheServer();
   const HRESULT locked = factory->LockServer(TRUE);
   if (locked == kE_NOTIMPL) {

@@ -49,11 +49,10 @@ int wmain(int argc, wchar_t** argv) {
     HRESULT hr = ci::kS_OK;
     if (manager == nullptr || calls % 100 == 99) {
       manager.Reset();
-      manager = nullptr;
       hr = ci::test::CreateServiceObject(&manager);
     }
     const ci::test::SoakCall& call = round[i % round.size()];
-    if (SUCCEEDED(hr)) hr = Call(manager, call);
+    if (SUCCEEDED(hr)) hr = Call(manager.Get(), call);
     ++calls;
     if (hr != (call.valid ? ci::kS_OK : ci::kE_INVALIDARG)) {
       if (unexpected++ == 0) {

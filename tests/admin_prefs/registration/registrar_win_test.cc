@@ -10,8 +10,10 @@
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/script_registry_win.h"
+#include "ci/base/paths.h"
 #include "tests/admin_prefs/registration/self_relative_descriptor.h"
 #include "tests/support/hresult_checks.h"
+#include "tests/support/processes_win.h"
 #include "tests/support/registry_win.h"
 
 namespace ci {
@@ -61,7 +63,8 @@ TEST_F(RegistrarWinTest, RegistersKeysAndTypedValues) {
   test::RawValue value;
   ASSERT_TRUE(test::ReadRaw(HKEY_CURRENT_USER, key, u"Text", &value));
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value.bytes.size(), (WString(u"C:\\a b\\x.exe").size() + 1) * 2);  // terminator included
+  EXPECT_EQ(value.bytes.size(),
+            (WString(u"C:\\a b\\x.exe").size() + 1) * 2);  // terminator included
   ASSERT_TRUE(test::ReadRaw(HKEY_CURRENT_USER, key, u"Number", &value));
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(value.bytes, (std::vector<BYTE>{0xFF, 0xFF, 0xFF, 0xFF}));
@@ -104,7 +107,8 @@ TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
 }
 
 TEST_F(RegistrarWinTest, BadNumberFailsAndTheBlockIsRolledBack) {
-  EXPECT_HR_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister), kDISP_E_TYPEMISMATCH);
+  EXPECT_HR_EQ(Run(u"First = s '1' Second { val Count = d 'many' } Third", ScriptAction::kRegister),
+               kDISP_E_TYPEMISMATCH);
   EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));
   EXPECT_THAT(test::SubKeyNames(HKEY_CURRENT_USER, base_), testing::IsEmpty());
 }

@@ -85,7 +85,8 @@ class RegistrationTest : public testing::Test {
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"IconReference"),
               u"@" + exe + u",-3000");
     test::RawValue enabled;
-    ASSERT_TRUE(test::ReadRaw(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"Enabled", &enabled));
+    ASSERT_TRUE(
+        test::ReadRaw(HKEY_LOCAL_MACHINE, kClassKey + u"\\Elevation", u"Enabled", &enabled));
     EXPECT_EQ(enabled.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(enabled.bytes, (std::vector<BYTE>{1, 0, 0, 0}));
     // One set: nothing but what the script names.

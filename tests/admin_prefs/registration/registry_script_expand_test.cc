@@ -19,7 +19,8 @@ ReplacementMap SampleMap() {
 
 TEST(ExpandReplacements, NamesAnyCaseDoubledPercentAndUntouchedValues) {
   WString out;
-  ASSERT_HR_OK(ExpandReplacements(u"a %clsid% b %MODULE%%module% 50%% %Percent%", SampleMap(), &out));
+  ASSERT_HR_OK(
+      ExpandReplacements(u"a %clsid% b %MODULE%%module% 50%% %Percent%", SampleMap(), &out));
   // The first pair of a name wins; a value is not expanded again.
   EXPECT_EQ(out,
             u"a {AF2A86CC-90BE-453F-95FD-140F8CCFE558} b \"C:\\a b\\x.exe\"\"C:\\a b\\x.exe\" "

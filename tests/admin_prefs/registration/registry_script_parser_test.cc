@@ -104,9 +104,10 @@ TEST(ParseScript, EmptyScriptAndEveryRootName) {
   ParsedScript script;
   ASSERT_HR_OK(ParseScript(u"  \n", &script));
   EXPECT_TRUE(script.roots.empty());
-  ASSERT_HR_OK(ParseScript(u"HKCR { } HKEY_CLASSES_ROOT { } HKU { } HKEY_USERS { } HKCU { } "
-                        u"HKEY_LOCAL_MACHINE { }",
-                        &script));
+  ASSERT_HR_OK(
+      ParseScript(u"HKCR { } HKEY_CLASSES_ROOT { } HKU { } HKEY_USERS { } HKCU { } "
+                  u"HKEY_LOCAL_MACHINE { }",
+                  &script));
   ASSERT_EQ(script.roots.size(), 6u);
   EXPECT_EQ(script.roots[1].root, ScriptRoot::kClassesRoot);
   EXPECT_EQ(script.roots[3].root, ScriptRoot::kUsers);
@@ -136,7 +137,8 @@ TEST(ParseScript, MalformedScriptsFail) {
   };
   for (const char16_t* text : kBad) {
     ParsedScript script;
-    EXPECT_HR_EQ(ParseScript(text, &script), kDISP_E_EXCEPTION) << testing::PrintToString(WString(text));
+    EXPECT_HR_EQ(ParseScript(text, &script), kDISP_E_EXCEPTION)
+        << testing::PrintToString(WString(text));
   }
 }
 

@@ -134,16 +134,19 @@ TEST(Registrar, ExpandsParsesAndRunsOrWritesNothing) {
   registrar.AddReplacement(u"Module", u"\"C:\\it''s\\s.exe\"");
   FakeScriptRegistry registry;
   ASSERT_HR_OK(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 = s '%MODULE%' } }",
-                                ScriptAction::kRegister, registry));
+                                   ScriptAction::kRegister, registry));
   EXPECT_EQ(*registry.Value(kLm, u"{C}\\LocalServer32", u""), u"\"C:\\it's\\s.exe\"");
-  ASSERT_HR_OK(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 } }", ScriptAction::kUnregister,
-                                registry));
+  ASSERT_HR_OK(registrar.RunScript(u"HKLM { '%CLSID%' { LocalServer32 } }",
+                                   ScriptAction::kUnregister, registry));
   EXPECT_TRUE(registry.keys.empty());
   const int writes = registry.write_count;
 
   // A script that does not expand or parse writes nothing, even in its valid part.
-  EXPECT_HR_EQ(registrar.RunScript(u"HKLM { A } HKLM { %NOPE% }", ScriptAction::kRegister, registry), kDISP_E_EXCEPTION);
-  EXPECT_HR_EQ(registrar.RunScript(u"HKLM { A } HKLM { B", ScriptAction::kRegister, registry), kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(
+      registrar.RunScript(u"HKLM { A } HKLM { %NOPE% }", ScriptAction::kRegister, registry),
+      kDISP_E_EXCEPTION);
+  EXPECT_HR_EQ(registrar.RunScript(u"HKLM { A } HKLM { B", ScriptAction::kRegister, registry),
+               kDISP_E_EXCEPTION);
   EXPECT_EQ(registry.write_count, writes);
 }
 

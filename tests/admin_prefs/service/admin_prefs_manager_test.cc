@@ -46,17 +46,20 @@ class AdminPrefsManagerTest : public ::testing::Test {
 TEST_F(AdminPrefsManagerTest, RefusedCreationLeavesNoObjectAndNoLock) {
   void* object = reinterpret_cast<void*>(1);
   EXPECT_HR_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager, &object,
-                                              &NotAdministrator), static_cast<HRESULT>(0x8042003D));
+                                                 &NotAdministrator),
+               static_cast<HRESULT>(0x8042003D));
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(module_.GetLockCount(), 0);
 
   // The same through a class object, plain and aggregated.
   ComPtr<IClassFactory> factory;
   ASSERT_HR_OK(ClassFactory::Create(&CreateRefused, IID_IClassFactory,
-                                 reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
-  EXPECT_HR_EQ(factory->CreateInstance(nullptr, IID_IAdminPrefsManager, &object), static_cast<HRESULT>(0x8042003D));
+                                    reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf())));
+  EXPECT_HR_EQ(factory->CreateInstance(nullptr, IID_IAdminPrefsManager, &object),
+               static_cast<HRESULT>(0x8042003D));
   Outer outer;
-  EXPECT_HR_EQ(factory->CreateInstance(&outer, IID_IUnknown, &object), static_cast<HRESULT>(0x8042003D));
+  EXPECT_HR_EQ(factory->CreateInstance(&outer, IID_IUnknown, &object),
+               static_cast<HRESULT>(0x8042003D));
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(outer.refs, 1u);
   factory.Reset();
@@ -65,8 +68,9 @@ TEST_F(AdminPrefsManagerTest, RefusedCreationLeavesNoObjectAndNoLock) {
 
 TEST_F(AdminPrefsManagerTest, LiveObjectHoldsOneModuleLock) {
   ComPtr<IAdminPrefsManager> manager;
-  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
-                                              reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()), &Administrator));
+  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(
+      nullptr, IID_IAdminPrefsManager, reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()),
+      &Administrator));
   EXPECT_EQ(module_.GetLockCount(), 1);
   ComPtr<IAdminPrefsManager> copy = manager;
   EXPECT_EQ(copy.Reset(), 1u);
@@ -77,12 +81,15 @@ TEST_F(AdminPrefsManagerTest, LiveObjectHoldsOneModuleLock) {
 
 TEST_F(AdminPrefsManagerTest, AnswersOnlyIUnknownAndIAdminPrefsManager) {
   ComPtr<IAdminPrefsManager> manager;
-  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
-                                              reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()), &Administrator));
+  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(
+      nullptr, IID_IAdminPrefsManager, reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()),
+      &Administrator));
   ComPtr<IUnknown> unknown;
-  ASSERT_HR_OK(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())));
+  ASSERT_HR_OK(manager->QueryInterface(IID_IUnknown,
+                                       reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())));
   ComPtr<IUnknown> again;
-  ASSERT_HR_OK(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(again.ReleaseAndGetAddressOf())));
+  ASSERT_HR_OK(manager->QueryInterface(IID_IUnknown,
+                                       reinterpret_cast<void**>(again.ReleaseAndGetAddressOf())));
   EXPECT_EQ(unknown.Get(), again.Get());  // one identity
   again.Reset();
   for (const IID* refused : {&IID_IDispatch, &IID_ISupportErrorInfo, &IID_IClassFactory}) {
@@ -98,27 +105,32 @@ TEST_F(AdminPrefsManagerTest, AnswersOnlyIUnknownAndIAdminPrefsManager) {
 
 TEST_F(AdminPrefsManagerTest, CreationAskingForAnUnknownInterfaceDestroysTheInstance) {
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_HR_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IDispatch, &object, &Administrator), kE_NOINTERFACE);
+  EXPECT_HR_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IDispatch, &object, &Administrator),
+               kE_NOINTERFACE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(module_.GetLockCount(), 0);
-  EXPECT_HR_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IUnknown, nullptr, &Administrator), kE_POINTER);
+  EXPECT_HR_EQ(AdminPrefsManager::CreateInstance(nullptr, IID_IUnknown, nullptr, &Administrator),
+               kE_POINTER);
   EXPECT_EQ(module_.GetLockCount(), 0);
 }
 
 TEST_F(AdminPrefsManagerTest, AggregatedObjectDelegatesToItsOuterObject) {
   Outer outer;
   ComPtr<IUnknown> inner;
-  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(&outer, IID_IUnknown,
-                                              reinterpret_cast<void**>(inner.ReleaseAndGetAddressOf()), &Administrator));
+  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(
+      &outer, IID_IUnknown, reinterpret_cast<void**>(inner.ReleaseAndGetAddressOf()),
+      &Administrator));
   outer.inner = inner.Get();
   EXPECT_EQ(outer.refs, 1u);  // the inner unknown's own count is separate
   EXPECT_EQ(module_.GetLockCount(), 1);
 
   ComPtr<IAdminPrefsManager> manager;
-  ASSERT_HR_OK(outer.QueryInterface(IID_IAdminPrefsManager, reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf())));
+  ASSERT_HR_OK(outer.QueryInterface(IID_IAdminPrefsManager,
+                                    reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf())));
   EXPECT_EQ(outer.refs, 2u);  // the interface counts on the outer object
   ComPtr<IUnknown> identity;
-  ASSERT_HR_OK(manager->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.ReleaseAndGetAddressOf())));
+  ASSERT_HR_OK(manager->QueryInterface(
+      IID_IUnknown, reinterpret_cast<void**>(identity.ReleaseAndGetAddressOf())));
   EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(&outer));
   EXPECT_EQ(outer.refs, 3u);
   EXPECT_HR_EQ(manager->SaveAdminPreferences(nullptr), kE_INVALIDARG);
@@ -132,8 +144,9 @@ TEST_F(AdminPrefsManagerTest, AggregatedObjectDelegatesToItsOuterObject) {
 
 TEST_F(AdminPrefsManagerTest, MessagesThatDoNotDecodeAreRefusedInProcess) {
   ComPtr<IAdminPrefsManager> manager;
-  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(nullptr, IID_IAdminPrefsManager,
-                                              reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()), &Administrator));
+  ASSERT_HR_OK(AdminPrefsManager::CreateInstance(
+      nullptr, IID_IAdminPrefsManager, reinterpret_cast<void**>(manager.ReleaseAndGetAddressOf()),
+      &Administrator));
   UniqueBstr empty = MakeByteBstr("", 0);
   UniqueBstr no_auto_detect = MakeByteBstr("\x12\x00", 2);
   EXPECT_HR_EQ(manager->SaveAdminPreferences(nullptr), kE_INVALIDARG);

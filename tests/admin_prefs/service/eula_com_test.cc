@@ -116,7 +116,8 @@ TEST_F(EulaComTest, UndecodableMessageStartsTheProgramButChangesNoAcceptanceValu
   SetUpInstall(folder, kVersion);
   SetString(kMachine, L"userid", kNoUserId);
   // 0x10 0x80: a varint cut short (even length, so nothing is padded in transit).
-  EXPECT_HR_EQ(manager_->SaveAcceptingEulaSettings(Blob(ByteString({0x10, 0x80})).get()), kE_INVALIDARG);
+  EXPECT_HR_EQ(manager_->SaveAcceptingEulaSettings(Blob(ByteString({0x10, 0x80})).get()),
+               kE_INVALIDARG);
   EXPECT_TRUE(folder.WaitForMarker(L"ran", 10000));
   ExpectUnaccepted();
   EXPECT_EQ(GetString(kMachine, L"userid"), kNoUserId);

@@ -53,8 +53,8 @@ InstallFolder::InstallFolder(const std::wstring& version) {
   ready_ = ::CreateDirectoryW(base_.c_str(), nullptr) &&
            ::CreateDirectoryW(install_dir_.c_str(), nullptr) &&
            (version.empty() || ::CreateDirectoryW(version_dir_.c_str(), nullptr)) &&
-           ::CopyFileW(AsWin(test::BesideTestProgram(u"vufirstboot.exe")), (version_dir_ + L"\\vufirstboot.exe").c_str(),
-                       FALSE);
+           ::CopyFileW(AsWin(test::BesideTestProgram(u"vufirstboot.exe")),
+                       (version_dir_ + L"\\vufirstboot.exe").c_str(), FALSE);
 }
 
 InstallFolder::~InstallFolder() {

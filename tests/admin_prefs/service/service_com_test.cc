@@ -27,9 +27,7 @@ class ServiceComTest : public ::testing::Test {
     DeleteStoredValues();
     ASSERT_HR_OK(CreateServiceObject(&manager_));
   }
-  void TearDown() override {
-    manager_.Reset();
-  }
+  void TearDown() override { manager_.Reset(); }
 
   ComApartment com_;
   ComPtr<IAdminPrefsManager> manager_;
@@ -89,10 +87,13 @@ TEST_F(ServiceComTest, OddLengthMessageIsStoredWithAValidChecksum) {
 
 TEST_F(ServiceComTest, QueryInterfaceRefusesIDispatch) {
   ComPtr<IDispatch> dispatch;
-  EXPECT_HR_EQ(manager_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.ReleaseAndGetAddressOf())), kE_NOINTERFACE);
+  EXPECT_HR_EQ(manager_->QueryInterface(
+                   IID_IDispatch, reinterpret_cast<void**>(dispatch.ReleaseAndGetAddressOf())),
+               kE_NOINTERFACE);
   EXPECT_EQ(dispatch, nullptr);
   ComPtr<IUnknown> unknown;
-  ASSERT_HR_OK(manager_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())));
+  ASSERT_HR_OK(manager_->QueryInterface(
+      IID_IUnknown, reinterpret_cast<void**>(unknown.ReleaseAndGetAddressOf())));
   unknown.Reset();
 }
 
