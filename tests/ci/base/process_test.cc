@@ -73,7 +73,8 @@ TEST_F(RunProgramTest, StartsAPathWithSpacesAsOneProgram) {
 TEST_F(RunProgramTest, MissingFileGivesTheErrorAndAZeroedRecord) {
   PROCESS_INFORMATION info;
   ::memset(&info, 0xAB, sizeof(info));
-  EXPECT_HR_EQ(RunProgram(AppendPath(folder_, u"no such program.exe"), &info), static_cast<HResult>(0x80070002u));
+  EXPECT_HR_EQ(RunProgram(AppendPath(folder_, u"no such program.exe"), &info),
+               static_cast<HResult>(0x80070002u));
   EXPECT_EQ(info.hProcess, nullptr);
   EXPECT_EQ(info.hThread, nullptr);
   EXPECT_EQ(info.dwProcessId, 0u);

@@ -38,7 +38,8 @@ TEST(GLock, ProcessesTakeTurns) {
   std::vector<UniqueHandle> processes;
   const int kProcesses = 6;
   for (int i = 0; i < kProcesses; ++i) {
-    processes.push_back(StartHelper(L"serial " + name + L" \"" + log + L"\" P" + std::to_wstring(i)));
+    processes.push_back(
+        StartHelper(L"serial " + name + L" \"" + log + L"\" P" + std::to_wstring(i)));
     ASSERT_TRUE(processes.back()) << ::GetLastError();
   }
   for (DWORD code : test::WaitForAll(processes, 60000)) EXPECT_EQ(code, 0u);

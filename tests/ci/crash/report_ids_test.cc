@@ -198,7 +198,8 @@ TEST_F(Tallying, ProcessEndsWhileAnotherHoldsTheSharedLock) {
   const std::wstring event_name = L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
   UniqueHandle start(::CreateEventW(nullptr, TRUE, TRUE, event_name.c_str()));
   const DWORD started = ::GetTickCount();
-  const UniqueHandle recorder = StartBeside(u"report_ids_recorder.exe", event_name + L" e41db6b c0de0001");
+  const UniqueHandle recorder =
+      StartBeside(u"report_ids_recorder.exe", event_name + L" e41db6b c0de0001");
   ASSERT_TRUE(recorder);
   EXPECT_EQ(test::WaitForExit(recorder.get(), 20000), 0u) << "the recorder did not end";
   EXPECT_LT(MillisecondsSince(started), static_cast<long long>(kReportIdFlushWaitMs) + 10000);

@@ -235,7 +235,8 @@ TEST_P(HttpClientTest, SendWithProxyAuthNeedsAUserAndASupportedScheme) {
   client_->proxy_user = u"user";
   client_->proxy_password = WString(u"secret");
   server_.Respond(CannedResponse{407, {"Proxy-Authenticate: Digest realm=\"x\""}, ""});
-  EXPECT_HR_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"), kE_HTTP_PROXY_SCHEME_UNSUPPORTED);
+  EXPECT_HR_EQ(client_->SendWithProxyAuth(u"127.0.0.3", 80, u"/"),
+               kE_HTTP_PROXY_SCHEME_UNSUPPORTED);
   EXPECT_EQ(client_->proxy_auth_scheme, static_cast<std::uint32_t>(kProxyAuthDigest));
 
   // Without a proxy a 407 is just a status.

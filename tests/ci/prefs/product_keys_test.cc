@@ -92,12 +92,12 @@ TEST_F(ProductKeysTest, MachinePreferencesGoToTheMachineKey) {
   EXPECT_EQ(raw.bytes, ByteList({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   // The same key under the other spellings of its path.
   DWORD consent = 0;
-  EXPECT_HR_OK(RegKey::GetValue(u"hklm\\software\\velmor\\velmor updater", u"SendAnonymousData",
-                             &consent));
+  EXPECT_HR_OK(
+      RegKey::GetValue(u"hklm\\software\\velmor\\velmor updater", u"SendAnonymousData", &consent));
   EXPECT_EQ(consent, 1u);
   std::vector<uint8_t> bytes;
   EXPECT_HR_OK(RegKey::GetValue(u"HKEY_LOCAL_MACHINE\\Software\\Velmor\\Velmor Updater",
-                             u"machine_prefs", &bytes));
+                                u"machine_prefs", &bytes));
   EXPECT_EQ(bytes, raw.bytes);
 }
 

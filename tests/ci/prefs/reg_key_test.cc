@@ -20,13 +20,13 @@ using test::ReadRaw;
 using test::TestKey;
 using test::WriteRaw;
 
-
 TEST(RegKeyPaths, ShortLongAndLowerCaseRootNamesReachTheSameKey) {
   TestKey key(HKEY_LOCAL_MACHINE);
   const DWORD one = 1, two = 2, three = 3;
   ASSERT_HR_OK(RegKey::SetValue(u"HKLM\\" + key.sub_key(), u"a", REG_DWORD, &one, 4));
   ASSERT_HR_OK(RegKey::SetValue(u"hklm\\" + key.sub_key(), u"b", REG_DWORD, &two, 4));
-  ASSERT_HR_OK(RegKey::SetValue(u"HKEY_LOCAL_MACHINE\\" + key.sub_key(), u"c", REG_DWORD, &three, 4));
+  ASSERT_HR_OK(
+      RegKey::SetValue(u"HKEY_LOCAL_MACHINE\\" + key.sub_key(), u"c", REG_DWORD, &three, 4));
   DWORD value = 0;
   EXPECT_HR_OK(RegKey::GetValue(u"Hkey_Local_Machine\\" + key.sub_key(), u"a", &value));
   EXPECT_EQ(value, 1u);
@@ -179,7 +179,7 @@ TEST(RegKeyValues, LongValuesRoundTrip) {
   std::vector<std::uint8_t> blob(300000);
   for (std::size_t i = 0; i < blob.size(); ++i) blob[i] = static_cast<std::uint8_t>(i * 7);
   ASSERT_HR_OK(RegKey::SetValue(key.path(), u"blob", REG_BINARY, blob.data(),
-                             static_cast<DWORD>(blob.size())));
+                                static_cast<DWORD>(blob.size())));
   std::vector<std::uint8_t> got;
   EXPECT_HR_OK(RegKey::GetValue(key.path(), u"blob", &got));
   EXPECT_EQ(got, blob);
@@ -196,7 +196,8 @@ TEST(RegKeyValues, UnsupportedTypesAreRefusedAfterTheKeyIsReached) {
   DWORD out = 0;
   EXPECT_HR_EQ(RegKey::GetValue(path, u"x", REG_EXPAND_SZ, &out), kE_DATATYPE_MISMATCH);
   // A key that cannot be opened reports that first.
-  EXPECT_HR_EQ(RegKey::GetValue(key.path() + u"\\missing", u"x", REG_EXPAND_SZ, &out), kE_FILE_NOT_FOUND);
+  EXPECT_HR_EQ(RegKey::GetValue(key.path() + u"\\missing", u"x", REG_EXPAND_SZ, &out),
+               kE_FILE_NOT_FOUND);
   EXPECT_HR_EQ(RegKey::GetValue(path, u"x", REG_SZ, nullptr), kE_POINTER);
 }
 
@@ -273,7 +274,8 @@ TEST(RegKeyHandle, OpenAndCreateReplaceTheHeldKeyOnlyOnSuccess) {
   const HKEY first = reg.handle();
   ASSERT_NE(first, nullptr);
 
-  EXPECT_HR_EQ(reg.Open(HKEY_CURRENT_USER, key.sub_key() + u"\\missing", KEY_READ), kE_FILE_NOT_FOUND);
+  EXPECT_HR_EQ(reg.Open(HKEY_CURRENT_USER, key.sub_key() + u"\\missing", KEY_READ),
+               kE_FILE_NOT_FOUND);
   EXPECT_EQ(reg.handle(), first);
   const std::uint8_t data[] = {9};
   EXPECT_HR_OK(reg.SetBinaryValue(u"still_usable", data, 1));
@@ -320,7 +322,8 @@ TEST(RegKeyFailures, PlatformErrorsOfTheStaticOperationsAreMapped) {
   // A non-volatile key cannot live below a volatile one: ERROR_CHILD_MUST_BE_VOLATILE.
   ASSERT_TRUE(test::CreateVolatileKey(HKEY_CURRENT_USER, key.sub_key()));
   const DWORD one = 1;
-  EXPECT_HR_EQ(RegKey::SetValue(key.path() + u"\\child", u"v", REG_DWORD, &one, 4), static_cast<HResult>(0x800703FDu));
+  EXPECT_HR_EQ(RegKey::SetValue(key.path() + u"\\child", u"v", REG_DWORD, &one, 4),
+               static_cast<HResult>(0x800703FDu));
   // A value name beyond the platform's limit: ERROR_INVALID_PARAMETER from the write.
   const WString long_name(40000, u'n');
   EXPECT_HR_EQ(RegKey::SetValue(key.path(), long_name, REG_DWORD, &one, 4), kE_INVALIDARG);
