@@ -13,10 +13,10 @@
 
 namespace {
 
+using ci::test::Concat;
 using wire_checks::Bytes;
 using wire_checks::Encode;
 using wire_checks::Parse;
-using ci::test::Concat;
 
 // A complete Tag entry (start and end tags included) for field `number`.
 Bytes TagEntry(char name, uint8_t number) {

@@ -44,8 +44,8 @@ class AdminPrefsHttpTest : public testing::Test {
 
 TEST_F(AdminPrefsHttpTest, ThroughTheProxyWithBasicAuthenticationForBothClients) {
   for (const wchar_t* client : {L"winhttp", L"wininet"}) {
-    const CapturedRun run = RunAdminPrefs(L"http --client=" + std::wstring(client) + L" " + proxy_ + L" " +
-                                  credentials_ + L" -i " + url_);
+    const CapturedRun run = RunAdminPrefs(L"http --client=" + std::wstring(client) + L" " + proxy_ +
+                                          L" " + credentials_ + L" -i " + url_);
     EXPECT_EQ(run.exit_code, 0u) << run.error;
     EXPECT_NE(run.output.find("X-Origin: yes\r\n"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.substr(run.output.size() - 12), "origin body\n");

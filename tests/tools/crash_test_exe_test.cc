@@ -12,9 +12,10 @@
 #include <map>
 #include <vector>
 
+#include "ci/base/paths.h"
+#include "tests/support/loopback_http_server_win.h"
 #include "tests/support/processes_win.h"
 #include "tests/support/registry_win.h"
-#include "tests/support/loopback_http_server_win.h"
 
 namespace ci {
 namespace test {

@@ -75,7 +75,8 @@ TEST_F(ServerActivationTest, ARefusedConsentIsReportedInWords) {
   elevated = false;
   moniker_result = HRESULT_FROM_WIN32(ERROR_CANCELLED);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_HR_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams), HRESULT_FROM_WIN32(ERROR_CANCELLED));
+  EXPECT_HR_EQ(CreateServerObject(kClass, IID_IUnknown, &object, kSeams),
+               HRESULT_FROM_WIN32(ERROR_CANCELLED));
   EXPECT_EQ(object, nullptr);
   EXPECT_NE(DescribeServerResult(HRESULT_FROM_WIN32(ERROR_CANCELLED)).find("consent was refused"),
             std::string::npos);
