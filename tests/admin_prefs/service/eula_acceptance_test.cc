@@ -13,16 +13,8 @@
 #include "tests/support/hresult_checks.h"
 
 namespace ci {
+namespace eula_test {
 namespace {
-
-using eula_test::GetString;
-using eula_test::HasValue;
-using eula_test::InstallFolder;
-using eula_test::IsUserIdForm;
-using eula_test::Key;
-using eula_test::SetBinary;
-using eula_test::SetDword;
-using eula_test::SetString;
 
 // Records how SaveAdminPreferences is called and answers with `result`.
 class FakeAdminPrefs : public IAdminPrefsManager {
@@ -56,8 +48,6 @@ class MemoryStore : public ReportIdStore {
 const HRESULT kGuidFailure = HRESULT_FROM_WIN32(RPC_S_UUID_NO_ADDRESS);
 HRESULT WINAPI FailingGuidCreator(GUID*) { return kGuidFailure; }
 
-const std::string kProxyBytes("\x08\x01\x73\x7C\x91\xB4", 6);
-
 class EulaAcceptance : public testing::Test {
  protected:
   void SetUp() override {
@@ -68,31 +58,16 @@ class EulaAcceptance : public testing::Test {
     user_ = {HKEY_CURRENT_USER, base + L"\\User"};
     settings_.machine_root = machine_.KeyPath();
     settings_.user_root = user_.KeyPath();
-    // Every marker of an unaccepted, offline installation, and stored proxies.
-    SetDword(machine_, L"offline", 1);
-    SetString(machine_, L"no_eula", L"1");
-    SetDword(machine_, L"tc_accpt", 0);
-    SetBinary(machine_, L"ProxySettings", kProxyBytes);
-    SetBinary(user_, L"ProxySettings", kProxyBytes);
+    eula_test::WriteUnacceptedInstallation(machine_, user_);
   }
   void TearDown() override { eula_test::DeleteTree(base_); }
 
   void SetUpInstall(const InstallFolder& folder, const std::wstring& version) {
     ASSERT_TRUE(folder.ready());
-    SetString(machine_, L"install_dir", folder.install_dir());
-    SetString(machine_, L"version", version);
+    eula_test::WriteInstall(machine_, folder, version);
   }
 
-  void ExpectAccepted() {
-    EXPECT_FALSE(HasValue(machine_, L"offline"));
-    EXPECT_FALSE(HasValue(machine_, L"no_eula"));
-    EXPECT_FALSE(HasValue(machine_, L"tc_accpt"));
-    const auto user_id = GetString(machine_, L"userid");
-    ASSERT_TRUE(user_id);
-    EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
-    EXPECT_FALSE(HasValue(machine_, L"ProxySettings"));
-    EXPECT_FALSE(HasValue(user_, L"ProxySettings"));
-  }
+  void ExpectAccepted() { eula_test::ExpectAccepted(machine_, user_); }
 
   Key base_, machine_, user_;
   EulaSettings settings_;
@@ -281,4 +256,5 @@ TEST(NewGuidString, FailureLeavesTheOutputAndIsCountedEachTime) {
 }
 
 }  // namespace
+}  // namespace eula_test
 }  // namespace ci

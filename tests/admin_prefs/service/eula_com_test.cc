@@ -10,23 +10,15 @@
 #include "tests/support/hresult_checks.h"
 
 namespace ci {
+namespace eula_test {
 namespace {
 
-using eula_test::GetString;
-using eula_test::HasValue;
-using eula_test::InstallFolder;
-using eula_test::IsUserIdForm;
-using eula_test::Key;
-using eula_test::SetBinary;
-using eula_test::SetDword;
-using eula_test::SetString;
 using test::Blob;
 using test::ByteString;
 
 const Key kMachine = {HKEY_LOCAL_MACHINE, L"Software\\Velmor\\Velmor Updater"};
 const Key kUser = {HKEY_CURRENT_USER, L"Software\\Velmor\\Velmor Updater"};
 const wchar_t kVersion[] = L"2.4.1368.5602";
-const std::string kProxyBytes = ByteString({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4});
 const wchar_t kNoUserId[] = L"00000000-0000-0000-0000-000000000000";
 
 class EulaComTest : public testing::Test {
@@ -39,12 +31,7 @@ class EulaComTest : public testing::Test {
 
   void SetUp() override {
     ClearProductValues();
-    // An installation whose licence was not accepted yet, with stored proxies.
-    SetDword(kMachine, L"offline", 1);
-    SetString(kMachine, L"no_eula", L"1");
-    SetDword(kMachine, L"tc_accpt", 0);
-    SetBinary(kMachine, L"ProxySettings", kProxyBytes);
-    SetBinary(kUser, L"ProxySettings", kProxyBytes);
+    eula_test::WriteUnacceptedInstallation(kMachine, kUser);
     ASSERT_HR_OK(test::CreateServiceObject(&manager_));
   }
   void TearDown() override {
@@ -59,28 +46,11 @@ class EulaComTest : public testing::Test {
 
   void SetUpInstall(const InstallFolder& folder, const std::wstring& version) {
     ASSERT_TRUE(folder.ready());
-    SetString(kMachine, L"install_dir", folder.install_dir());
-    SetString(kMachine, L"version", version);
+    eula_test::WriteInstall(kMachine, folder, version);
   }
 
-  static void ExpectAccepted() {
-    EXPECT_FALSE(HasValue(kMachine, L"offline"));
-    EXPECT_FALSE(HasValue(kMachine, L"no_eula"));
-    EXPECT_FALSE(HasValue(kMachine, L"tc_accpt"));
-    const auto user_id = GetString(kMachine, L"userid");
-    ASSERT_TRUE(user_id);
-    EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
-    EXPECT_FALSE(HasValue(kMachine, L"ProxySettings"));
-    EXPECT_FALSE(HasValue(kUser, L"ProxySettings"));
-  }
-
-  static void ExpectUnaccepted() {
-    EXPECT_TRUE(HasValue(kMachine, L"offline"));
-    EXPECT_TRUE(HasValue(kMachine, L"no_eula"));
-    EXPECT_TRUE(HasValue(kMachine, L"tc_accpt"));
-    EXPECT_TRUE(HasValue(kMachine, L"ProxySettings"));
-    EXPECT_TRUE(HasValue(kUser, L"ProxySettings"));
-  }
+  static void ExpectAccepted() { eula_test::ExpectAccepted(kMachine, kUser); }
+  static void ExpectUnaccepted() { eula_test::ExpectUnaccepted(kMachine, kUser); }
 
   ComApartment com_;
   ComPtr<IAdminPrefsManager> manager_;
@@ -162,4 +132,5 @@ TEST_F(EulaComTest, MissingMachineRootFailsAtTheTermsValueAndWritesNoUserId) {
 }
 
 }  // namespace
+}  // namespace eula_test
 }  // namespace ci

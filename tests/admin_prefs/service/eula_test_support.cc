@@ -1,5 +1,7 @@
 #include "eula_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include "tests/support/processes_win.h"
 #include "tests/support/registry_win.h"
 
@@ -8,6 +10,8 @@ namespace eula_test {
 namespace {
 
 WString Path(const Key& key) { return FromWin(key.path.c_str()); }
+
+const std::string kStoredProxy("\x08\x01\x73\x7C\x91\xB4", 6);
 
 }  // namespace
 
@@ -93,6 +97,38 @@ bool IsUserIdForm(const std::wstring& text) {
     }
   }
   return true;
+}
+
+void WriteUnacceptedInstallation(const Key& machine, const Key& user) {
+  SetDword(machine, L"offline", 1);
+  SetString(machine, L"no_eula", L"1");
+  SetDword(machine, L"tc_accpt", 0);
+  SetBinary(machine, L"ProxySettings", kStoredProxy);
+  SetBinary(user, L"ProxySettings", kStoredProxy);
+}
+
+void WriteInstall(const Key& machine, const InstallFolder& folder, const std::wstring& version) {
+  SetString(machine, L"install_dir", folder.install_dir());
+  SetString(machine, L"version", version);
+}
+
+void ExpectAccepted(const Key& machine, const Key& user) {
+  EXPECT_FALSE(HasValue(machine, L"offline"));
+  EXPECT_FALSE(HasValue(machine, L"no_eula"));
+  EXPECT_FALSE(HasValue(machine, L"tc_accpt"));
+  const auto user_id = GetString(machine, L"userid");
+  ASSERT_TRUE(user_id);
+  EXPECT_TRUE(IsUserIdForm(*user_id)) << *user_id;
+  EXPECT_FALSE(HasValue(machine, L"ProxySettings"));
+  EXPECT_FALSE(HasValue(user, L"ProxySettings"));
+}
+
+void ExpectUnaccepted(const Key& machine, const Key& user) {
+  EXPECT_TRUE(HasValue(machine, L"offline"));
+  EXPECT_TRUE(HasValue(machine, L"no_eula"));
+  EXPECT_TRUE(HasValue(machine, L"tc_accpt"));
+  EXPECT_TRUE(HasValue(machine, L"ProxySettings"));
+  EXPECT_TRUE(HasValue(user, L"ProxySettings"));
 }
 
 }  // namespace eula_test

@@ -49,5 +49,15 @@ class InstallFolder {
 // True for 36 upper-case hexadecimal characters in groups 8-4-4-4-12.
 bool IsUserIdForm(const std::wstring& text);
 
+// Every marker of an installation whose licence was not accepted yet and that is
+// offline, with proxy settings stored under both roots.
+void WriteUnacceptedInstallation(const Key& machine, const Key& user);
+// The installation's folder and version under the machine key.
+void WriteInstall(const Key& machine, const InstallFolder& folder, const std::wstring& version);
+// The acceptance recorded: the markers and both stored proxies gone, a user id of
+// the right form. `ExpectUnaccepted`: all still there.
+void ExpectAccepted(const Key& machine, const Key& user);
+void ExpectUnaccepted(const Key& machine, const Key& user);
+
 }  // namespace eula_test
 }  // namespace ci
