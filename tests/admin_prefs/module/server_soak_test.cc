@@ -14,8 +14,8 @@
 #include <cstdio>
 
 #include "ci/prefs/stored_value.h"
-#include "tests/admin_prefs/server_test_support.h"
 #include "tests/admin_prefs/module/soak_calls.h"
+#include "tests/admin_prefs/server_test_support.h"
 #include "tests/support/hresult_checks.h"
 
 namespace ci {

@@ -14,9 +14,9 @@
 #include "ci/crash/dump_file.h"
 #include "ci/crash/minidump_writer.h"
 #include "dump_files.h"
+#include "failure_at.h"
 #include "tests/support/registry_win.h"
 #include "tests/support/test_key_win.h"
-#include "failure_at.h"
 
 namespace ci {
 namespace {

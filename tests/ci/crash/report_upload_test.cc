@@ -13,10 +13,10 @@
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/dump_file.h"
 #include "ci/crash/report_request.h"
+#include "failure_at.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/registry_win.h"
 #include "tests/support/test_key_win.h"
-#include "failure_at.h"
 
 namespace ci {
 namespace {
