@@ -19,12 +19,8 @@
 #include "tests/support/test_key_win.h"
 
 namespace ci {
+namespace test {
 namespace {
-
-using test::RawValue;
-using test::ReadRaw;
-using test::TestKey;
-using test::WriteRaw;
 
 constexpr std::uint64_t kMinute = 600000000ull;
 constexpr std::uint64_t kHour = 60 * kMinute;
@@ -303,4 +299,5 @@ TEST_F(PlantedLinkTest, StaleDumpIsReplaced) {
 }
 
 }  // namespace
+}  // namespace test
 }  // namespace ci

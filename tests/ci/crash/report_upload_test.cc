@@ -19,12 +19,8 @@
 #include "tests/support/test_key_win.h"
 
 namespace ci {
+namespace test {
 namespace {
-
-using test::RawValue;
-using test::ReadRaw;
-using test::TestKey;
-using test::WriteRaw;
 
 // A loopback address of this test's own, so that its port 80 is free.
 constexpr char kCollectorAddress[] = "127.0.0.83";
@@ -219,4 +215,5 @@ TEST(DebugObserverInstallationTest, InstallsOnlyOverNothingAndClearsOnlyItsOwn) 
 }
 
 }  // namespace
+}  // namespace test
 }  // namespace ci
