@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "admin_prefs/admin_prefs_idl.h"
-#include "admin_prefs/service/admin_prefs_manager.h"
 #include "admin_prefs/module/command_line.h"
 #include "admin_prefs/module/module.h"
 #include "admin_prefs/registration/registration.h"
+#include "admin_prefs/service/admin_prefs_manager.h"
 #include "ci/base/hresult.h"
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/report_ids.h"
@@ -24,9 +24,9 @@ namespace {
 // descriptor message types. Destruction runs in reverse: the proxy state (its
 // password wiped) and the expressions go first, then the counters flush to the
 // registry before the module undoes its COM initialisation.
-const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
-                                 UserPreferencesProto::default_instance(),
-                                 ProxySettingsProto::default_instance(), true);
+const bool kMessageTypesReady =
+    (MachinePreferencesProto::default_instance(), UserPreferencesProto::default_instance(),
+     ProxySettingsProto::default_instance(), true);
 
 // The crash observer, between the message types and the module; the server
 // installs no failure handler that would call it.
@@ -42,8 +42,8 @@ ci::ReportIds& g_report_ids = ci::GlobalReportIds();
 
 ci::ProxyState& g_proxy_state = (ci::BuildProxyExpressions(), ci::GlobalProxyState());
 
-const bool kDescriptorTypesReady = (ProtocolDescriptor::default_instance(),
-                                    RPC_ServiceDescriptor::default_instance(), true);
+const bool kDescriptorTypesReady =
+    (ProtocolDescriptor::default_instance(), RPC_ServiceDescriptor::default_instance(), true);
 
 }  // namespace
 

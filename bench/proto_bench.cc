@@ -167,13 +167,15 @@ const bool kRegistered = [] {
   Pair("Decode/ProxySettingsProto", OursDecode<P>, TheirsDecode<OP>, &kProxy);
   Pair("Encode/ProxySettingsProto", OursEncode<P>, TheirsEncode<OP>, &kProxy);
   Pair("DecodeEncode/ProxySettingsProto", OursRoundTrip<P>, TheirsRoundTrip<OP>, &kProxy);
-  Pair("DecodeEncodeNewMessage/ProxySettingsProto", OursRoundTripNew<P>, TheirsRoundTripNew<OP>, &kProxy);
+  Pair("DecodeEncodeNewMessage/ProxySettingsProto", OursRoundTripNew<P>, TheirsRoundTripNew<OP>,
+       &kProxy);
   using D = ProtocolDescriptor;
   using OD = oracle::ProtocolDescriptor;
   Pair("Decode/ProtocolDescriptor", OursDecode<D>, TheirsDecode<OD>, &kDescriptor);
   Pair("Encode/ProtocolDescriptor", OursEncode<D>, TheirsEncode<OD>, &kDescriptor);
   Pair("DecodeEncode/ProtocolDescriptor", OursRoundTrip<D>, TheirsRoundTrip<OD>, &kDescriptor);
-  Pair("DecodeEncodeNewMessage/ProtocolDescriptor", OursRoundTripNew<D>, TheirsRoundTripNew<OD>, &kDescriptor);
+  Pair("DecodeEncodeNewMessage/ProtocolDescriptor", OursRoundTripNew<D>, TheirsRoundTripNew<OD>,
+       &kDescriptor);
   return true;
 }();
 

@@ -26,7 +26,8 @@ std::string HeaderBlock() {
   while (h.size() < 3600) {
     h += "Set-Cookie: session" + std::to_string(i) + "=" + std::string(48, char('a' + i % 26)) +
          "; Path=/; HttpOnly\r\n";
-    h += "X-Cache-Lookup: MISS from proxy-" + std::to_string(i) + ":3128\r\nVia: 1.1 proxy (squeak)\r\n";
+    h += "X-Cache-Lookup: MISS from proxy-" + std::to_string(i) +
+         ":3128\r\nVia: 1.1 proxy (squeak)\r\n";
     ++i;
   }
   h += "Proxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=\"Corporate proxy\"\r\n";
@@ -88,9 +89,10 @@ void BM_Walk_RE2(benchmark::State& state) {
 }
 
 std::vector<std::string> PrefsLines() {
-  static const char* const kNames[] = {"browser.startup.homepage", "network.proxy.share_proxy_settings",
-                                       "network.proxy.no_proxies_on", "browser.cache.disk.capacity",
-                                       "network.cookie.cookieBehavior", "print.print_footerleft"};
+  static const char* const kNames[] = {
+      "browser.startup.homepage",      "network.proxy.share_proxy_settings",
+      "network.proxy.no_proxies_on",   "browser.cache.disk.capacity",
+      "network.cookie.cookieBehavior", "print.print_footerleft"};
   std::vector<std::string> lines = {
       "user_pref(\"network.proxy.type\", 1);",
       "user_pref(\"network.proxy.autoconfig_url\", \"http://wpad.example/proxy.pac\");",
@@ -117,7 +119,7 @@ void BM_Prefs_Ours(benchmark::State& state) {
   for (const std::string& line : PrefsLines()) lines.push_back(Wide(line));
   const ci::AtlRE* expressions[] = {&ci::PrefProxyTypeRE(), &ci::PrefAutoConfigUrlRE(),
                                     &ci::PrefHttpProxyRE(), &ci::PrefHttpPortRE(),
-                                    &ci::PrefSslProxyRE(), &ci::PrefSslPortRE()};
+                                    &ci::PrefSslProxyRE(),  &ci::PrefSslPortRE()};
   for (auto _ : state) {
     int found = 0;
     ci::WString value[1];
@@ -132,8 +134,9 @@ void BM_Prefs_Ours(benchmark::State& state) {
 std::string PrefPattern(int i, bool re2_syntax) {
   const std::string value = kPrefQuoted[i] ? "(\"[^\"]*\"|'[^']*')" : "([0-9]+)";
   std::string name = kPrefNames[i];
-  return std::string(re2_syntax ? "(?i)" : "") + "^[ \\t]*user_pref[ \\t]*\\([ \\t]*\"network\\.proxy\\." +
-         name + "\"[ \\t]*,[ \\t]*" + value + "\\)";
+  return std::string(re2_syntax ? "(?i)" : "") +
+         "^[ \\t]*user_pref[ \\t]*\\([ \\t]*\"network\\.proxy\\." + name + "\"[ \\t]*,[ \\t]*" +
+         value + "\\)";
 }
 
 void BM_Prefs_StdRegex(benchmark::State& state) {
@@ -212,7 +215,9 @@ BENCHMARK(BM_Walk_RE2);
 BENCHMARK(BM_Prefs_Ours)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Prefs_StdRegex)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Prefs_RE2)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Hostile_Ours)->ArgsProduct({{0, 1, 2}, {10000, 100000}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Hostile_Ours)
+    ->ArgsProduct({{0, 1, 2}, {10000, 100000}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Hostile_RE2)->ArgsProduct({{0, 1, 2}, {10000, 100000}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Hostile_StdRegex)->Arg(20)->Arg(24)->Arg(28)->Unit(benchmark::kMicrosecond);
 

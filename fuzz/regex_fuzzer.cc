@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* split = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
   const std::size_t pattern_size = split ? static_cast<std::size_t>(split - data) : size;
   const ci::WString pattern = Characters(data, pattern_size);
-  const ci::WString text =
-      split ? Characters(split + 1, size - pattern_size - 1) : ci::WString();
+  const ci::WString text = split ? Characters(split + 1, size - pattern_size - 1) : ci::WString();
 
   const ci::AtlRE re(pattern, 20000);
   ci::WString groups[10];

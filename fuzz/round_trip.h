@@ -40,7 +40,8 @@ int RoundTrip(const uint8_t* data, size_t size) {
   if (chained != once) std::abort();
 
   Message second;
-  if (!ParseFromBytes(&second, reinterpret_cast<const uint8_t*>(once.data()), static_cast<int32_t>(once.size()))) {
+  if (!ParseFromBytes(&second, reinterpret_cast<const uint8_t*>(once.data()),
+                      static_cast<int32_t>(once.size()))) {
     std::abort();
   }
   std::string twice;

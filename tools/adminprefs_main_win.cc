@@ -27,11 +27,10 @@ constexpr int kExitUsage = 2;
 constexpr int kExitDamaged = 3;
 
 // The message types this client knows, registered before anything runs.
-const bool kMessageTypesReady = (MachinePreferencesProto::default_instance(),
-                                 UserPreferencesProto::default_instance(),
-                                 ProxySettingsProto::default_instance(),
-                                 ProtocolDescriptor::default_instance(),
-                                 RPC_ServiceDescriptor::default_instance(), true);
+const bool kMessageTypesReady =
+    (MachinePreferencesProto::default_instance(), UserPreferencesProto::default_instance(),
+     ProxySettingsProto::default_instance(), ProtocolDescriptor::default_instance(),
+     RPC_ServiceDescriptor::default_instance(), true);
 
 const char* OperationName(ServerOperation operation) {
   switch (operation) {

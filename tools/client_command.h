@@ -22,9 +22,9 @@ struct ClientCommand {
   std::vector<FieldSetting> fields;  // in the order given
   bool raw_given = false;            // --raw: send these exact bytes
   std::vector<std::uint8_t> raw;
-  bool json = false;                 // show --json
-  std::string type_name;             // describe: one type, or empty for all
-  std::string report_host;           // crash-test --report-host; empty: the built-in one
+  bool json = false;        // show --json
+  std::string type_name;    // describe: one type, or empty for all
+  std::string report_host;  // crash-test --report-host; empty: the built-in one
 };
 
 // The message a command sends, whose fields are its options: set-prefs and

@@ -26,10 +26,12 @@ LONG WINAPI ReportFailure(EXCEPTION_POINTERS* exception) {
 void RunCrashTest(const std::string& report_host) {
   InstallServerDebugObserver();
   CrashReporter& reporter = ProcessCrashReporter();
-  if (!report_host.empty()) reporter.settings().report_host = Utf8ToWide(report_host.data(), report_host.size());
+  if (!report_host.empty())
+    reporter.settings().report_host = Utf8ToWide(report_host.data(), report_host.size());
   if (!reporter.ReportingConsent()) {
-    std::printf("crash-test: reporting consent (SendAnonymousData) is not given: the failure "
-                "will not be reported\n");
+    std::printf(
+        "crash-test: reporting consent (SendAnonymousData) is not given: the failure "
+        "will not be reported\n");
   }
   std::printf("crash-test: faulting on purpose; a report goes to %s port 80\n",
               WideToUtf8(reporter.settings().report_host).c_str());

@@ -127,7 +127,8 @@ bool ReadSetting(Decoder* decoder, const FieldInfo& field, FieldSetting* setting
   }
 }
 
-std::unique_ptr<ProtocolMessage> Decoded(const ProtocolMessage& prototype, const std::string& bytes) {
+std::unique_ptr<ProtocolMessage> Decoded(const ProtocolMessage& prototype,
+                                         const std::string& bytes) {
   std::unique_ptr<ProtocolMessage> message(prototype.NewInstance());
   if (!message || !ParseFromBytes(message.get(), reinterpret_cast<const uint8_t*>(bytes.data()),
                                   static_cast<int32_t>(bytes.size()))) {
@@ -182,7 +183,8 @@ bool ParseFieldValue(const FieldInfo& field, const std::string& option, const st
   }
 }
 
-std::string BuildMessage(const ProtocolMessage& prototype, const std::vector<FieldSetting>& settings) {
+std::string BuildMessage(const ProtocolMessage& prototype,
+                         const std::vector<FieldSetting>& settings) {
   const MessageType& type = prototype.GetType();
   ByteChain chain;
   for (const FieldInfo* field : SettableFields(type)) {
@@ -205,7 +207,8 @@ std::string BuildMessage(const ProtocolMessage& prototype, const std::vector<Fie
   return bytes;
 }
 
-bool DecodeFields(const ProtocolMessage& prototype, const std::string& bytes, std::vector<ShownField>* fields) {
+bool DecodeFields(const ProtocolMessage& prototype, const std::string& bytes,
+                  std::vector<ShownField>* fields) {
   const std::unique_ptr<ProtocolMessage> message = Decoded(prototype, bytes);
   if (!message) return false;
   // The class's own encoding: known fields in their own wire types, each once.
@@ -213,7 +216,8 @@ bool DecodeFields(const ProtocolMessage& prototype, const std::string& bytes, st
   AppendEncoded(*message, &canonical);
   const MessageType& type = prototype.GetType();
   std::vector<FieldSetting> present;
-  Decoder decoder(reinterpret_cast<const uint8_t*>(canonical.data()), static_cast<int32_t>(canonical.size()));
+  Decoder decoder(reinterpret_cast<const uint8_t*>(canonical.data()),
+                  static_cast<int32_t>(canonical.size()));
   while (const uint32_t tag = decoder.ReadTag()) {
     const FieldInfo* field = type.FieldByNumber(static_cast<int32_t>(TagFieldNumber(tag)));
     FieldSetting setting;

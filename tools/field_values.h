@@ -18,10 +18,10 @@ namespace ci {
 // A value for one field, held by the field's declared type.
 struct FieldSetting {
   const FieldInfo* field = nullptr;
-  bool flag = false;         // TYPE_BOOL
-  std::int64_t number = 0;   // TYPE_INT32, TYPE_FIXED32, TYPE_INT64
-  double real = 0.0;         // TYPE_DOUBLE
-  std::string text;          // TYPE_STRING, UTF-8
+  bool flag = false;        // TYPE_BOOL
+  std::int64_t number = 0;  // TYPE_INT32, TYPE_FIXED32, TYPE_INT64
+  double real = 0.0;        // TYPE_DOUBLE
+  std::string text;         // TYPE_STRING, UTF-8
 };
 
 // The top-level fields of a type that hold one value (no groups), in number order.
@@ -35,7 +35,8 @@ bool ParseFieldValue(const FieldInfo& field, const std::string& option, const st
 // The encoding of a message of `prototype`'s class with the given fields set (and
 // its required fields at their defaults when not given), as the class writes it.
 // Empty when the class refuses the values.
-std::string BuildMessage(const ProtocolMessage& prototype, const std::vector<FieldSetting>& settings);
+std::string BuildMessage(const ProtocolMessage& prototype,
+                         const std::vector<FieldSetting>& settings);
 
 struct ShownField {
   const FieldInfo* field;
@@ -45,7 +46,8 @@ struct ShownField {
 
 // Decodes `bytes` with `prototype`'s class and lists every settable field in
 // number order; false when the bytes do not decode.
-bool DecodeFields(const ProtocolMessage& prototype, const std::string& bytes, std::vector<ShownField>* fields);
+bool DecodeFields(const ProtocolMessage& prototype, const std::string& bytes,
+                  std::vector<ShownField>* fields);
 
 // "true", "8080", "proxy.example" (text as UTF-8, as stored), "0.5".
 std::string FieldValueText(const ShownField& field);

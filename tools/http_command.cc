@@ -83,7 +83,8 @@ bool ParseHttpCommand(const std::vector<std::string>& args, HttpCommand* command
     std::string value;
     if (!TakeValue(args, &i, "--header", &value, &matched, error)) return false;
     if (matched) {
-      if (value.find_first_of("\r\n") != std::string::npos || value.find(':') == std::string::npos) {
+      if (value.find_first_of("\r\n") != std::string::npos ||
+          value.find(':') == std::string::npos) {
         *error = "--header takes one line \"Name: value\"";
         return false;
       }
@@ -219,13 +220,20 @@ std::string JoinHeaderLines(const std::vector<std::string>& lines) {
 
 const char* ProxyAuthSchemeName(std::uint32_t scheme) {
   switch (scheme) {
-    case 0: return "none";
-    case 1: return "unsupported";
-    case 2: return "Basic";
-    case 3: return "Digest";
-    case 4: return "Negotiate";
-    case 5: return "NTLM";
-    default: return "unknown";
+    case 0:
+      return "none";
+    case 1:
+      return "unsupported";
+    case 2:
+      return "Basic";
+    case 3:
+      return "Digest";
+    case 4:
+      return "Negotiate";
+    case 5:
+      return "NTLM";
+    default:
+      return "unknown";
   }
 }
 
@@ -273,12 +281,13 @@ std::string FormatHttpJson(const HttpReport& report) {
     start = end + 2;
   }
   headers += "]";
-  return "{\"client\": " + JsonString(report.client) + ", \"result\": " +
-         JsonString(HResultHex(report.result)) + ", \"status\": " + std::to_string(report.status) +
+  return "{\"client\": " + JsonString(report.client) +
+         ", \"result\": " + JsonString(HResultHex(report.result)) +
+         ", \"status\": " + std::to_string(report.status) +
          ", \"proxy_auth_scheme\": " + std::to_string(report.proxy_auth_scheme) +
-         ", \"proxy_auth_scheme_name\": " + JsonString(ProxyAuthSchemeName(report.proxy_auth_scheme)) +
-         ", \"headers\": " + headers + ", \"body_bytes\": " + std::to_string(report.body_bytes) +
-         "}\n";
+         ", \"proxy_auth_scheme_name\": " +
+         JsonString(ProxyAuthSchemeName(report.proxy_auth_scheme)) + ", \"headers\": " + headers +
+         ", \"body_bytes\": " + std::to_string(report.body_bytes) + "}\n";
 }
 
 }  // namespace ci

@@ -18,18 +18,18 @@ struct HttpCommand {
   bool help = false;
   HttpClientChoice client = HttpClientChoice::kFactory;
   std::string url;
-  std::string proxy;           // HOST:PORT, a named proxy
+  std::string proxy;  // HOST:PORT, a named proxy
   std::string proxy_user;
   std::string proxy_password;
   std::string auto_config_url;
   std::int32_t retries = 0;
   std::uint32_t retry_delay_ms = 1000;
   bool retry_without_proxy = false;
-  std::string post_file;       // body from this file (POST)
+  std::string post_file;  // body from this file (POST)
   std::vector<std::string> headers;
   std::uint32_t max_bytes = 0;
   std::string output_file;
-  bool show_headers = false;   // -i
+  bool show_headers = false;  // -i
   bool json = false;
 };
 
@@ -53,11 +53,11 @@ std::string JoinHeaderLines(const std::vector<std::string>& lines);
 
 // What one exchange gave, for the report.
 struct HttpReport {
-  std::string client;        // "winhttp" or "wininet"
-  HResult result = kS_OK;    // of the send (or of reading the body)
+  std::string client;      // "winhttp" or "wininet"
+  HResult result = kS_OK;  // of the send (or of reading the body)
   std::uint32_t status = 0;
   std::uint32_t proxy_auth_scheme = 0;
-  std::string headers;       // raw response headers, UTF-8, CR LF lines
+  std::string headers;  // raw response headers, UTF-8, CR LF lines
   std::uint64_t body_bytes = 0;
 };
 

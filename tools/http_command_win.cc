@@ -1,8 +1,8 @@
 #include "tools/http_command_win.h"
 
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 
 #include <cstdio>
 #include <memory>
@@ -26,9 +26,12 @@ std::string Narrow(const WString& text) { return WideToUtf8(text); }
 
 std::unique_ptr<HttpClient> MakeClient(HttpClientChoice choice) {
   switch (choice) {
-    case HttpClientChoice::kWinHttp: return CreateWinHttpClient();
-    case HttpClientChoice::kWinInet: return CreateInetHttpClient();
-    case HttpClientChoice::kFactory: break;
+    case HttpClientChoice::kWinHttp:
+      return CreateWinHttpClient();
+    case HttpClientChoice::kWinInet:
+      return CreateInetHttpClient();
+    case HttpClientChoice::kFactory:
+      break;
   }
   return CreateHttpClient();
 }
@@ -109,7 +112,8 @@ int RunHttp(const HttpCommand& command) {
       read = client->ReadResponseBodyToFile(Wide(command.output_file), command.max_bytes);
       WIN32_FILE_ATTRIBUTE_DATA data;
       if (::GetFileAttributesExW(AsWin(Wide(command.output_file)), GetFileExInfoStandard, &data)) {
-        report.body_bytes = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        report.body_bytes =
+            (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
       }
     } else {
       std::vector<std::uint8_t> body;
@@ -163,9 +167,7 @@ int RunProxyConfig(const ProxyConfigCommand& command) {
 
 }  // namespace
 
-bool IsHttpCommandName(const std::string& name) {
-  return name == "http" || name == "proxy-config";
-}
+bool IsHttpCommandName(const std::string& name) { return name == "http" || name == "proxy-config"; }
 
 int RunHttpCommandLine(const std::vector<std::string>& args) {
   const std::vector<std::string> options(args.begin() + 1, args.end());

@@ -55,13 +55,14 @@ std::string Quoted(const std::string& text) {
 
 // The fields whose parent is `parent` (-1: the top level), with their groups'
 // fields nested below them.
-void AppendFields(const ProtocolDescriptor& d, int32_t parent, const std::string& indent, std::string* out) {
+void AppendFields(const ProtocolDescriptor& d, int32_t parent, const std::string& indent,
+                  std::string* out) {
   // Children always come after their parent, so the walk cannot loop.
   for (int32_t i = parent + 1; i < d.tag_size(); ++i) {
     const ProtocolDescriptor::Tag& tag = d.tag(i);
     if (tag.parent() != parent) continue;
-    *out += indent + LabelWord(tag.label()) + " " + DeclaredTypeWord(tag.declared_type()) + " " + tag.name() +
-            " = " + std::to_string(tag.number());
+    *out += indent + LabelWord(tag.label()) + " " + DeclaredTypeWord(tag.declared_type()) + " " +
+            tag.name() + " = " + std::to_string(tag.number());
     if (tag.has_default_value()) {
       const bool text = tag.declared_type() == TYPE_STRING;
       *out += " [default = " + (text ? Quoted(tag.default_value()) : tag.default_value()) + "]";
@@ -78,7 +79,9 @@ void AppendFields(const ProtocolDescriptor& d, int32_t parent, const std::string
 
 }  // namespace
 
-std::string DeclaredTypeWord(int32_t declared_type) { return EnumWord("DeclaredType", declared_type); }
+std::string DeclaredTypeWord(int32_t declared_type) {
+  return EnumWord("DeclaredType", declared_type);
+}
 
 std::string LabelWord(int32_t label) { return EnumWord("Label", label); }
 
@@ -114,7 +117,8 @@ bool DescribeRegisteredTypes(const std::string& type_name, std::string* text, st
   }
   if (types.empty()) {
     std::string known;
-    for (const MessageType* type : registry.TypesByName()) known += (known.empty() ? "" : ", ") + type->name();
+    for (const MessageType* type : registry.TypesByName())
+      known += (known.empty() ? "" : ", ") + type->name();
     *error = "no message type \"" + type_name + "\" is registered (known: " + known + ")";
     return false;
   }

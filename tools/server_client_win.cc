@@ -33,9 +33,8 @@ HResult CallServer(ServerOperation operation, const std::string& message, bool n
   ComApartment apartment;
   if (!apartment.joined()) return apartment.hr();
   ComPtr<IAdminPrefsManager> manager;
-  const HRESULT created =
-      CreateServerObject(CLSID_AdminPrefsManagerCtl, IID_IAdminPrefsManager,
-                         reinterpret_cast<void**>(manager.GetAddressOf()));
+  const HRESULT created = CreateServerObject(CLSID_AdminPrefsManagerCtl, IID_IAdminPrefsManager,
+                                             reinterpret_cast<void**>(manager.GetAddressOf()));
   if (FAILED(created)) return created;
   *activation_failed = false;
   UniqueBstr blob;

@@ -122,9 +122,10 @@ StoredMessage InspectStoredMessage(const std::string& value_name, StoredKind kin
     message.state = StoredState::kBadChecksum;
     return message;
   }
-  const ProtocolMessage& prototype = kind == StoredKind::kPreferences
-                                        ? static_cast<const ProtocolMessage&>(MachinePreferencesProto::default_instance())
-                                        : ProxySettingsProto::default_instance();
+  const ProtocolMessage& prototype =
+      kind == StoredKind::kPreferences
+          ? static_cast<const ProtocolMessage&>(MachinePreferencesProto::default_instance())
+          : ProxySettingsProto::default_instance();
   const bool decoded = DecodeFields(prototype, bytes, &message.fields);
   message.state = decoded ? StoredState::kValid : StoredState::kUndecodable;
   if (!decoded) message.fields.clear();

@@ -26,9 +26,7 @@ struct ClassEntry {
   DWORD cookie;  // of CoRegisterClassObject; 0 until registered
 };
 
-class AdminPrefsModule : private ModuleLocks::ZeroActions,
-                         private ServerSteps,
-                         private IdleEvent {
+class AdminPrefsModule : private ModuleLocks::ZeroActions, private ServerSteps, private IdleEvent {
  public:
   // Makes this the process's module and initialises COM for the calling thread,
   // which becomes the main thread. `table` must outlive the module.

@@ -85,8 +85,8 @@ HResult AdminPrefsModule::RegisterClassObjects() {
 HResult AdminPrefsModule::StartIdleMonitor() {
   shutdown_event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!shutdown_event_) return kE_FAIL;
-  monitor_thread_.reset(CreateThread(nullptr, 0, &AdminPrefsModule::IdleMonitorThread, this, 0,
-                                     nullptr));
+  monitor_thread_.reset(
+      CreateThread(nullptr, 0, &AdminPrefsModule::IdleMonitorThread, this, 0, nullptr));
   if (!monitor_thread_) {
     shutdown_event_.reset();
     return kE_FAIL;

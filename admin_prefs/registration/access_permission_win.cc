@@ -9,7 +9,8 @@ namespace ci {
 HResult SelfRelativeDescriptorBytes(PSECURITY_DESCRIPTOR descriptor, std::vector<BYTE>* bytes) {
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return HResultFromFailedCall();
+  if (!::GetSecurityDescriptorControl(descriptor, &control, &revision))
+    return HResultFromFailedCall();
   if (control & SE_SELF_RELATIVE) {
     const BYTE* begin = static_cast<const BYTE*>(descriptor);
     bytes->assign(begin, begin + ::GetSecurityDescriptorLength(descriptor));

@@ -92,8 +92,9 @@ class Parser {
     }
     const ScriptToken* name = nullptr;
     VU_RETURN_IF_FAILED(Next(&name));
-    if (!name->quoted && (EqualsIgnoreCase(name->text, u"{") || EqualsIgnoreCase(name->text, u"}") ||
-                          EqualsIgnoreCase(name->text, u"=") || EqualsIgnoreCase(name->text, u"val"))) {
+    if (!name->quoted &&
+        (EqualsIgnoreCase(name->text, u"{") || EqualsIgnoreCase(name->text, u"}") ||
+         EqualsIgnoreCase(name->text, u"=") || EqualsIgnoreCase(name->text, u"val"))) {
       return kDISP_E_EXCEPTION;
     }
     if (name->text.empty() || name->text.find(u'\\') != WString::npos) return kDISP_E_EXCEPTION;

@@ -14,10 +14,14 @@ constexpr int kMaxTreeDepth = 512;
 
 HKEY RootKey(ScriptRoot root) {
   switch (root) {
-    case ScriptRoot::kClassesRoot: return HKEY_CLASSES_ROOT;
-    case ScriptRoot::kCurrentUser: return HKEY_CURRENT_USER;
-    case ScriptRoot::kUsers: return HKEY_USERS;
-    case ScriptRoot::kLocalMachine: break;
+    case ScriptRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case ScriptRoot::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case ScriptRoot::kUsers:
+      return HKEY_USERS;
+    case ScriptRoot::kLocalMachine:
+      break;
   }
   return HKEY_LOCAL_MACHINE;
 }
@@ -46,8 +50,8 @@ HResult DeleteTree(HKEY parent, const WString& name, int depth) {
   while (true) {
     wchar_t sub_key[256];
     DWORD length = ARRAYSIZE(sub_key);
-    const LONG status = ::RegEnumKeyExW(key.get(), 0, sub_key, &length, nullptr, nullptr, nullptr,
-                                        nullptr);
+    const LONG status =
+        ::RegEnumKeyExW(key.get(), 0, sub_key, &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_NO_MORE_ITEMS) break;
     VU_RETURN_IF_FAILED(FromStatus(status));
     VU_RETURN_IF_FAILED(DeleteTree(key.get(), FromWin(sub_key, length), depth + 1));
@@ -60,8 +64,9 @@ HResult DeleteTree(HKEY parent, const WString& name, int depth) {
 
 HResult WindowsScriptRegistry::CreateKey(ScriptRoot root, const WString& path) {
   UniqueKey key;
-  return FromStatus(::RegCreateKeyExW(RootKey(root), AsWin(path), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      kChangeAccess, nullptr, key.put(), nullptr));
+  return FromStatus(::RegCreateKeyExW(RootKey(root), AsWin(path), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, kChangeAccess, nullptr, key.put(),
+                                      nullptr));
 }
 
 HResult WindowsScriptRegistry::OpenKey(ScriptRoot root, const WString& path) {
@@ -92,9 +97,9 @@ HResult WindowsScriptRegistry::CountSubKeys(ScriptRoot root, const WString& path
   UniqueKey key;
   VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_READ, &key));
   DWORD sub_keys = 0;
-  VU_RETURN_IF_FAILED(FromStatus(::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys,
-                                                    nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    nullptr, nullptr)));
+  VU_RETURN_IF_FAILED(
+      FromStatus(::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys, nullptr,
+                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)));
   *count = sub_keys;
   return kS_OK;
 }

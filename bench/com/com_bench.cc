@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "admin_prefs/admin_prefs_idl.h"
-#include "admin_prefs/service/admin_prefs_manager.h"
 #include "admin_prefs/module/module.h"
+#include "admin_prefs/service/admin_prefs_manager.h"
 #include "bench/com/bare_class.h"
 #include "ci/base/com_win.h"
 #include "ci/base/paths.h"

@@ -10,11 +10,10 @@ long DirectWinHttpGet(const wchar_t* host, std::uint16_t port, const wchar_t* pa
   HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                   WINHTTP_NO_PROXY_BYPASS, 0);
   HINTERNET connection = session ? WinHttpConnect(session, host, port, 0) : nullptr;
-  HINTERNET request = connection ? WinHttpOpenRequest(connection, L"GET", path, nullptr,
-                                                      WINHTTP_NO_REFERER,
-                                                      WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                      WINHTTP_FLAG_REFRESH)
-                                 : nullptr;
+  HINTERNET request =
+      connection ? WinHttpOpenRequest(connection, L"GET", path, nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_REFRESH)
+                 : nullptr;
   DWORD status = 0, size = sizeof(status);
   if (request && WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, nullptr, 0, 0, 0) &&
       WinHttpReceiveResponse(request, nullptr) &&

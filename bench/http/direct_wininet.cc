@@ -8,9 +8,9 @@ namespace bench {
 long DirectWinInetGet(const wchar_t* host, std::uint16_t port, const wchar_t* path) {
   long total = -1;
   HINTERNET session = InternetOpenW(nullptr, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  HINTERNET connection = session ? InternetConnectW(session, host, port, nullptr, nullptr,
-                                                    INTERNET_SERVICE_HTTP, 0, 0)
-                                 : nullptr;
+  HINTERNET connection =
+      session ? InternetConnectW(session, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0)
+              : nullptr;
   HINTERNET request = connection ? HttpOpenRequestW(connection, L"GET", path, nullptr, nullptr,
                                                     nullptr, 0x84080300, 0)
                                  : nullptr;

@@ -67,7 +67,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start the loopback server\n");
     return 1;
   }
-  server.Respond(ci::test::CannedResponse{200, {"Content-Type: text/plain"}, std::string(512, 'x')});
+  server.Respond(
+      ci::test::CannedResponse{200, {"Content-Type: text/plain"}, std::string(512, 'x')});
   const std::uint16_t port = server.port();
   const ci::WString host = u"127.0.0.2";
   const ci::WString path = u"/small";
@@ -86,12 +87,11 @@ int wmain(int argc, wchar_t** argv) {
     auto client = ci::CreateInetHttpClient();
     return client && client_get(client.get());
   };
-  bool ok = Compare("WinHTTP", rounds, winhttp, [&] {
-    return bench::DirectWinHttpGet(L"127.0.0.2", port, L"/small") == 512;
-  });
-  ok = Compare("WinINet", rounds, wininet, [&] {
-         return bench::DirectWinInetGet(L"127.0.0.2", port, L"/small") == 512;
-       }) && ok;
+  bool ok = Compare("WinHTTP", rounds, winhttp,
+                    [&] { return bench::DirectWinHttpGet(L"127.0.0.2", port, L"/small") == 512; });
+  ok = Compare("WinINet", rounds, wininet,
+               [&] { return bench::DirectWinInetGet(L"127.0.0.2", port, L"/small") == 512; }) &&
+       ok;
   server.Stop();
   if (!ok) std::fprintf(stderr, "some exchanges failed\n");
   return ok ? 0 : 1;

@@ -7,13 +7,13 @@ namespace ci {
 
 WChar PlatformCharUpper(WChar c) {
   // CharUpperW maps a single character passed in the low word of the pointer.
-  return static_cast<WChar>(reinterpret_cast<ULONG_PTR>(
-      CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+  return static_cast<WChar>(
+      reinterpret_cast<ULONG_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
 }
 
 WChar PlatformCharLower(WChar c) {
-  return static_cast<WChar>(reinterpret_cast<ULONG_PTR>(
-      CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
+  return static_cast<WChar>(
+      reinterpret_cast<ULONG_PTR>(CharLowerW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(c)))));
 }
 
 void PlatformLowerString(WString& s) {

@@ -24,7 +24,8 @@ using ComPtr = Microsoft::WRL::ComPtr<Interface>;
 // so joins and leaves stay paired.
 class ComApartment {
  public:
-  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) : hr_(::CoInitializeEx(nullptr, model)) {}
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED)
+      : hr_(::CoInitializeEx(nullptr, model)) {}
   ~ComApartment() {
     if (SUCCEEDED(hr_)) ::CoUninitialize();
   }

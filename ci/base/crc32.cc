@@ -7,9 +7,9 @@
 namespace ci {
 
 struct CRC32::Tables {
-  std::uint32_t t[4][256];     // t[k][i]: byte i followed by k zero bytes
-  std::uint32_t slide[256];    // outgoing-byte correction for Slide
-  std::uint32_t zeros[84];     // x^(2048 * d * 4^k) mod P, d = 1..3, k = 0..27
+  std::uint32_t t[4][256];   // t[k][i]: byte i followed by k zero bytes
+  std::uint32_t slide[256];  // outgoing-byte correction for Slide
+  std::uint32_t zeros[84];   // x^(2048 * d * 4^k) mod P, d = 1..3, k = 0..27
   std::uint32_t poly;
   std::size_t window_length;
 };

@@ -18,8 +18,7 @@ class CRC {
   virtual void Update(std::uint64_t* lo, std::uint64_t* hi, const void* bytes,
                       std::size_t length) const = 0;
   // Advances the value over `count` zero bytes.
-  virtual void UpdateWithZeros(std::uint64_t* lo, std::uint64_t* hi,
-                               std::uint64_t count) const = 0;
+  virtual void UpdateWithZeros(std::uint64_t* lo, std::uint64_t* hi, std::uint64_t count) const = 0;
   // Moves a sliding window one byte on: `outgoing` leaves, `incoming` enters.
   virtual void Slide(std::uint64_t* lo, std::uint64_t* hi, std::uint8_t outgoing,
                      std::uint8_t incoming) const = 0;
@@ -47,8 +46,7 @@ class CRC32 final : public CRCImpl {
   void InitialValue(std::uint64_t* lo, std::uint64_t* hi) const override;
   void Update(std::uint64_t* lo, std::uint64_t* hi, const void* bytes,
               std::size_t length) const override;
-  void UpdateWithZeros(std::uint64_t* lo, std::uint64_t* hi,
-                       std::uint64_t count) const override;
+  void UpdateWithZeros(std::uint64_t* lo, std::uint64_t* hi, std::uint64_t count) const override;
   void Slide(std::uint64_t* lo, std::uint64_t* hi, std::uint8_t outgoing,
              std::uint8_t incoming) const override;
 

@@ -3,7 +3,6 @@
 // as a failure and the process goes on. See docs/architecture.md, "Fault guard".
 #pragma once
 
-
 namespace ci {
 
 // Runs body(context) on the calling thread. Returns true when it returned, false

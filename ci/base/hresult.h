@@ -41,8 +41,9 @@ constexpr bool Failed(HResult hr) { return hr < 0; }
 // A Win32 error code as an HRESULT: codes of 0 or below pass unchanged, positive
 // codes become 0x8007xxxx (facility WIN32).
 constexpr HResult HResultFromWin32(std::int32_t code) {
-  return code <= 0 ? code
-                   : static_cast<HResult>(0x80070000u | (static_cast<std::uint32_t>(code) & 0xFFFFu));
+  return code <= 0
+             ? code
+             : static_cast<HResult>(0x80070000u | (static_cast<std::uint32_t>(code) & 0xFFFFu));
 }
 
 }  // namespace ci

@@ -46,13 +46,16 @@ WString PortableUtf8ToUtf16(const char* bytes, std::size_t count) {
     std::uint8_t lo = 0x80, hi = 0xBF;
     std::uint32_t cp = 0;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
-      length = 2; cp = b0 & 0x1F;
+      length = 2;
+      cp = b0 & 0x1F;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      length = 3; cp = b0 & 0x0F;
+      length = 3;
+      cp = b0 & 0x0F;
       if (b0 == 0xE0) lo = 0xA0;
       if (b0 == 0xED) hi = 0x9F;
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      length = 4; cp = b0 & 0x07;
+      length = 4;
+      cp = b0 & 0x07;
       if (b0 == 0xF0) lo = 0x90;
       if (b0 == 0xF4) hi = 0x8F;
     } else {

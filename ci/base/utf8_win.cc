@@ -21,12 +21,12 @@ WString PlatformUtf8ToUtf16(const char* bytes, std::size_t count) {
 
 std::string PlatformUtf16ToUtf8(const WChar* text, std::size_t count) {
   if (count == 0 || count > INT_MAX / 4) return std::string();
-  const int m = WideCharToMultiByte(CP_UTF8, 0, AsWin(text), static_cast<int>(count), nullptr,
-                                    0, nullptr, nullptr);
+  const int m = WideCharToMultiByte(CP_UTF8, 0, AsWin(text), static_cast<int>(count), nullptr, 0,
+                                    nullptr, nullptr);
   if (m <= 0) return std::string();
   std::string out(static_cast<std::size_t>(m), '\0');
-  const int written = WideCharToMultiByte(CP_UTF8, 0, AsWin(text), static_cast<int>(count),
-                                          &out[0], m, nullptr, nullptr);
+  const int written = WideCharToMultiByte(CP_UTF8, 0, AsWin(text), static_cast<int>(count), &out[0],
+                                          m, nullptr, nullptr);
   if (written <= 0) return std::string();
   out.resize(static_cast<std::size_t>(written));
   return out;

@@ -3,8 +3,8 @@
 
 #include <windows.h>
 
-#include "ci/base/win_result.h"
 #include <oleauto.h>
+#include "ci/base/win_result.h"
 
 #include <utility>
 

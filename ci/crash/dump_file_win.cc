@@ -48,9 +48,10 @@ bool DeleteOnClose(HANDLE file) {
 // Removes whatever is at `path` as an entry of its own directory: a link itself,
 // never what it points to. True when nothing is there any more.
 bool RemoveExistingEntry(const WString& path, const WString& expected) {
-  UniqueFileHandle entry(::CreateFileW(
-      AsWin(path), DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueFileHandle entry(
+      ::CreateFileW(AsWin(path), DELETE | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!entry) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
   // Reached through a directory link on the way: not ours to remove.
   if (!SamePath(FinalPath(entry.get()), expected)) return false;
@@ -72,8 +73,8 @@ bool IsPlainFileAt(HANDLE file, const WString& expected) {
 
 WString DumpFilePath() {
   WString path;
-  if (!Format(&path, L"%s%s_%s_%s.dmp", AsWin(GetTempDirectory()),
-              AsWin(GetExecutableFileName()), L"", L"")) {
+  if (!Format(&path, L"%s%s_%s_%s.dmp", AsWin(GetTempDirectory()), AsWin(GetExecutableFileName()),
+              L"", L"")) {
     return WString();
   }
   return path;
@@ -84,10 +85,9 @@ UniqueFileHandle CreateDumpFile(const WString& path) {
   if (expected.empty() || !RemoveExistingEntry(path, expected)) return UniqueFileHandle();
   // CREATE_NEW fails on anything that appeared at the name meanwhile, a dangling
   // link included; the reparse flag keeps a link from being resolved at all.
-  UniqueFileHandle file(::CreateFileW(AsWin(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
-                                      nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                                      nullptr));
+  UniqueFileHandle file(
+      ::CreateFileW(AsWin(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!file) return UniqueFileHandle();
   if (!IsPlainFileAt(file.get(), expected)) {
     // Created somewhere it should not be: take it away again.

@@ -33,14 +33,13 @@ bool WriteMiniDump(HANDLE file, std::uint32_t dump_type, EXCEPTION_POINTERS* exc
   exception_information.ThreadId = ::GetCurrentThreadId();
   exception_information.ExceptionPointers = exception;
   exception_information.ClientPointers = FALSE;
-  const BOOL written = CallGuarded(
-      FALSE, write, ::GetCurrentProcess(), ::GetCurrentProcessId(), file,
-      static_cast<MINIDUMP_TYPE>(dump_type),
-      exception != nullptr ? &exception_information : nullptr,
-      static_cast<PMINIDUMP_USER_STREAM_INFORMATION>(nullptr),
-      // No callback: a record whose routine is null is called all the same by
-      // some versions of the library, a jump to address 0.
-      static_cast<PMINIDUMP_CALLBACK_INFORMATION>(nullptr));
+  const BOOL written = CallGuarded(FALSE, write, ::GetCurrentProcess(), ::GetCurrentProcessId(),
+                                   file, static_cast<MINIDUMP_TYPE>(dump_type),
+                                   exception != nullptr ? &exception_information : nullptr,
+                                   static_cast<PMINIDUMP_USER_STREAM_INFORMATION>(nullptr),
+                                   // No callback: a record whose routine is null is called all the
+                                   // same by some versions of the library, a jump to address 0.
+                                   static_cast<PMINIDUMP_CALLBACK_INFORMATION>(nullptr));
   return written != FALSE;
 }
 

@@ -23,10 +23,14 @@ OsVersionClassification ClassifyOsVersion(const OsVersionInfo& info) {
       return info.minor == 0 ? with_service_pack(kOsVista) : result;
     case 5:
       switch (info.minor) {
-        case 2: return with_service_pack(kOsServer2003);
-        case 1: return with_service_pack(kOsXP);
-        case 0: return with_service_pack(kOs2000);
-        default: return result;
+        case 2:
+          return with_service_pack(kOsServer2003);
+        case 1:
+          return with_service_pack(kOsXP);
+        case 0:
+          return with_service_pack(kOs2000);
+        default:
+          return result;
       }
     default:
       result.os_class = info.major <= 4 ? kOsPre2000 : kOsUnknown;

@@ -21,8 +21,7 @@ bool MayReport(const ReportingState& state, std::uint32_t failure_address, std::
   return state.last_upload_time <= day_ago;
 }
 
-void RecordAcceptedReport(ReportingState* state, std::uint32_t failure_address,
-                          std::uint64_t now) {
+void RecordAcceptedReport(ReportingState* state, std::uint32_t failure_address, std::uint64_t now) {
   if (failure_address != 0) state->last_reported_address = failure_address;
   state->last_upload_time = now;
 }

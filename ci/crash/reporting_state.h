@@ -27,7 +27,6 @@ bool IntervalElapsed(const ReportingState& state, std::uint64_t now, std::uint64
 bool MayReport(const ReportingState& state, std::uint32_t failure_address, std::uint64_t now);
 
 // Remembers an accepted report: its address (when not 0) and the upload time.
-void RecordAcceptedReport(ReportingState* state, std::uint32_t failure_address,
-                          std::uint64_t now);
+void RecordAcceptedReport(ReportingState* state, std::uint32_t failure_address, std::uint64_t now);
 
 }  // namespace ci

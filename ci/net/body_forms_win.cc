@@ -44,15 +44,14 @@ HResult ReadBodyToNewFile(const BodySource& source, std::uint32_t max_bytes, con
   UniqueFileHandle file(::CreateFileW(AsWin(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return HResultFromFailedCall();
-  return ReadBodyChunks(max_bytes,
-                        HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
-                          DWORD written = 0;
-                          if (!::WriteFile(file.get(), data, count, &written, nullptr) ||
-                              written != count) {
-                            return HResultFromFailedCall();
-                          }
-                          return kS_OK;
-                        }));
+  return ReadBodyChunks(
+      max_bytes, HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), data, count, &written, nullptr) || written != count) {
+          return HResultFromFailedCall();
+        }
+        return kS_OK;
+      }));
 }
 
 }  // namespace ci

@@ -37,8 +37,6 @@ void ClientHandles::Abort() {
   CloseAll();
 }
 
-HResult ClientHandles::FailedCall() const {
-  return aborted_ ? kE_ABORT : HResultFromFailedCall();
-}
+HResult ClientHandles::FailedCall() const { return aborted_ ? kE_ABORT : HResultFromFailedCall(); }
 
 }  // namespace ci

@@ -100,20 +100,20 @@ class HttpClient {
   HResult SendWithProxyAuth(const WString& host, std::uint16_t port, const WString& path);
 
   // Settings, set directly by the caller before sending.
-  WString request_headers;          // extra request headers, sent unchanged
-  std::uint32_t proxy_mode = 0;     // kProxyMode... bits
+  WString request_headers;       // extra request headers, sent unchanged
+  std::uint32_t proxy_mode = 0;  // kProxyMode... bits
   WString auto_config_url;
-  WString proxy_server;             // named proxy, as the platform accepts it ("host:port")
+  WString proxy_server;  // named proxy, as the platform accepts it ("host:port")
   std::uint32_t proxy_auth_scheme = kProxyAuthNone;
   WString proxy_user;
-  SecretWString proxy_password;     // wiped before its storage is released or reused
-  bool bypass_cache = true;         // ask for a fresh response
-  bool retry_without_proxy = false; // after a failed send through the proxy, try once directly
+  SecretWString proxy_password;      // wiped before its storage is released or reused
+  bool bypass_cache = true;          // ask for a fresh response
+  bool retry_without_proxy = false;  // after a failed send through the proxy, try once directly
   std::vector<std::uint8_t> request_body;
   std::uint32_t connect_timeout_ms = 20000;
   std::uint32_t send_timeout_ms = 10000;
   std::uint32_t receive_timeout_ms = 10000;
-  std::int32_t retries = 0;         // extra attempts; -1 makes no attempt at all
+  std::int32_t retries = 0;  // extra attempts; -1 makes no attempt at all
   std::uint32_t retry_delay_ms = 1000;
 };
 

@@ -10,8 +10,8 @@
 
 #include "ci/net/http_client.h"
 #include "ci/net/http_client_creators.h"
-#include "ci/net/library_http_client_win.h"
 #include "ci/net/inet_api_win.h"
+#include "ci/net/library_http_client_win.h"
 #include "ci/net/probe_host.h"
 
 namespace ci {

@@ -9,14 +9,14 @@ HResult LibraryHttpClient::Abort() {
 
 BodySource LibraryHttpClient::MakeBodySource() {
   void* request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{[this] { return handles_.aborted(); },
-                    [this, request](std::uint8_t* buffer, std::uint32_t capacity,
-                                    std::uint32_t* read) {
-                      DWORD count = 0;
-                      const BOOL ok = ReadChunk(request, buffer, capacity, &count);
-                      *read = count;
-                      return ok != FALSE;
-                    }};
+  return BodySource{
+      [this] { return handles_.aborted(); },
+      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
+        DWORD count = 0;
+        const BOOL ok = ReadChunk(request, buffer, capacity, &count);
+        *read = count;
+        return ok != FALSE;
+      }};
 }
 
 HResult LibraryHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {

@@ -18,11 +18,16 @@ std::uint32_t SchemeFromFlags(std::uint32_t supported) {
 
 std::uint32_t FlagForScheme(std::uint32_t scheme) {
   switch (scheme) {
-    case kProxyAuthBasic: return kSchemeFlagBasic;
-    case kProxyAuthDigest: return kSchemeFlagDigest;
-    case kProxyAuthNegotiate: return kSchemeFlagNegotiate;
-    case kProxyAuthNtlm: return kSchemeFlagNtlm;
-    default: return 0;
+    case kProxyAuthBasic:
+      return kSchemeFlagBasic;
+    case kProxyAuthDigest:
+      return kSchemeFlagDigest;
+    case kProxyAuthNegotiate:
+      return kSchemeFlagNegotiate;
+    case kProxyAuthNtlm:
+      return kSchemeFlagNtlm;
+    default:
+      return 0;
   }
 }
 

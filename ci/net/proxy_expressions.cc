@@ -10,8 +10,7 @@ struct ProxyExpressions {
   const AtlRE auto_config_url{
       uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.autoconfig_url\"\b*,\b*{\q}\))re"};
   const AtlRE http_proxy{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http\"\b*,\b*{\q}\))re"};
-  const AtlRE http_port{
-      uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http_port\"\b*,\b*{\d+}\))re"};
+  const AtlRE http_port{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.http_port\"\b*,\b*{\d+}\))re"};
   const AtlRE ssl_proxy{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl\"\b*,\b*{\q}\))re"};
   const AtlRE ssl_port{uR"re(^\b*user_pref\b*\(\b*\"network\.proxy\.ssl_port\"\b*,\b*{\d+}\))re"};
 };

@@ -53,8 +53,7 @@ bool AtlRE::Match(const WChar* text, WString* groups, int group_count, const WCh
       many.resize(static_cast<std::size_t>(group_count));
       captured = many.data();
     }
-    if (SearchRegex(*program_, text, limits, RegexStrategy::kAuto, &span) !=
-        RegexOutcome::kMatch) {
+    if (SearchRegex(*program_, text, limits, RegexStrategy::kAuto, &span) != RegexOutcome::kMatch) {
       return false;
     }
     for (int g = 0; g < group_count; ++g) {

@@ -22,21 +22,43 @@ constexpr std::size_t kMaxStatesPerPosition = std::size_t(1) << 16;
 // The abbreviations, each standing for an expression (already lower case).
 const WChar* Abbreviation(WChar letter) {
   switch (letter) {
-    case u'a': return u"([a-za-z0-9])";
-    case u'b': return u"([ \t])";
-    case u'c': return u"([a-za-z])";
-    case u'd': return u"([0-9])";
-    case u'h': return u"([0-9a-fa-f])";
-    case u'n': return u"(\r|(\r?\n))";
-    case u'q': return u"(\"[^\"]*\")|('[^']*')";
-    case u'w': return u"([a-za-z]+)";
-    case u'z': return u"([0-9]+)";
-    default: return nullptr;
+    case u'a':
+      return u"([a-za-z0-9])";
+    case u'b':
+      return u"([ \t])";
+    case u'c':
+      return u"([a-za-z])";
+    case u'd':
+      return u"([0-9])";
+    case u'h':
+      return u"([0-9a-fa-f])";
+    case u'n':
+      return u"(\r|(\r?\n))";
+    case u'q':
+      return u"(\"[^\"]*\")|('[^']*')";
+    case u'w':
+      return u"([a-za-z]+)";
+    case u'z':
+      return u"([0-9]+)";
+    default:
+      return nullptr;
   }
 }
 
 struct Node {
-  enum Kind { kEmpty, kChar, kAny, kSet, kEnd, kBackRef, kConcat, kAlt, kGroup, kRepeat, kNotAhead };
+  enum Kind {
+    kEmpty,
+    kChar,
+    kAny,
+    kSet,
+    kEnd,
+    kBackRef,
+    kConcat,
+    kAlt,
+    kGroup,
+    kRepeat,
+    kNotAhead
+  };
   Kind kind = kEmpty;
   std::uint32_t value = 0;  // character, set index, group (-1 as all ones: no capture)
   bool at_least_one = false;
@@ -278,7 +300,8 @@ class Parser {
 
   static void AddRange(RegexCharSet* set, WChar low, WChar high) {
     if (low > high) return;
-    for (unsigned c = low; c <= high && c < 0x80; ++c) set->ascii[c >> 6] |= std::uint64_t(1) << (c & 63);
+    for (unsigned c = low; c <= high && c < 0x80; ++c)
+      set->ascii[c >> 6] |= std::uint64_t(1) << (c & 63);
     if (high >= 0x80) set->ranges.emplace_back(low < 0x80 ? WChar(0x80) : low, high);
   }
 

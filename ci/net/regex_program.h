@@ -13,19 +13,19 @@
 namespace ci {
 
 enum class RegexOp : std::uint8_t {
-  kChar,        // arg: the (lower-case) character
-  kAny,         // any one character
-  kSet,         // arg: index into RegexProgram::sets
-  kSplit,       // try `arg` first, then `alt`
-  kJmp,         // arg: next instruction
-  kGroupOpen,   // arg: group; remembers where it starts
-  kGroupClose,  // arg: group; commits its text
-  kBackRef,     // arg: group
-  kEnd,         // end of the text
-  kLoopMark,    // arg: loop level; an iteration starts, no text taken yet
-  kLoopCheck,   // arg: loop level; fails when the iteration took no text
-  kNotAhead,    // body follows; arg: instruction after the body
-  kNotAheadEnd, // the body of the innermost kNotAhead matched
+  kChar,         // arg: the (lower-case) character
+  kAny,          // any one character
+  kSet,          // arg: index into RegexProgram::sets
+  kSplit,        // try `arg` first, then `alt`
+  kJmp,          // arg: next instruction
+  kGroupOpen,    // arg: group; remembers where it starts
+  kGroupClose,   // arg: group; commits its text
+  kBackRef,      // arg: group
+  kEnd,          // end of the text
+  kLoopMark,     // arg: loop level; an iteration starts, no text taken yet
+  kLoopCheck,    // arg: loop level; fails when the iteration took no text
+  kNotAhead,     // body follows; arg: instruction after the body
+  kNotAheadEnd,  // the body of the innermost kNotAhead matched
   kMatch,
 };
 
@@ -48,7 +48,7 @@ constexpr int kRegexInstructionBits = 18;
 
 struct RegexCharSet {
   bool negated = false;
-  std::uint64_t ascii[2] = {0, 0};  // characters below 0x80, negation applied
+  std::uint64_t ascii[2] = {0, 0};              // characters below 0x80, negation applied
   std::vector<std::pair<WChar, WChar>> ranges;  // characters from 0x80 on
 
   bool Contains(WChar c) const {
@@ -112,8 +112,7 @@ struct RegexMatchSpan {
 };
 
 // Finds the first match of `program` in `text` (zero-terminated, not null).
-RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text,
-                         const RegexLimits& limits, RegexStrategy strategy,
-                         RegexMatchSpan* span);
+RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
+                         RegexStrategy strategy, RegexMatchSpan* span);
 
 }  // namespace ci

@@ -190,9 +190,9 @@ class Searcher {
   }
 
   void Push(FrameKind kind, std::uint32_t pc, std::uint32_t pos, std::uint32_t empty_loops) {
-    stack_.Push(Frame{(static_cast<std::uint32_t>(kind) << 30) |
-                               (empty_loops << kRegexInstructionBits) | pc,
-                           pos});
+    stack_.Push(Frame{
+        (static_cast<std::uint32_t>(kind) << 30) | (empty_loops << kRegexInstructionBits) | pc,
+        pos});
   }
 
   void SetSlot(std::uint32_t slot, std::uint32_t value) {
@@ -350,9 +350,9 @@ class Searcher {
   const bool use_visited_;
   const std::size_t row_words_;
   const std::size_t row_bits_;
-  std::size_t ring_rows_ = 0;    // a power of two
-  std::uint32_t start_ = 0;      // start position of the current try
-  std::int64_t furthest_ = -1;   // furthest position whose row is live
+  std::size_t ring_rows_ = 0;   // a power of two
+  std::uint32_t start_ = 0;     // start position of the current try
+  std::int64_t furthest_ = -1;  // furthest position whose row is live
   FrameStack stack_;
   std::vector<std::uint64_t>& visited_;
   std::vector<std::uint32_t>& slots_;
@@ -363,9 +363,8 @@ class Searcher {
 
 }  // namespace
 
-RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text,
-                         const RegexLimits& limits, RegexStrategy strategy,
-                         RegexMatchSpan* span) {
+RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
+                         RegexStrategy strategy, RegexMatchSpan* span) {
   thread_local Scratch scratch;
   const bool use_visited = strategy != RegexStrategy::kStepBudget && !program.needs_step_budget;
   RegexOutcome outcome;

@@ -7,8 +7,7 @@ HResult RunSendAttempts(const HttpClient& settings, const SendAttemptHooks& hook
   for (std::int32_t attempt = 0; attempt <= settings.retries; ++attempt) {
     if (attempt > 0) hooks.sleep(settings.retry_delay_ms);
     result = hooks.send_once(/*use_proxy=*/true);
-    const bool answered = Succeeded(result) &&
-                          (hooks.status() == 200 || hooks.status() == 304);
+    const bool answered = Succeeded(result) && (hooks.status() == 200 || hooks.status() == 304);
     if (!answered && settings.retry_without_proxy && !settings.proxy_server.empty()) {
       const HResult direct = hooks.send_once(/*use_proxy=*/false);
       if (Succeeded(direct)) {

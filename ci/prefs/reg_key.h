@@ -70,8 +70,7 @@ class RegKey {
   static HResult GetValue(const WString& key_path, const WString& value_name,
                           std::vector<std::uint8_t>* bytes);
   static HResult GetValue(const WString& key_path, const WString& value_name, DWORD* value);
-  static HResult GetValue(const WString& key_path, const WString& value_name,
-                          std::uint64_t* value);
+  static HResult GetValue(const WString& key_path, const WString& value_name, std::uint64_t* value);
   static HResult GetValue(const WString& key_path, const WString& value_name,
                           std::vector<WString>* list);
   // The same reads chosen by type code, for callers that carry the type as data;

@@ -16,11 +16,16 @@ HResult FromStatus(LONG status) { return HResultFromWin32(static_cast<std::int32
 
 HKEY PredefinedKey(RootKeyId id) {
   switch (id) {
-    case RootKeyId::kLocalMachine: return HKEY_LOCAL_MACHINE;
-    case RootKeyId::kCurrentUser: return HKEY_CURRENT_USER;
-    case RootKeyId::kUsers: return HKEY_USERS;
-    case RootKeyId::kClassesRoot: return HKEY_CLASSES_ROOT;
-    case RootKeyId::kUnknown: break;
+    case RootKeyId::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RootKeyId::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case RootKeyId::kUsers:
+      return HKEY_USERS;
+    case RootKeyId::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case RootKeyId::kUnknown:
+      break;
   }
   return nullptr;
 }
@@ -34,9 +39,12 @@ HResult OpenKeyPath(const WString& key_path, KeyMode mode, RegKey* key) {
   const HKEY root = RegKey::ParseRootKey(&sub_key);
   if (root == nullptr) return kE_PATH_NOT_FOUND;
   switch (mode) {
-    case KeyMode::kCreate: return key->Create(root, sub_key);
-    case KeyMode::kRead: return key->Open(root, sub_key, KEY_READ);
-    case KeyMode::kAllAccess: return key->Open(root, sub_key, KEY_ALL_ACCESS);
+    case KeyMode::kCreate:
+      return key->Create(root, sub_key);
+    case KeyMode::kRead:
+      return key->Open(root, sub_key, KEY_READ);
+    case KeyMode::kAllAccess:
+      return key->Open(root, sub_key, KEY_ALL_ACCESS);
   }
   return kE_INVALIDARG;
 }
@@ -211,8 +219,7 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name, DWO
                      [&](RegKey& key) { return QueryInteger(key, value_name, value); });
 }
 
-HResult RegKey::GetValue(const WString& key_path, const WString& value_name,
-                         std::uint64_t* value) {
+HResult RegKey::GetValue(const WString& key_path, const WString& value_name, std::uint64_t* value) {
   return WithKeyPath(key_path, KeyMode::kRead,
                      [&](RegKey& key) { return QueryInteger(key, value_name, value); });
 }
@@ -235,13 +242,18 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name, DWO
                          void* out) {
   if (out == nullptr) return kE_POINTER;
   switch (type) {
-    case REG_SZ: return GetValue(key_path, value_name, static_cast<WString*>(out));
+    case REG_SZ:
+      return GetValue(key_path, value_name, static_cast<WString*>(out));
     case REG_BINARY:
       return GetValue(key_path, value_name, static_cast<std::vector<std::uint8_t>*>(out));
-    case REG_DWORD: return GetValue(key_path, value_name, static_cast<DWORD*>(out));
-    case REG_QWORD: return GetValue(key_path, value_name, static_cast<std::uint64_t*>(out));
-    case REG_MULTI_SZ: return GetValue(key_path, value_name, static_cast<std::vector<WString>*>(out));
-    default: break;
+    case REG_DWORD:
+      return GetValue(key_path, value_name, static_cast<DWORD*>(out));
+    case REG_QWORD:
+      return GetValue(key_path, value_name, static_cast<std::uint64_t*>(out));
+    case REG_MULTI_SZ:
+      return GetValue(key_path, value_name, static_cast<std::vector<WString>*>(out));
+    default:
+      break;
   }
   // Unsupported types are refused once the key is known to be readable.
   return WithKeyPath(key_path, KeyMode::kRead, [](RegKey&) { return kE_DATATYPE_MISMATCH; });
@@ -257,8 +269,8 @@ HResult RegKey::DeleteValue(const WString& key_path, const WString& value_name) 
 bool RegKey::HasValue(const WString& key_path, const WString& value_name) {
   RegKey key;
   if (Failed(OpenKeyPath(key_path, KeyMode::kRead, &key))) return false;
-  return ::RegQueryValueExW(key.handle(), AsWin(value_name), nullptr, nullptr, nullptr,
-                            nullptr) == ERROR_SUCCESS;
+  return ::RegQueryValueExW(key.handle(), AsWin(value_name), nullptr, nullptr, nullptr, nullptr) ==
+         ERROR_SUCCESS;
 }
 
 HResult RegKey::SplitMultiString(std::size_t byte_count, const WChar* chars,

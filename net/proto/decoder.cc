@@ -32,7 +32,9 @@ Decoder::Step Decoder::Varint64At(const uint8_t* p, const uint8_t* end) {
 
 Decoder::Step Decoder::Int32At(const uint8_t* p, const uint8_t* end) {
   const Step narrow = Varint32At(p, end);
-  if (narrow.pos) return {narrow.pos, static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(narrow.value)))};
+  if (narrow.pos)
+    return {narrow.pos,
+            static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(narrow.value)))};
   const Step wide = Varint64At(p, end);
   if (!wide.pos || !IsSignExtended32(wide.value)) return {nullptr, 0};
   return wide;

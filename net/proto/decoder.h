@@ -92,8 +92,9 @@ class Decoder {
   // Four bytes, little-endian, as a signed 32-bit value.
   VU_DECODER_READER bool ReadFixed32(int32_t* value) {
     if (end_ - pos_ < 4) return false;
-    *value = static_cast<int32_t>(static_cast<uint32_t>(pos_[0]) | static_cast<uint32_t>(pos_[1]) << 8 |
-                                  static_cast<uint32_t>(pos_[2]) << 16 | static_cast<uint32_t>(pos_[3]) << 24);
+    *value = static_cast<int32_t>(
+        static_cast<uint32_t>(pos_[0]) | static_cast<uint32_t>(pos_[1]) << 8 |
+        static_cast<uint32_t>(pos_[2]) << 16 | static_cast<uint32_t>(pos_[3]) << 24);
     pos_ += 4;
     return true;
   }

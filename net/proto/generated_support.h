@@ -36,7 +36,8 @@ inline void DestroyString(std::string* value) {
 
 // Reads a length-prefixed string into a string member, constructing the object
 // only when the whole string is in the input.
-VU_DECODER_READER bool ReadStringInto(Decoder* decoder, std::string** slot, unsigned char* storage) {
+VU_DECODER_READER bool ReadStringInto(Decoder* decoder, std::string** slot,
+                                      unsigned char* storage) {
   const uint8_t* bytes;
   int32_t length;
   if (!decoder->ReadStringBytes(&bytes, &length)) return false;
@@ -58,7 +59,8 @@ VU_DECODER_READER bool ReadStringInto(Decoder* decoder, std::string** slot, unsi
 // Memory a string member accounts for: the object and its buffer when present,
 // only the reference when absent.
 inline int32_t StringFootprint(const std::string* value) {
-  return static_cast<int32_t>(value ? value->capacity() + sizeof(std::string) + sizeof(void*) : sizeof(void*));
+  return static_cast<int32_t>(value ? value->capacity() + sizeof(std::string) + sizeof(void*)
+                                    : sizeof(void*));
 }
 
 // A class's static data, in the order it is built at start: the type record,
@@ -66,8 +68,9 @@ inline int32_t StringFootprint(const std::string* value) {
 template <typename Message>
 struct GeneratedStatics {
   GeneratedStatics(const char* name, const FieldInfo* fields, int32_t entry_count,
-                   const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name,
-                   const uint8_t* self_description, int32_t self_description_size)
+                   const FieldInfo* const* by_number, int32_t highest_number,
+                   const FieldInfo* const* by_name, const uint8_t* self_description,
+                   int32_t self_description_size)
       : type(name, 0, fields, entry_count, by_number, highest_number, by_name, self_description,
              self_description_size),
         registration(&type) {}

@@ -5,10 +5,10 @@
 #include "net/proto/protocol_message.h"
 #include "net/proto/type_descriptor.h"
 
-MessageType::MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields, int32_t entry_count,
-                         const FieldInfo* const* by_number, int32_t highest_number,
-                         const FieldInfo* const* by_name, const uint8_t* self_description,
-                         int32_t self_description_size)
+MessageType::MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields,
+                         int32_t entry_count, const FieldInfo* const* by_number,
+                         int32_t highest_number, const FieldInfo* const* by_name,
+                         const uint8_t* self_description, int32_t self_description_size)
     : name_(name),
       numeric_id_(numeric_id),
       fields_(fields),

@@ -29,8 +29,9 @@ class MessageType {
   // ProtocolDescriptor message (null when the class has none). The tables and
   // the bytes must outlive the record.
   MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields, int32_t entry_count,
-              const FieldInfo* const* by_number, int32_t highest_number, const FieldInfo* const* by_name,
-              const uint8_t* self_description = nullptr, int32_t self_description_size = 0);
+              const FieldInfo* const* by_number, int32_t highest_number,
+              const FieldInfo* const* by_name, const uint8_t* self_description = nullptr,
+              int32_t self_description_size = 0);
   ~MessageType();
   MessageType(const MessageType&) = delete;
   MessageType& operator=(const MessageType&) = delete;
@@ -61,7 +62,9 @@ class MessageType {
   UnnamedMutex& lock() const { return lock_; }
 
   TypeAttachment* attachment(int slot) const { return attachments_[slot].get(); }
-  void set_attachment(int slot, std::unique_ptr<TypeAttachment> value) { attachments_[slot] = std::move(value); }
+  void set_attachment(int slot, std::unique_ptr<TypeAttachment> value) {
+    attachments_[slot] = std::move(value);
+  }
 
  private:
   std::string name_;

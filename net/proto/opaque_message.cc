@@ -48,5 +48,6 @@ ProtocolMessage* OpaqueMessage::NewInstance() const { return new (std::nothrow) 
 int32_t OpaqueMessage::EncodedSize() const { return unknown_fields_ ? unknown_fields_->size() : 0; }
 
 int32_t OpaqueMessage::MemoryFootprint() const {
-  return static_cast<int32_t>(sizeof(*this)) + (unknown_fields_ ? unknown_fields_->MemoryFootprint() : 0);
+  return static_cast<int32_t>(sizeof(*this)) +
+         (unknown_fields_ ? unknown_fields_->MemoryFootprint() : 0);
 }

@@ -9,7 +9,8 @@ bool DecodeBlob(const void* bytes, uint32_t byte_length, ProtoWrapper* store) {
   ProtocolMessage* message = store->GetMessage();
   if (!message) return false;
   message->Clear();
-  if (!ParseFromBytes(message, static_cast<const uint8_t*>(bytes), static_cast<int32_t>(byte_length))) {
+  if (!ParseFromBytes(message, static_cast<const uint8_t*>(bytes),
+                      static_cast<int32_t>(byte_length))) {
     return false;
   }
   store->ReadFromMessage(message);

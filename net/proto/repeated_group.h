@@ -54,7 +54,8 @@ class RepeatedGroup {
 #if defined(__GNUC__) || defined(__clang__)
   __attribute__((noinline))
 #endif
-  Record* AddNew() {
+  Record*
+  AddNew() {
     if (allocated_ == capacity_ && !Grow()) return nullptr;
     Record* record = new (std::nothrow) Record;
     if (!record) return nullptr;

@@ -43,7 +43,11 @@ constexpr uint32_t TagWireType(uint32_t tag) { return tag & 7u; }
 
 // Bytes of the shortest varint form of a value.
 constexpr int32_t Varint32Size(uint32_t value) {
-  return value < (1u << 7) ? 1 : value < (1u << 14) ? 2 : value < (1u << 21) ? 3 : value < (1u << 28) ? 4 : 5;
+  return value < (1u << 7)    ? 1
+         : value < (1u << 14) ? 2
+         : value < (1u << 21) ? 3
+         : value < (1u << 28) ? 4
+                              : 5;
 }
 constexpr int32_t Varint64Size(uint64_t value) {
   int32_t size = 1;
@@ -53,4 +57,6 @@ constexpr int32_t Varint64Size(uint64_t value) {
   }
   return size;
 }
-constexpr int32_t TagSize(uint32_t number) { return Varint32Size(MakeTag(number, WIRETYPE_NUMERIC)); }
+constexpr int32_t TagSize(uint32_t number) {
+  return Varint32Size(MakeTag(number, WIRETYPE_NUMERIC));
+}

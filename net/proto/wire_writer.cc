@@ -30,22 +30,26 @@ void WriteBoolField(uint32_t number, bool value, ByteChain* chain) {
 
 void WriteFixed32Field(uint32_t number, int32_t value, ByteChain* chain) {
   uint8_t buffer[kMaxHeadBytes];
-  chain->Append(buffer, static_cast<size_t>(WriteFixed32FieldToArray(number, value, buffer) - buffer));
+  chain->Append(buffer,
+                static_cast<size_t>(WriteFixed32FieldToArray(number, value, buffer) - buffer));
 }
 
 void WriteInt32Field(uint32_t number, int32_t value, ByteChain* chain) {
   uint8_t buffer[kMaxHeadBytes];
-  chain->Append(buffer, static_cast<size_t>(WriteInt32FieldToArray(number, value, buffer) - buffer));
+  chain->Append(buffer,
+                static_cast<size_t>(WriteInt32FieldToArray(number, value, buffer) - buffer));
 }
 
 void WriteInt64Field(uint32_t number, int64_t value, ByteChain* chain) {
   uint8_t buffer[kMaxHeadBytes];
-  chain->Append(buffer, static_cast<size_t>(WriteInt64FieldToArray(number, value, buffer) - buffer));
+  chain->Append(buffer,
+                static_cast<size_t>(WriteInt64FieldToArray(number, value, buffer) - buffer));
 }
 
 void WriteDoubleField(uint32_t number, double value, ByteChain* chain) {
   uint8_t buffer[kMaxHeadBytes];
-  chain->Append(buffer, static_cast<size_t>(WriteDoubleFieldToArray(number, value, buffer) - buffer));
+  chain->Append(buffer,
+                static_cast<size_t>(WriteDoubleFieldToArray(number, value, buffer) - buffer));
 }
 
 void WriteStringField(uint32_t number, const std::string* value, ByteChain* chain) {

@@ -90,7 +90,8 @@ inline void CopyBytes(uint8_t* to, const void* from, size_t length) {
   }
 }
 
-inline uint8_t* WriteStringFieldToArray(uint32_t number, const void* bytes, size_t length, uint8_t* out) {
+inline uint8_t* WriteStringFieldToArray(uint32_t number, const void* bytes, size_t length,
+                                        uint8_t* out) {
   out = WriteTagToArray(number, WIRETYPE_STRING, out);
   out = WriteVarint32ToArray(static_cast<uint32_t>(length), out);
   CopyBytes(out, bytes, length);

@@ -20,7 +20,9 @@
 namespace ci {
 namespace {
 
-WString ServerPath() { return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
+WString ServerPath() {
+  return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH);
+}
 
 WString Text(BSTR b) { return b ? FromWin(b, ::SysStringLen(b)) : WString(); }
 
@@ -129,7 +131,8 @@ class ServerResources : public testing::Test {
   std::string Bytes(const wchar_t* type, const wchar_t* name) {
     HRSRC resource = ::FindResourceW(module_.get(), name, type);
     if (!resource) return std::string();
-    const char* data = static_cast<const char*>(::LockResource(::LoadResource(module_.get(), resource)));
+    const char* data =
+        static_cast<const char*>(::LockResource(::LoadResource(module_.get(), resource)));
     return data ? std::string(data, ::SizeofResource(module_.get(), resource)) : std::string();
   }
   UniqueLibrary module_;

@@ -28,7 +28,9 @@ constexpr const wchar_t* kMachineRootPath = L"Software\\Velmor\\Velmor Updater";
 inline WString ServerPath() { return FullPath(TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
 
 // Writes the server's registration (as an administrator would once); S_OK expected.
-inline HResult RegisterServerForTests() { return RunAndWait(Quoted(ServerPath()) + u" /RegServer"); }
+inline HResult RegisterServerForTests() {
+  return RunAndWait(Quoted(ServerPath()) + u" /RegServer");
+}
 
 // Ids of the running server processes of this prefix, found by file name.
 inline std::vector<DWORD> ServerProcessIds() {

@@ -32,7 +32,9 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(size ? size : 1);
 }
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
@@ -48,8 +50,10 @@ long AllocationsDuring(const std::function<void()>& work) {
 
 TEST(AllocationTest, DecodingWithoutStringsAllocatesNothing) {
   const uint8_t machine_bytes[] = {0x08, 0x01, 0x10, 0x01, 0x18, 0x00, 0x20, 0x01, 0x28, 0x01};
-  const uint8_t user_bytes[] = {0x08, 0x00, 0x10, 0x01, 0x1D, 0x00, 0x04, 0x00, 0x00, 0x25, 0x00, 0x03, 0x00, 0x00};
-  const uint8_t proxy_bytes[] = {0x08, 0x01, 0x1D, 0x90, 0x1F, 0x00, 0x00, 0x2D, 0xBB, 0x01, 0x00, 0x00, 0x30, 0x01};
+  const uint8_t user_bytes[] = {0x08, 0x00, 0x10, 0x01, 0x1D, 0x00, 0x04,
+                                0x00, 0x00, 0x25, 0x00, 0x03, 0x00, 0x00};
+  const uint8_t proxy_bytes[] = {0x08, 0x01, 0x1D, 0x90, 0x1F, 0x00, 0x00,
+                                 0x2D, 0xBB, 0x01, 0x00, 0x00, 0x30, 0x01};
   MachinePreferencesProto machine;
   UserPreferencesProto user;
   ProxySettingsProto proxy;
@@ -67,11 +71,13 @@ TEST(AllocationTest, DecodingWithoutStringsAllocatesNothing) {
 }
 
 TEST(AllocationTest, ReusedStringObjectsAreNotAllocatedAgain) {
-  const uint8_t bytes[] = {0x08, 0x01, 0x12, 0x05, 'p', 'r', 'o', 'x', 'y', 0x1D, 0x50, 0x00, 0x00, 0x00};
+  const uint8_t bytes[] = {0x08, 0x01, 0x12, 0x05, 'p',  'r',  'o',
+                           'x',  'y',  0x1D, 0x50, 0x00, 0x00, 0x00};
   ProxySettingsProto proxy;
   ASSERT_TRUE(ParseFromBytes(&proxy, bytes, sizeof bytes));
   proxy.Clear();
-  EXPECT_EQ(AllocationsDuring([&] { EXPECT_TRUE(ParseFromBytes(&proxy, bytes, sizeof bytes)); }), 0);
+  EXPECT_EQ(AllocationsDuring([&] { EXPECT_TRUE(ParseFromBytes(&proxy, bytes, sizeof bytes)); }),
+            0);
   EXPECT_EQ(proxy.http_host(), "proxy");
 }
 

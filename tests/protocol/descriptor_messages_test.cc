@@ -20,7 +20,8 @@ using wire_checks::Parse;
 
 // A complete Tag entry (start and end tags included) for field `number`.
 Bytes TagEntry(char name, uint8_t number) {
-  return {0x13, 0x1A, 0x01, static_cast<uint8_t>(name), 0x20, number, 0x28, 0x00, 0x30, 0x08, 0x38, 0x01, 0x14};
+  return {0x13, 0x1A, 0x01, static_cast<uint8_t>(name), 0x20, number, 0x28, 0x00, 0x30, 0x08,
+          0x38, 0x01, 0x14};
 }
 
 const Bytes kHead = {0x0A, 0x01, 'B', 0x5A, 0x01, 'a'};  // name "B", filename "a"
@@ -41,7 +42,8 @@ TEST(DescriptorMessagesTest, RequiredFieldsAreAlwaysWritten) {
   EXPECT_EQ(Encode(RPC_ServiceDescriptor()), (Bytes{0x0A, 0x00, 0x12, 0x00}));
   RPC_ServiceDescriptor service;
   service.add_method();
-  EXPECT_EQ(Encode(service), (Bytes{0x0A, 0x00, 0x12, 0x00, 0x1B, 0x22, 0x00, 0x2A, 0x00, 0x32, 0x00, 0x1C}));
+  EXPECT_EQ(Encode(service),
+            (Bytes{0x0A, 0x00, 0x12, 0x00, 0x1B, 0x22, 0x00, 0x2A, 0x00, 0x32, 0x00, 0x1C}));
 }
 
 TEST(DescriptorMessagesTest, MissingRequiredFieldsAreNamedWithTheirGroups) {
@@ -52,10 +54,12 @@ TEST(DescriptorMessagesTest, MissingRequiredFieldsAreNamedWithTheirGroups) {
       {{0x0A, 0x01, 'B'}, "missing field: filename"},
       {{0x5A, 0x01, 'a'}, "missing field: name"},
       // A Tag entry without its label.
-      {Concat({kHead, {0x13, 0x1A, 0x01, 'x', 0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x14}}), "missing field: Tag.label"},
+      {Concat({kHead, {0x13, 0x1A, 0x01, 'x', 0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x14}}),
+       "missing field: Tag.label"},
       {Concat({kHead, {0x13, 0x14}}), "missing field: Tag.name"},
       {Concat({kHead, {0x73, 0x74}}), "missing field: EnumType.name"},
-      {Concat({kHead, {0x73, 0x7A, 0x01, 'E', 0x8B, 0x01, 0x92, 0x01, 0x01, 'V', 0x8C, 0x01, 0x74}}),
+      {Concat(
+           {kHead, {0x73, 0x7A, 0x01, 'E', 0x8B, 0x01, 0x92, 0x01, 0x01, 'V', 0x8C, 0x01, 0x74}}),
        "missing field: EnumType.Tag.value"},
       {Concat({kHead, {0x73, 0x7A, 0x01, 'E', 0x8B, 0x01, 0x98, 0x01, 0x01, 0x8C, 0x01, 0x74}}),
        "missing field: EnumType.Tag.name"},
@@ -84,12 +88,14 @@ TEST(DescriptorMessagesTest, GroupsEndOnlyAtTheirOwnEndTag) {
       {"complete", Concat({service_head, {0x1B}, method_fields, {0x1C}}), true},
       {"input ends inside the entry", Concat({service_head, {0x1B}, method_fields}), false},
       {"zero tag inside the entry", Concat({service_head, {0x1B}, method_fields, {0x00}}), false},
-      {"zero tag inside the entry, then its end", Concat({service_head, {0x1B}, method_fields, {0x00, 0x1C}}), false},
+      {"zero tag inside the entry, then its end",
+       Concat({service_head, {0x1B}, method_fields, {0x00, 0x1C}}), false},
       {"end tag of another number", Concat({service_head, {0x1B}, method_fields, {0x14}}), false},
       {"end tag with nothing open", Concat({service_head, {0x1C}}), false},
       {"malformed tag inside the entry",
        Concat({service_head, {0x1B}, method_fields, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}), false},
-      {"final zero after the last entry", Concat({service_head, {0x1B}, method_fields, {0x1C, 0x00}}), true},
+      {"final zero after the last entry",
+       Concat({service_head, {0x1B}, method_fields, {0x1C, 0x00}}), true},
   };
   for (const auto& c : cases) {
     RPC_ServiceDescriptor service;
@@ -108,12 +114,14 @@ TEST(DescriptorMessagesTest, UnknownFieldsStayInTheirEntry) {
   const Bytes inside = {0x98, 0x06, 0x05, 0xA3, 0x06, 0x08, 0x01, 0xA4, 0x06};
   const Bytes outside = {0x90, 0x06, 0x07};
   RPC_ServiceDescriptor service;
-  ASSERT_TRUE(Parse(&service, Concat({service_head, {0x1B}, inside, method_fields, {0x1C}, outside})));
+  ASSERT_TRUE(
+      Parse(&service, Concat({service_head, {0x1B}, inside, method_fields, {0x1C}, outside})));
   ASSERT_EQ(service.method_size(), 1);
   ASSERT_NE(service.method(0).unknown_fields(), nullptr);
   EXPECT_EQ(service.method(0).unknown_fields()->size(), static_cast<int32_t>(inside.size()));
   // Written back inside the entry, just before its end tag; the message's own after it.
-  EXPECT_EQ(Encode(service), Concat({service_head, {0x1B}, method_fields, inside, {0x1C}, outside}));
+  EXPECT_EQ(Encode(service),
+            Concat({service_head, {0x1B}, method_fields, inside, {0x1C}, outside}));
 }
 
 TEST(DescriptorMessagesTest, Int32ValuesAreSignExtendedOnTheWire) {
@@ -131,24 +139,27 @@ TEST(DescriptorMessagesTest, Int32ValuesAreSignExtendedOnTheWire) {
   tag->set_declared_type(8);
   tag->set_label(1);
   tag->set_parent(-1);
-  const Bytes expected = Concat({{0x0A, 0x01, 'B', 0x13, 0x1A, 0x01, 'x', 0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x38,
-                                  0x01, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x14},
-                                 {0x5A, 0x01, 'a'}});
+  const Bytes expected =
+      Concat({{0x0A, 0x01, 'B',  0x13, 0x1A, 0x01, 'x',  0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x38,
+               0x01, 0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x14},
+              {0x5A, 0x01, 'a'}});
   EXPECT_EQ(Encode(d), expected);
 
   // Both the ten-byte form and the five-byte form read back as -1.
-  for (const Bytes& parent : {Bytes{0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01},
-                              Bytes{0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}}) {
+  for (const Bytes& parent :
+       {Bytes{0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01},
+        Bytes{0x60, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}}) {
     ProtocolDescriptor back;
-    const Bytes entry = Concat({{0x13, 0x1A, 0x01, 'x', 0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x38, 0x01}, parent,
-                                {0x14}});
+    const Bytes entry = Concat(
+        {{0x13, 0x1A, 0x01, 'x', 0x20, 0x01, 0x28, 0x00, 0x30, 0x08, 0x38, 0x01}, parent, {0x14}});
     ASSERT_TRUE(Parse(&back, Concat({kHead, entry})));
     EXPECT_TRUE(back.tag(0).has_parent());
     EXPECT_EQ(back.tag(0).parent(), -1);
   }
   // A longer value outside the 32-bit range (2^35) fails.
   ProtocolDescriptor wide;
-  EXPECT_FALSE(Parse(&wide, Concat({kHead, {0x13, 0x60, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 0x14}})));
+  EXPECT_FALSE(
+      Parse(&wide, Concat({kHead, {0x13, 0x60, 0x80, 0x80, 0x80, 0x80, 0x80, 0x01, 0x14}})));
 }
 
 TEST(DescriptorMessagesTest, DoublesAndTwoByteTagsRoundTrip) {
@@ -254,9 +265,9 @@ TEST(DescriptorMessagesTest, GroupListsGrowByAQuarterPlusOne) {
 }
 
 TEST(DescriptorMessagesTest, NestedGroupsDecodeIntoTheirEntries) {
-  const Bytes enums = {0x73, 0x7A, 0x01, 'E', 0x80, 0x01, 0x03,                     // EnumType "E", parent 3
-                       0x8B, 0x01, 0x92, 0x01, 0x01, 'A', 0x98, 0x01, 0x00, 0x8C, 0x01,  // A = 0
-                       0x8B, 0x01, 0x92, 0x01, 0x01, 'B', 0x98, 0x01, 0x07, 0x8C, 0x01,  // B = 7
+  const Bytes enums = {0x73, 0x7A, 0x01, 'E',  0x80, 0x01, 0x03,  // EnumType "E", parent 3
+                       0x8B, 0x01, 0x92, 0x01, 0x01, 'A',  0x98, 0x01, 0x00, 0x8C, 0x01,  // A = 0
+                       0x8B, 0x01, 0x92, 0x01, 0x01, 'B',  0x98, 0x01, 0x07, 0x8C, 0x01,  // B = 7
                        0x74};
   ProtocolDescriptor d;
   ASSERT_TRUE(Parse(&d, Concat({kHead, enums})));

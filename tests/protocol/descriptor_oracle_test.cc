@@ -41,10 +41,18 @@ void AddUnknown(Random& r, const google::protobuf::Message& owner, google::proto
   for (uint32_t i = r.Below(3) + 1; i > 0; --i) {
     const uint32_t number = kUnknown[r.Below(5)];
     switch (r.Below(4)) {
-      case 0: set->AddVarint(number, r.U64()); break;
-      case 1: set->AddLengthDelimited(number, r.Bytes(10)); break;
-      case 2: set->AddGroup(number)->AddFixed64(number + 1, r.U64()); break;
-      case 3: set->AddFixed32(1 + r.Below(19), static_cast<uint32_t>(r.U64())); break;
+      case 0:
+        set->AddVarint(number, r.U64());
+        break;
+      case 1:
+        set->AddLengthDelimited(number, r.Bytes(10));
+        break;
+      case 2:
+        set->AddGroup(number)->AddFixed64(number + 1, r.U64());
+        break;
+      case 3:
+        set->AddFixed32(1 + r.Below(19), static_cast<uint32_t>(r.U64()));
+        break;
     }
   }
 }
@@ -129,8 +137,8 @@ void Randomize(Random& r, oracle::test::WideNumbers* w) {
 
 // ---- field-by-field comparison ----------------------------------------------------
 
-#define EXPECT_SAME(ours, theirs, ours_name, theirs_name)                             \
-  do {                                                                                \
+#define EXPECT_SAME(ours, theirs, ours_name, theirs_name)                            \
+  do {                                                                               \
     EXPECT_EQ((ours).has_##ours_name(), (theirs).has_##theirs_name()) << #ours_name; \
     EXPECT_EQ((ours).ours_name(), (theirs).theirs_name()) << #ours_name;             \
   } while (0)
@@ -215,11 +223,13 @@ void ExpectSame(const WideNumbers& a, const oracle::test::WideNumbers& b) {
 }
 
 TEST(DescriptorOracleTest, ProtocolDescriptorAgreesWithLibprotobuf) {
-  RunDifferential<ProtocolDescriptor, oracle::ProtocolDescriptor>(11, kRounds, Randomize, ExpectSame);
+  RunDifferential<ProtocolDescriptor, oracle::ProtocolDescriptor>(11, kRounds, Randomize,
+                                                                  ExpectSame);
 }
 
 TEST(DescriptorOracleTest, ServiceDescriptorAgreesWithLibprotobuf) {
-  RunDifferential<RPC_ServiceDescriptor, oracle::RPC_ServiceDescriptor>(12, kRounds, Randomize, ExpectSame);
+  RunDifferential<RPC_ServiceDescriptor, oracle::RPC_ServiceDescriptor>(12, kRounds, Randomize,
+                                                                        ExpectSame);
 }
 
 TEST(DescriptorOracleTest, WideFieldNumbersAgreeWithLibprotobuf) {
@@ -228,8 +238,9 @@ TEST(DescriptorOracleTest, WideFieldNumbersAgreeWithLibprotobuf) {
 
 TEST(DescriptorOracleTest, OurKnownFieldsEncodeAsLibprotobufDoes) {
   // With only known fields and canonical values, the bytes are identical.
-  for (const ProtocolMessage* m : {static_cast<const ProtocolMessage*>(&ProtocolDescriptor::default_instance()),
-                                   static_cast<const ProtocolMessage*>(&RPC_ServiceDescriptor::default_instance())}) {
+  for (const ProtocolMessage* m :
+       {static_cast<const ProtocolMessage*>(&ProtocolDescriptor::default_instance()),
+        static_cast<const ProtocolMessage*>(&RPC_ServiceDescriptor::default_instance())}) {
     const MessageType& type = m->GetType();
     const std::string self(reinterpret_cast<const char*>(type.self_description()),
                            static_cast<size_t>(type.self_description_size()));
@@ -260,7 +271,8 @@ TEST(DescriptorOracleTest, IntendedDivergences) {
   ASSERT_TRUE(Parse(&ours, padded));
   EXPECT_EQ(Encode(ours), padded);
   ASSERT_TRUE(theirs.ParseFromString(padded));
-  EXPECT_EQ(theirs.SerializeAsString(), std::string("\x0A\x00\x12\x00\x1B\x22\x00\x2A\x00\x32\x00\xA0\x01\x01\x1C", 15));
+  EXPECT_EQ(theirs.SerializeAsString(),
+            std::string("\x0A\x00\x12\x00\x1B\x22\x00\x2A\x00\x32\x00\xA0\x01\x01\x1C", 15));
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
 namespace differential {
 
 inline bool Parse(ProtocolMessage* m, const std::string& bytes) {
-  return ParseFromBytes(m, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int32_t>(bytes.size()));
+  return ParseFromBytes(m, reinterpret_cast<const uint8_t*>(bytes.data()),
+                        static_cast<int32_t>(bytes.size()));
 }
 
 inline std::string Encode(const ProtocolMessage& m) {
@@ -40,9 +41,12 @@ class Random {
     static const int32_t kEdges[] = {0, 1, -1, 127, 128, -128, INT32_MAX, INT32_MIN};
     return Chance(50) ? kEdges[Below(8)] : static_cast<int32_t>(U32());
   }
-  double Double() { return Chance(30) ? 0.0 : std::uniform_real_distribution<double>(-1e6, 1e6)(rng_); }
+  double Double() {
+    return Chance(30) ? 0.0 : std::uniform_real_distribution<double>(-1e6, 1e6)(rng_);
+  }
   uint32_t Port() {
-    static const uint32_t kEdges[] = {0, 1, 80, 443, 8080, 65535, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
+    static const uint32_t kEdges[] = {0,     1,          80,          443,        8080,
+                                      65535, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
     return Chance(50) ? kEdges[Below(9)] : U32();
   }
 
@@ -73,7 +77,9 @@ class Padder {
   void PutVarint(uint64_t v, int max_bytes) {
     int len = 1;
     for (uint64_t t = v; t >= 0x80; t >>= 7) ++len;
-    const int padded = len + static_cast<int>(r_.Chance(30) ? r_.Below(static_cast<uint32_t>(max_bytes - len) + 1) : 0);
+    const int padded =
+        len +
+        static_cast<int>(r_.Chance(30) ? r_.Below(static_cast<uint32_t>(max_bytes - len) + 1) : 0);
     for (int i = 0; i < padded; ++i) {
       const uint8_t low = static_cast<uint8_t>(v & 0x7F);
       v >>= 7;
@@ -89,8 +95,12 @@ class Padder {
     const uint64_t tag = Varint();
     PutVarint(tag, 5);
     switch (tag & 7) {
-      case 0: PutVarint(Varint(), 10); break;
-      case 1: Copy(8); break;
+      case 0:
+        PutVarint(Varint(), 10);
+        break;
+      case 1:
+        Copy(8);
+        break;
       case 2: {
         const uint64_t n = Varint();
         PutVarint(n, 5);
@@ -101,8 +111,11 @@ class Padder {
         while (!Field(true)) {
         }
         break;
-      case 4: return true;
-      case 5: Copy(4); break;
+      case 4:
+        return true;
+      case 5:
+        Copy(4);
+        break;
     }
     (void)in_group;
     return false;
@@ -159,7 +172,8 @@ void RunDifferential(uint32_t seed, int rounds, void (*fill)(Random&, Theirs*),
     const size_t cut = r.Below(static_cast<uint32_t>(wire.size()) + 1);
     Theirs theirs_cut;
     Ours ours_cut;
-    EXPECT_EQ(Parse(&ours_cut, wire.substr(0, cut)), theirs_cut.ParseFromString(wire.substr(0, cut)))
+    EXPECT_EQ(Parse(&ours_cut, wire.substr(0, cut)),
+              theirs_cut.ParseFromString(wire.substr(0, cut)))
         << "cut at " << cut << " of " << wire.size();
   }
 }

@@ -8,9 +8,9 @@
 #include "net/proto/byte_chain.h"
 #include "net/proto/decoder.h"
 #include "net/proto/protocol_message.h"
-#include "tests/protocol/wire_checks.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
+#include "tests/protocol/wire_checks.h"
 
 namespace {
 
@@ -77,11 +77,11 @@ TEST(MessagesTest, ConstructionAndClearGiveTheSchemaDefaults) {
 TEST(MessagesTest, EndOfMessageRules) {
   MachinePreferencesProto machine;
   EXPECT_TRUE(Parse(&machine, {}));
-  EXPECT_TRUE(Parse(&machine, {0x00}));                    // a final zero byte ends the message
+  EXPECT_TRUE(Parse(&machine, {0x00}));  // a final zero byte ends the message
   EXPECT_TRUE(Parse(&machine, {0x10, 0x01, 0x00}));
-  EXPECT_FALSE(Parse(&machine, {0x00, 0x08, 0x01}));       // anything after it fails
+  EXPECT_FALSE(Parse(&machine, {0x00, 0x08, 0x01}));                    // anything after it fails
   EXPECT_FALSE(Parse(&machine, {0x80, 0x80, 0x80, 0x80, 0x80, 0x01}));  // malformed tag
-  EXPECT_FALSE(Parse(&machine, {0x08}));                   // value missing
+  EXPECT_FALSE(Parse(&machine, {0x08}));                                // value missing
 
   ProxySettingsProto proxy;
   EXPECT_FALSE(Parse(&proxy, {}));
@@ -137,11 +137,11 @@ TEST(MessagesTest, ForeignWireTypesAreKeptAsUnknownFields) {
 
 TEST(MessagesTest, UnknownFieldsOfEveryWireTypeRoundTripInArrivalOrder) {
   const Bytes unknown = {
-      0xF8, 0x01, 0x96, 0x01,                          // field 31 varint
-      0x39, 1, 2, 3, 4, 5, 6, 7, 8,                    // field 7 double
-      0x42, 0x02, 'o', 'k',                            // field 8 string
-      0x4B, 0x50, 0x01, 0x5B, 0x5C, 0x4C,              // field 9 group with a nested group
-      0x55, 9, 9, 9, 9,                                // field 10 fixed32
+      0xF8, 0x01, 0x96, 0x01,                       // field 31 varint
+      0x39, 1,    2,    3,    4,    5,    6, 7, 8,  // field 7 double
+      0x42, 0x02, 'o',  'k',                        // field 8 string
+      0x4B, 0x50, 0x01, 0x5B, 0x5C, 0x4C,           // field 9 group with a nested group
+      0x55, 9,    9,    9,    9,                    // field 10 fixed32
   };
   ProxySettingsProto proxy;
   Bytes input = {0x08, 0x01};
@@ -159,15 +159,15 @@ TEST(MessagesTest, UnknownFieldsOfEveryWireTypeRoundTripInArrivalOrder) {
 
 TEST(MessagesTest, UnskippableUnknownFieldsFailTheParse) {
   const std::vector<Bytes> bad = {
-      {0x38},                               // varint missing
-      {0x3B, 0x44},                         // group closed with another number
-      {0x3B, 0x08, 0x01},                   // group never closed
-      {0x3C},                               // end group with none open
-      {0x3E, 0x00},                         // wire type 6
-      {0x3F, 0x00},                         // wire type 7
-      {0x3A, 0x05, 0x01},                   // length beyond the input
-      {0x3A, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}, // negative length
-      {0x3D, 0x01, 0x02},                   // fixed32 truncated
+      {0x38},                                // varint missing
+      {0x3B, 0x44},                          // group closed with another number
+      {0x3B, 0x08, 0x01},                    // group never closed
+      {0x3C},                                // end group with none open
+      {0x3E, 0x00},                          // wire type 6
+      {0x3F, 0x00},                          // wire type 7
+      {0x3A, 0x05, 0x01},                    // length beyond the input
+      {0x3A, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F},  // negative length
+      {0x3D, 0x01, 0x02},                    // fixed32 truncated
   };
   for (const Bytes& b : bad) {
     MachinePreferencesProto machine;

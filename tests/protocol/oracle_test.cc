@@ -25,8 +25,8 @@
 #include <string>
 
 #include "net/proto/byte_chain.h"
-#include "net/proto/protocoltype.pb.h"
 #include "net/proto/protocol_message.h"
+#include "net/proto/protocoltype.pb.h"
 #include "protocol/preferences.h"
 #include "protocol/preferences.pb.h"
 #include "protocol/proxy_settings.h"
@@ -47,10 +47,10 @@ using differential::RunDifferential;
 
 // ---- field-by-field comparison ------------------------------------------------
 
-#define EXPECT_SAME_FIELD(ours, theirs, name)                 \
-  do {                                                        \
+#define EXPECT_SAME_FIELD(ours, theirs, name)                       \
+  do {                                                              \
     EXPECT_EQ((ours).has_##name(), (theirs).has_##name()) << #name; \
-    EXPECT_EQ((ours).name(), (theirs).name()) << #name;       \
+    EXPECT_EQ((ours).name(), (theirs).name()) << #name;             \
   } while (0)
 
 void ExpectSame(const MachinePreferencesProto& a, const oracle::MachinePreferencesProto& b) {
@@ -104,10 +104,18 @@ void AddUnknownFields(Random& r, UnknownFieldSet* set, int depth, uint32_t known
     }
     const uint32_t number = UnknownNumber(r);
     switch (r.Below(5)) {
-      case 0: set->AddVarint(number, r.Chance(50) ? r.Below(300) : r.U64()); break;
-      case 1: set->AddFixed32(number, r.U32()); break;
-      case 2: set->AddFixed64(number, r.U64()); break;
-      case 3: set->AddLengthDelimited(number, r.Bytes(40)); break;
+      case 0:
+        set->AddVarint(number, r.Chance(50) ? r.Below(300) : r.U64());
+        break;
+      case 1:
+        set->AddFixed32(number, r.U32());
+        break;
+      case 2:
+        set->AddFixed64(number, r.U64());
+        break;
+      case 3:
+        set->AddLengthDelimited(number, r.Bytes(40));
+        break;
       case 4:
         if (depth < 3) {
           AddUnknownFields(r, set->AddGroup(number), depth + 1, known_numbers);
@@ -149,15 +157,18 @@ void Randomize(Random& r, oracle::ProxySettingsProto* m) {
 // ---- the differential runs ------------------------------------------------------
 
 TEST(OracleTest, MachinePreferencesAgreeWithLibprotobuf) {
-  RunDifferential<MachinePreferencesProto, oracle::MachinePreferencesProto>(1, kRounds, Randomize, ExpectSame);
+  RunDifferential<MachinePreferencesProto, oracle::MachinePreferencesProto>(1, kRounds, Randomize,
+                                                                            ExpectSame);
 }
 
 TEST(OracleTest, UserPreferencesAgreeWithLibprotobuf) {
-  RunDifferential<UserPreferencesProto, oracle::UserPreferencesProto>(2, kRounds, Randomize, ExpectSame);
+  RunDifferential<UserPreferencesProto, oracle::UserPreferencesProto>(2, kRounds, Randomize,
+                                                                      ExpectSame);
 }
 
 TEST(OracleTest, ProxySettingsAgreeWithLibprotobuf) {
-  RunDifferential<ProxySettingsProto, oracle::ProxySettingsProto>(3, kRounds, Randomize, ExpectSame);
+  RunDifferential<ProxySettingsProto, oracle::ProxySettingsProto>(3, kRounds, Randomize,
+                                                                  ExpectSame);
 }
 
 TEST(OracleTest, OurRandomMessagesParseInLibprotobuf) {
@@ -231,8 +242,8 @@ struct TagExpectation {
   const char* default_value;  // null when absent
 };
 
-void ExpectSelfDescription(const uint8_t* bytes, int32_t size, const char* filename, const char* name,
-                           std::initializer_list<TagExpectation> tags) {
+void ExpectSelfDescription(const uint8_t* bytes, int32_t size, const char* filename,
+                           const char* name, std::initializer_list<TagExpectation> tags) {
   const std::string wire(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
   oracle::ProtocolDescriptor d;
   ASSERT_TRUE(d.ParseFromString(wire));
@@ -261,20 +272,23 @@ void ExpectSelfDescription(const uint8_t* bytes, int32_t size, const char* filen
 }
 
 TEST(OracleTest, SelfDescriptionsDescribeTheSchemas) {
-  ExpectSelfDescription(MachinePreferencesProto::self_description(), MachinePreferencesProto::self_description_size(),
+  ExpectSelfDescription(MachinePreferencesProto::self_description(),
+                        MachinePreferencesProto::self_description_size(),
                         "protocol/preferences.proto", "MachinePreferencesProto",
                         {{"notify_software_updates", 1, 0, 8, 1, "false"},
                          {"send_stats", 2, 0, 8, 1, "false"},
                          {"express_updates_enabled", 3, 0, 8, 1, "true"},
                          {"third_party_updates_enabled", 4, 0, 8, 1, "true"},
                          {"user_changed_third_party_updates_enabled", 5, 0, 8, 1, "false"}});
-  ExpectSelfDescription(UserPreferencesProto::self_description(), UserPreferencesProto::self_description_size(),
-                        "protocol/preferences.proto", "UserPreferencesProto",
+  ExpectSelfDescription(UserPreferencesProto::self_description(),
+                        UserPreferencesProto::self_description_size(), "protocol/preferences.proto",
+                        "UserPreferencesProto",
                         {{"notify_new_software", 1, 0, 8, 1, "true"},
                          {"display_systray", 2, 0, 8, 1, "false"},
                          {"window_width", 3, 5, 7, 1, "740"},
                          {"window_height", 4, 5, 7, 1, "560"}});
-  ExpectSelfDescription(ProxySettingsProto::self_description(), ProxySettingsProto::self_description_size(),
+  ExpectSelfDescription(ProxySettingsProto::self_description(),
+                        ProxySettingsProto::self_description_size(),
                         "protocol/proxy_settings.proto", "ProxySettingsProto",
                         {{"auto_detect", 1, 0, 8, 2, nullptr},
                          {"http_host", 2, 2, 9, 1, nullptr},

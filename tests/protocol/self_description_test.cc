@@ -27,16 +27,26 @@ struct ClassUnderTest {
 
 std::vector<ClassUnderTest> AllClasses() {
   return {
-      {&MachinePreferencesProto::default_instance(), "MachinePreferencesProto", "protocol/preferences.proto",
-       {"notify_software_updates", "send_stats", "express_updates_enabled", "third_party_updates_enabled",
-        "user_changed_third_party_updates_enabled"}},
-      {&UserPreferencesProto::default_instance(), "UserPreferencesProto", "protocol/preferences.proto",
+      {&MachinePreferencesProto::default_instance(),
+       "MachinePreferencesProto",
+       "protocol/preferences.proto",
+       {"notify_software_updates", "send_stats", "express_updates_enabled",
+        "third_party_updates_enabled", "user_changed_third_party_updates_enabled"}},
+      {&UserPreferencesProto::default_instance(),
+       "UserPreferencesProto",
+       "protocol/preferences.proto",
        {"notify_new_software", "display_systray", "window_width", "window_height"}},
-      {&ProxySettingsProto::default_instance(), "ProxySettingsProto", "protocol/proxy_settings.proto",
+      {&ProxySettingsProto::default_instance(),
+       "ProxySettingsProto",
+       "protocol/proxy_settings.proto",
        {"http_port", "ssl_port", "proxy_for_all"}},
-      {&ProtocolDescriptor::default_instance(), "ProtocolDescriptor", "velmor3/net/proto/protocoltype.proto",
+      {&ProtocolDescriptor::default_instance(),
+       "ProtocolDescriptor",
+       "velmor3/net/proto/protocoltype.proto",
        {"Tag.parent", "Tag.enum_id"}},
-      {&RPC_ServiceDescriptor::default_instance(), "RPC_ServiceDescriptor", "velmor3/net/proto/protocoltype.proto",
+      {&RPC_ServiceDescriptor::default_instance(),
+       "RPC_ServiceDescriptor",
+       "velmor3/net/proto/protocoltype.proto",
        {}},
   };
 }
@@ -94,10 +104,12 @@ TEST(SelfDescriptionTest, EveryClassDescribesTheSchemaItWasGeneratedFrom) {
 }
 
 TEST(SelfDescriptionTest, ClassAccessorsAndTypeRecordsHoldTheSameBytes) {
-  EXPECT_EQ(ProtocolDescriptor::self_description(), ProtocolDescriptor::default_instance().GetType().self_description());
+  EXPECT_EQ(ProtocolDescriptor::self_description(),
+            ProtocolDescriptor::default_instance().GetType().self_description());
   EXPECT_EQ(RPC_ServiceDescriptor::self_description_size(),
             RPC_ServiceDescriptor::default_instance().GetType().self_description_size());
-  EXPECT_EQ(ProxySettingsProto::self_description(), ProxySettingsProto::default_instance().GetType().self_description());
+  EXPECT_EQ(ProxySettingsProto::self_description(),
+            ProxySettingsProto::default_instance().GetType().self_description());
 }
 
 struct Row {
@@ -123,36 +135,59 @@ constexpr int32_t kOpt = LABEL_OPTIONAL, kReq = LABEL_REQUIRED, kRep = LABEL_REP
 TEST(SelfDescriptionTest, TheDescriptorSchemaDescribesItself) {
   ProtocolDescriptor d;
   ASSERT_TRUE(Decode(ProtocolDescriptor::default_instance().GetType(), &d));
-  ExpectRows(d, {{"filename", 11, TYPE_STRING, kReq, -1},   {"name", 1, TYPE_STRING, kReq, -1},
-                 {"Tag", 2, TYPE_GROUP, kRep, -1},          {"name", 3, TYPE_STRING, kReq, 2},
-                 {"number", 4, TYPE_INT32, kReq, 2},        {"wire_type", 5, TYPE_INT32, kReq, 2},
-                 {"declared_type", 6, TYPE_INT32, kReq, 2}, {"label", 7, TYPE_INT32, kReq, 2},
-                 {"default_value", 8, TYPE_STRING, kOpt, 2}, {"foreign", 9, TYPE_STRING, kOpt, 2},
-                 {"flags", 10, TYPE_INT32, kOpt, 2},        {"parent", 12, TYPE_INT32, kOpt, 2},
-                 {"enum_id", 13, TYPE_INT32, kOpt, 2},      {"EnumType", 14, TYPE_GROUP, kRep, -1},
-                 {"name", 15, TYPE_STRING, kReq, 13},       {"parent", 16, TYPE_INT32, kOpt, 13},
-                 {"Tag", 17, TYPE_GROUP, kRep, 13},         {"name", 18, TYPE_STRING, kReq, 16},
+  ExpectRows(d, {{"filename", 11, TYPE_STRING, kReq, -1},
+                 {"name", 1, TYPE_STRING, kReq, -1},
+                 {"Tag", 2, TYPE_GROUP, kRep, -1},
+                 {"name", 3, TYPE_STRING, kReq, 2},
+                 {"number", 4, TYPE_INT32, kReq, 2},
+                 {"wire_type", 5, TYPE_INT32, kReq, 2},
+                 {"declared_type", 6, TYPE_INT32, kReq, 2},
+                 {"label", 7, TYPE_INT32, kReq, 2},
+                 {"default_value", 8, TYPE_STRING, kOpt, 2},
+                 {"foreign", 9, TYPE_STRING, kOpt, 2},
+                 {"flags", 10, TYPE_INT32, kOpt, 2},
+                 {"parent", 12, TYPE_INT32, kOpt, 2},
+                 {"enum_id", 13, TYPE_INT32, kOpt, 2},
+                 {"EnumType", 14, TYPE_GROUP, kRep, -1},
+                 {"name", 15, TYPE_STRING, kReq, 13},
+                 {"parent", 16, TYPE_INT32, kOpt, 13},
+                 {"Tag", 17, TYPE_GROUP, kRep, 13},
+                 {"name", 18, TYPE_STRING, kReq, 16},
                  {"value", 19, TYPE_INT32, kReq, 16}});
   EXPECT_EQ(d.tag(11).default_value(), "-1");
   EXPECT_EQ(d.tag(12).default_value(), "-1");
 
-  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, int32_t>>>> expected_enums = {
-      {"WireType",
-       {{"WIRETYPE_NUMERIC", 0}, {"WIRETYPE_DOUBLE", 1}, {"WIRETYPE_STRING", 2}, {"WIRETYPE_STARTGROUP", 3},
-        {"WIRETYPE_ENDGROUP", 4}, {"WIRETYPE_FLOAT", 5}}},
-      {"Label", {{"LABEL_OPTIONAL", 1}, {"LABEL_REQUIRED", 2}, {"LABEL_REPEATED", 3}}},
-      {"DeclaredType",
-       {{"TYPE_DOUBLE", 1}, {"TYPE_FLOAT", 2}, {"TYPE_INT64", 3}, {"TYPE_UINT64", 4}, {"TYPE_INT32", 5},
-        {"TYPE_FIXED64", 6}, {"TYPE_FIXED32", 7}, {"TYPE_BOOL", 8}, {"TYPE_STRING", 9}, {"TYPE_GROUP", 10},
-        {"TYPE_FOREIGN", 11}}},
-  };
+  const std::vector<std::pair<std::string, std::vector<std::pair<std::string, int32_t>>>>
+      expected_enums = {
+          {"WireType",
+           {{"WIRETYPE_NUMERIC", 0},
+            {"WIRETYPE_DOUBLE", 1},
+            {"WIRETYPE_STRING", 2},
+            {"WIRETYPE_STARTGROUP", 3},
+            {"WIRETYPE_ENDGROUP", 4},
+            {"WIRETYPE_FLOAT", 5}}},
+          {"Label", {{"LABEL_OPTIONAL", 1}, {"LABEL_REQUIRED", 2}, {"LABEL_REPEATED", 3}}},
+          {"DeclaredType",
+           {{"TYPE_DOUBLE", 1},
+            {"TYPE_FLOAT", 2},
+            {"TYPE_INT64", 3},
+            {"TYPE_UINT64", 4},
+            {"TYPE_INT32", 5},
+            {"TYPE_FIXED64", 6},
+            {"TYPE_FIXED32", 7},
+            {"TYPE_BOOL", 8},
+            {"TYPE_STRING", 9},
+            {"TYPE_GROUP", 10},
+            {"TYPE_FOREIGN", 11}}},
+      };
   ASSERT_EQ(d.enum_type_size(), 3);
   for (int32_t i = 0; i < 3; ++i) {
     const ProtocolDescriptor::EnumType& e = d.enum_type(i);
     EXPECT_EQ(e.name(), expected_enums[static_cast<size_t>(i)].first);
     EXPECT_FALSE(e.has_parent());
     std::vector<std::pair<std::string, int32_t>> values;
-    for (int32_t j = 0; j < e.tag_size(); ++j) values.emplace_back(e.tag(j).name(), e.tag(j).value());
+    for (int32_t j = 0; j < e.tag_size(); ++j)
+      values.emplace_back(e.tag(j).name(), e.tag(j).value());
     EXPECT_EQ(values, expected_enums[static_cast<size_t>(i)].second);
   }
 }

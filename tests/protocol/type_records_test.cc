@@ -21,11 +21,10 @@ std::vector<std::string> NamesInNameOrder(const MessageType& type) {
 }
 
 TEST(TypeRecordsTest, EachClassIsRegisteredOnceUnderItsLowerCaseName) {
-  const ProtocolMessage* defaults[] = {&MachinePreferencesProto::default_instance(),
-                                       &UserPreferencesProto::default_instance(),
-                                       &ProxySettingsProto::default_instance(),
-                                       &ProtocolDescriptor::default_instance(),
-                                       &RPC_ServiceDescriptor::default_instance()};
+  const ProtocolMessage* defaults[] = {
+      &MachinePreferencesProto::default_instance(), &UserPreferencesProto::default_instance(),
+      &ProxySettingsProto::default_instance(), &ProtocolDescriptor::default_instance(),
+      &RPC_ServiceDescriptor::default_instance()};
   const char* names[] = {"machinepreferencesproto", "userpreferencesproto", "proxysettingsproto",
                          "protocoldescriptor", "rpc_servicedescriptor"};
   for (int i = 0; i < 5; ++i) {
@@ -49,15 +48,15 @@ TEST(TypeRecordsTest, EachClassIsRegisteredOnceUnderItsLowerCaseName) {
 
 TEST(TypeRecordsTest, TablesListErrorCodeFirstThenFieldsInByteOrder) {
   EXPECT_EQ(NamesInNameOrder(MachinePreferencesProto::default_instance().GetType()),
-            (std::vector<std::string>{"ErrorCode", "express_updates_enabled", "notify_software_updates",
-                                      "send_stats", "third_party_updates_enabled",
-                                      "user_changed_third_party_updates_enabled"}));
+            (std::vector<std::string>{
+                "ErrorCode", "express_updates_enabled", "notify_software_updates", "send_stats",
+                "third_party_updates_enabled", "user_changed_third_party_updates_enabled"}));
   EXPECT_EQ(NamesInNameOrder(UserPreferencesProto::default_instance().GetType()),
-            (std::vector<std::string>{"ErrorCode", "display_systray", "notify_new_software", "window_height",
-                                      "window_width"}));
+            (std::vector<std::string>{"ErrorCode", "display_systray", "notify_new_software",
+                                      "window_height", "window_width"}));
   EXPECT_EQ(NamesInNameOrder(ProxySettingsProto::default_instance().GetType()),
-            (std::vector<std::string>{"ErrorCode", "auto_detect", "http_host", "http_port", "proxy_for_all",
-                                      "ssl_host", "ssl_port"}));
+            (std::vector<std::string>{"ErrorCode", "auto_detect", "http_host", "http_port",
+                                      "proxy_for_all", "ssl_host", "ssl_port"}));
 }
 
 TEST(TypeRecordsTest, FieldRecordsCarryNumberTypesLabelAndDefaultText) {

@@ -14,8 +14,7 @@ namespace {
 constexpr std::uintptr_t kNoSocket = static_cast<std::uintptr_t>(INVALID_SOCKET);
 
 bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -29,12 +28,18 @@ std::string Trim(const std::string& s) {
 
 const char* ReasonPhrase(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 304: return "Not Modified";
-    case 404: return "Not Found";
-    case 407: return "Proxy Authentication Required";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 304:
+      return "Not Modified";
+    case 404:
+      return "Not Found";
+    case 407:
+      return "Proxy Authentication Required";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Status";
   }
 }
 

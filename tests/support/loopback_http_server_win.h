@@ -39,8 +39,8 @@ struct CannedResponse {
   int status = 200;
   std::vector<std::string> header_lines;  // "Name: value", without line ends
   std::string body;
-  int delay_ms = 0;      // wait before answering (cut short by Stop)
-  bool drop = false;     // close the connection without an answer
+  int delay_ms = 0;   // wait before answering (cut short by Stop)
+  bool drop = false;  // close the connection without an answer
 };
 
 class LoopbackHttpServer {

@@ -110,8 +110,8 @@ TEST_F(AdminPrefsExeTest, UnregisteredServerIsNamedAsTheProblem) {
 }
 
 TEST_F(AdminPrefsExeTest, HelpAndBadCommandLines) {
-  for (const char16_t* help : {u"--help", u"help set-proxy", u"set-prefs --help", u"show --help",
-                               u"accept-eula --help"}) {
+  for (const char16_t* help :
+       {u"--help", u"help set-proxy", u"set-prefs --help", u"show --help", u"accept-eula --help"}) {
     const CapturedRun run = RunClient(help);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
     EXPECT_TRUE(Contains(run.output, "usage: adminprefs")) << run.output;
@@ -133,7 +133,8 @@ TEST_F(AdminPrefsExeTest, DescribeShowsTheFiveMessageTypes) {
 
   run = RunClient(u"describe userpreferencesproto");
   EXPECT_EQ(run.exit_code, 0u) << run.output;
-  EXPECT_TRUE(Contains(run.output, "  optional fixed32 window_width = 3 [default = 740];")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "  optional fixed32 window_width = 3 [default = 740];"))
+      << run.output;
   EXPECT_FALSE(Contains(run.output, "ProxySettingsProto")) << run.output;
 
   run = RunClient(u"describe nosuchtype");

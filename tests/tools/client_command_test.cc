@@ -43,9 +43,9 @@ TEST(ClientCommand, EveryFieldHasAnOption) {
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.fields.size(), 5u);
 
-  const Parsed proxy = Parse({"set-proxy", "--auto-detect=false", "--http-host=proxy_1.example",
-                              "--http-port=8080", "--ssl-host", "tls.example", "--ssl-port", "0",
-                              "--proxy-for-all=no"});
+  const Parsed proxy =
+      Parse({"set-proxy", "--auto-detect=false", "--http-host=proxy_1.example", "--http-port=8080",
+             "--ssl-host", "tls.example", "--ssl-port", "0", "--proxy-for-all=no"});
   ASSERT_TRUE(proxy.ok) << proxy.error;
   ASSERT_EQ(proxy.command.fields.size(), 6u);
   EXPECT_EQ(proxy.command.fields[1].text, "proxy_1.example");  // the value keeps its underscore
@@ -117,10 +117,8 @@ TEST(ClientCommand, HelpForEveryCommand) {
   const struct {
     const char* name;
     CommandKind kind;
-  } commands[] = {{"set-prefs", CommandKind::kSetPrefs},
-                  {"set-proxy", CommandKind::kSetProxy},
-                  {"accept-eula", CommandKind::kAcceptEula},
-                  {"show", CommandKind::kShow},
+  } commands[] = {{"set-prefs", CommandKind::kSetPrefs},     {"set-proxy", CommandKind::kSetProxy},
+                  {"accept-eula", CommandKind::kAcceptEula}, {"show", CommandKind::kShow},
                   {"describe", CommandKind::kDescribe},
 
                   {"crash-test", CommandKind::kCrashTest}};

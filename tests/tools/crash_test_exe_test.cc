@@ -22,8 +22,8 @@ namespace test {
 namespace {
 
 constexpr wchar_t kProductKey[] = L"Software\\Velmor\\Velmor Updater";
-const wchar_t* const kTouchedValues[] = {L"SendAnonymousData", L"minidump_type",
-                                         L"md_signature", L"md_time", L"md_num"};
+const wchar_t* const kTouchedValues[] = {L"SendAnonymousData", L"minidump_type", L"md_signature",
+                                         L"md_time", L"md_num"};
 
 struct StoredValue : test::RawValue {
   bool present = false;

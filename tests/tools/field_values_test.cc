@@ -28,13 +28,15 @@ const ProtocolMessage& kProxy = ProxySettingsProto::default_instance();
 TEST(FieldValues, BuildsTheWireBytesOfTheOptionsGiven) {
   EXPECT_EQ(Hex(BuildMessage(kPrefs, Parse({"set-prefs", "--send-stats=true"}).fields)), "10 01");
   // Number order on the wire, whatever the order on the command line.
-  EXPECT_EQ(Hex(BuildMessage(kPrefs, Parse({"set-prefs", "--user-changed-third-party-updates-enabled=1",
-                                            "--notify-software-updates=0"})
-                                         .fields)),
-            "08 00 28 01");
+  EXPECT_EQ(
+      Hex(BuildMessage(kPrefs, Parse({"set-prefs", "--user-changed-third-party-updates-enabled=1",
+                                      "--notify-software-updates=0"})
+                                   .fields)),
+      "08 00 28 01");
   EXPECT_EQ(Hex(BuildMessage(kProxy, Parse({"set-proxy", "--auto-detect=true"}).fields)), "08 01");
   // auto_detect is required, so always on the wire; ports are fixed 32-bit.
-  EXPECT_EQ(Hex(BuildMessage(kProxy, Parse({"set-proxy", "--http-port=8080"}).fields)), "08 00 1D 90 1F 00 00");
+  EXPECT_EQ(Hex(BuildMessage(kProxy, Parse({"set-proxy", "--http-port=8080"}).fields)),
+            "08 00 1D 90 1F 00 00");
   EXPECT_EQ(Hex(BuildMessage(kProxy, Parse({"set-proxy", "--ssl-host=p.example"}).fields)),
             "08 00 22 09 70 2E 65 78 61 6D 70 6C 65");
   EXPECT_EQ(Hex(BuildMessage(kProxy, Parse({"set-proxy", "--ssl-port=4294967295"}).fields)),
@@ -44,12 +46,13 @@ TEST(FieldValues, BuildsTheWireBytesOfTheOptionsGiven) {
 TEST(FieldValues, SettableFieldsComeFromTheTypeRecord) {
   std::vector<std::string> names;
   for (const FieldInfo* field : SettableFields(kProxy.GetType())) names.push_back(field->name);
-  EXPECT_EQ(names, (std::vector<std::string>{"auto_detect", "http_host", "http_port", "ssl_host", "ssl_port",
-                                             "proxy_for_all"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"auto_detect", "http_host", "http_port", "ssl_host",
+                                             "ssl_port", "proxy_for_all"}));
   // Groups and the fields inside them are not options; the top-level strings and
   // the double of the service descriptor are.
   names.clear();
-  for (const FieldInfo* field : SettableFields(RPC_ServiceDescriptor::default_instance().GetType())) {
+  for (const FieldInfo* field :
+       SettableFields(RPC_ServiceDescriptor::default_instance().GetType())) {
     names.push_back(field->name);
   }
   EXPECT_EQ(names, (std::vector<std::string>{"filename", "name", "failure_detection_delay"}));
@@ -63,24 +66,25 @@ TEST(FieldValues, ValuesOfEveryDeclaredTypeParseOrAreRefused) {
     const char* text;
     bool ok;
   } cases[] = {
-      {kProxy.GetType().FieldByNumber(3), "65536", true},        // fixed32
+      {kProxy.GetType().FieldByNumber(3), "65536", true},  // fixed32
       {kProxy.GetType().FieldByNumber(3), "-2147483648", true},
       {kProxy.GetType().FieldByNumber(3), "4294967296", false},
       {kProxy.GetType().FieldByNumber(3), "80x", false},
       {kProxy.GetType().FieldByNumber(3), "", false},
-      {kProxy.GetType().FieldByNumber(1), "yes", true},          // bool
+      {kProxy.GetType().FieldByNumber(1), "yes", true},  // bool
       {kProxy.GetType().FieldByNumber(1), "maybe", false},
-      {service.FieldByNumber(16), "0.25", true},                 // double
+      {service.FieldByNumber(16), "0.25", true},  // double
       {service.FieldByNumber(16), "1e400", false},
       {service.FieldByNumber(16), "nan", false},
-      {descriptor.FieldByNumber(12), "-1", true},                // int32 inside a group
+      {descriptor.FieldByNumber(12), "-1", true},  // int32 inside a group
       {descriptor.FieldByNumber(12), "2147483648", false},
-      {descriptor.FieldByNumber(2), "x", false},                 // a group holds no value
+      {descriptor.FieldByNumber(2), "x", false},  // a group holds no value
   };
   for (const auto& c : cases) {
     FieldSetting setting;
     std::string error;
-    EXPECT_EQ(ParseFieldValue(*c.field, "--x", c.text, &setting, &error), c.ok) << c.field->name << " " << c.text;
+    EXPECT_EQ(ParseFieldValue(*c.field, "--x", c.text, &setting, &error), c.ok)
+        << c.field->name << " " << c.text;
     if (!c.ok) {
       EXPECT_EQ(error.compare(0, 4, "--x "), 0) << error;
     }
@@ -99,7 +103,9 @@ TEST(FieldValues, DecodedMessagesListEveryFieldWithPresence) {
   EXPECT_EQ(FieldValueText(fields[2]), "true");  // the default from the type record
 
   const std::string proxy = BuildMessage(
-      kProxy, Parse({"set-proxy", "--auto-detect=1", "--http-host=pr\xC3\xB8xy \"q\"", "--ssl-port=8443"}).fields);
+      kProxy,
+      Parse({"set-proxy", "--auto-detect=1", "--http-host=pr\xC3\xB8xy \"q\"", "--ssl-port=8443"})
+          .fields);
   ASSERT_TRUE(DecodeFields(kProxy, proxy, &fields));
   ASSERT_EQ(fields.size(), 6u);
   EXPECT_EQ(FieldValueJson(fields[1]), "\"pr\xC3\xB8xy \\\"q\\\"\"");

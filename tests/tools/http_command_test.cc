@@ -76,8 +76,8 @@ TEST(HttpCommandTest, ProxyConfigTakesAnOptionalUrlAndScript) {
   std::string error;
   ASSERT_TRUE(ParseProxyConfigCommand({}, &command, &error));
   EXPECT_TRUE(command.url.empty());
-  ASSERT_TRUE(ParseProxyConfigCommand({"--auto-config-url=http://127.0.0.2/p.pac", "http://127.0.0.3/"},
-                                      &command, &error));
+  ASSERT_TRUE(ParseProxyConfigCommand(
+      {"--auto-config-url=http://127.0.0.2/p.pac", "http://127.0.0.3/"}, &command, &error));
   EXPECT_EQ(command.url, "http://127.0.0.3/");
   EXPECT_EQ(command.auto_config_url, "http://127.0.0.2/p.pac");
   EXPECT_FALSE(ParseProxyConfigCommand({"a", "b"}, &command, &error));

@@ -57,7 +57,8 @@ TEST(SchemaText, GroupsNestAndEnumsListTheirValues) {
                       "    required string name = 3;\n"),
             std::string::npos)
       << text;
-  EXPECT_NE(text.find("    optional int32 enum_id = 13 [default = -1];\n  }\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("    optional int32 enum_id = 13 [default = -1];\n  }\n"), std::string::npos)
+      << text;
   EXPECT_NE(text.find("    repeated group Tag = 17 {\n"
                       "      required string name = 18;\n"
                       "      required int32 value = 19;\n"
@@ -79,7 +80,8 @@ TEST(SchemaText, DescribeFindsRegisteredTypesByEitherName) {
   std::string text, error;
   ASSERT_TRUE(DescribeRegisteredTypes("RPC_ServiceDescriptor", &text, &error)) << error;
   EXPECT_EQ(text.compare(0, 25, "// rpc_servicedescriptor,"), 0) << text;
-  EXPECT_NE(text.find("  optional double failure_detection_delay = 16;\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("  optional double failure_detection_delay = 16;\n"), std::string::npos)
+      << text;
 
   ASSERT_TRUE(DescribeRegisteredTypes("", &text, &error)) << error;
   std::vector<std::string::size_type> at;

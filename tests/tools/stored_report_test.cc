@@ -36,15 +36,15 @@ RawValue Text(const std::u16string& text) {
 }
 
 TEST(StoredReport, KnownStoredValuesVerifyAndDecode) {
-  const StoredMessage prefs = InspectStoredMessage(
-      "machine_prefs", StoredKind::kPreferences, Binary({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
+  const StoredMessage prefs = InspectStoredMessage("machine_prefs", StoredKind::kPreferences,
+                                                   Binary({0x10, 0x01, 0x12, 0x24, 0x16, 0xE7}));
   ASSERT_EQ(prefs.state, StoredState::kValid);
   ASSERT_EQ(prefs.fields.size(), 5u);
   EXPECT_TRUE(prefs.fields[1].present);
   EXPECT_TRUE(prefs.fields[1].value.flag);
 
-  const StoredMessage proxy = InspectStoredMessage(
-      "ProxySettings", StoredKind::kProxySettings, Binary({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
+  const StoredMessage proxy = InspectStoredMessage("ProxySettings", StoredKind::kProxySettings,
+                                                   Binary({0x08, 0x01, 0x73, 0x7C, 0x91, 0xB4}));
   ASSERT_EQ(proxy.state, StoredState::kValid);
   EXPECT_TRUE(proxy.fields[0].value.flag);
 }
@@ -54,19 +54,19 @@ TEST(StoredReport, DamagedValuesAreToldApart) {
                                  Binary({0x10, 0x01, 0x12, 0x24, 0x16, 0xE8}))
                 .state,
             StoredState::kBadChecksum);
-  EXPECT_EQ(InspectStoredMessage("machine_prefs", StoredKind::kPreferences, Binary({0x12, 0x24}))
-                .state,
-            StoredState::kBadChecksum);
+  EXPECT_EQ(
+      InspectStoredMessage("machine_prefs", StoredKind::kPreferences, Binary({0x12, 0x24})).state,
+      StoredState::kBadChecksum);
   std::vector<std::uint8_t> cut = {0x10};  // a tag without its value, correctly checksummed
   AppendMessageChecksum(&cut);
   EXPECT_EQ(InspectStoredMessage("machine_prefs", StoredKind::kPreferences, Binary(cut)).state,
             StoredState::kUndecodable);
   std::vector<std::uint8_t> no_auto_detect = {0x12, 0x00};
   AppendMessageChecksum(&no_auto_detect);
-  EXPECT_EQ(InspectStoredMessage("ProxySettings", StoredKind::kProxySettings,
-                                 Binary(no_auto_detect))
-                .state,
-            StoredState::kUndecodable);
+  EXPECT_EQ(
+      InspectStoredMessage("ProxySettings", StoredKind::kProxySettings, Binary(no_auto_detect))
+          .state,
+      StoredState::kUndecodable);
   EXPECT_EQ(InspectStoredMessage("ProxySettings", StoredKind::kProxySettings, Dword(1)).state,
             StoredState::kWrongType);
   EXPECT_EQ(InspectStoredMessage("ProxySettings", StoredKind::kProxySettings, RawValue()).state,

@@ -98,9 +98,8 @@ TEST(RunServer, ObjectCreatedAfterTheIdleDecisionKeepsTheServerServing) {
     };
     EXPECT_HR_OK(RunServer(steps, steps.locks));
     EXPECT_EQ(calls_served, 1);
-    EXPECT_EQ(steps.calls,
-              (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "resume",
-                     "loop", "suspend", "serve 1000", "revoke"}));
+    EXPECT_EQ(steps.calls, (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000",
+                                  "resume", "loop", "suspend", "serve 1000", "revoke"}));
   }
 }
 
@@ -113,9 +112,8 @@ TEST(RunServer, ObjectCreatedAndReleasedDuringThePauseArmsTheCountdownAgain) {
     steps.armed = false;   // that signal went to a monitor already counting
   };
   EXPECT_HR_OK(RunServer(steps, steps.locks));
-  EXPECT_EQ(steps.calls,
-            (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000", "resume",
-                   "loop(armed)", "suspend", "serve 1000", "revoke"}));
+  EXPECT_EQ(steps.calls, (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000",
+                                "resume", "loop(armed)", "suspend", "serve 1000", "revoke"}));
 }
 
 TEST(RunServer, FailedMessageLoopIsTheExitCodeNotAnIdleEnd) {

@@ -19,7 +19,9 @@ constexpr long long kLatestEndMs = 9500;
 class ServerLifetimeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ASSERT_HR_OK(RegisterServerForTests()); }
-  void SetUp() override { ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running"; }
+  void SetUp() override {
+    ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
+  }
   void TearDown() override {
     EXPECT_TRUE(WaitForNoServer());
     DeleteStoredValues();

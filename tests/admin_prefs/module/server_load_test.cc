@@ -21,8 +21,8 @@ constexpr int kClients = 20;
 void ExpectOneOf(const wchar_t* value_name, const std::vector<std::string>& written) {
   const std::string stored = StoredBytes(value_name);
   std::string message;
-  ASSERT_TRUE(SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(),
-                               &message))
+  ASSERT_TRUE(
+      SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(), &message))
       << "checksum of " << stored.size() << "-byte value";
   EXPECT_NE(std::find(written.begin(), written.end(), message), written.end());
 }

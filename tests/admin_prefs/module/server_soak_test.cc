@@ -54,8 +54,8 @@ void CheckStored(const wchar_t* value_name, const std::vector<std::string>& writ
   const std::string stored = StoredBytes(value_name);
   if (stored == "<absent>") return;  // the EULA operation removes the proxy settings
   std::string message;
-  ASSERT_TRUE(SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(),
-                               &message))
+  ASSERT_TRUE(
+      SplitStoredValue(reinterpret_cast<const uint8_t*>(stored.data()), stored.size(), &message))
       << value_name << ": checksum of a " << stored.size() << "-byte value";
   EXPECT_TRUE(std::find(written.begin(), written.end(), message) != written.end())
       << value_name << ": a " << message.size() << "-byte message nobody wrote, beginning "
@@ -145,7 +145,8 @@ TEST_F(ServerSoakTest, EightClientsForAMinute) {
   CheckStored(L"machine_prefs", SoakStoredPreferences());
   CheckStored(L"ProxySettings", SoakStoredProxies());
   ASSERT_NE(after_warm_up.private_bytes, 0u) << "memory of the server not readable";
-  EXPECT_LE(after_soak.private_bytes, after_warm_up.private_bytes + after_warm_up.private_bytes / 10)
+  EXPECT_LE(after_soak.private_bytes,
+            after_warm_up.private_bytes + after_warm_up.private_bytes / 10)
       << "private bytes grew from " << after_warm_up.private_bytes << " to "
       << after_soak.private_bytes;
 

@@ -60,7 +60,8 @@ inline std::vector<SoakCall> SoakRound(int pick) {
   const std::string& proxy = proxies[pick % proxies.size()];
   const std::string garbage(kOversizedLength, '\xFF');
   // A string whose length says more than there is.
-  const std::string overrunning = std::string("\x08\x00\x12\xFF\xFF\x0F", 6) + std::string(1000, 'x');
+  const std::string overrunning =
+      std::string("\x08\x00\x12\xFF\xFF\x0F", 6) + std::string(1000, 'x');
   using Op = SoakOperation;
   return {
       {Op::kPreferences, false, pref, true},

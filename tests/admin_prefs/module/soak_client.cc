@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cwchar>
 
-#include "tests/admin_prefs/server_test_support.h"
-#include "tests/admin_prefs/module/soak_calls.h"
 #include "ci/base/hresult.h"
+#include "tests/admin_prefs/module/soak_calls.h"
+#include "tests/admin_prefs/server_test_support.h"
 
 namespace {
 
@@ -45,7 +45,8 @@ int wmain(int argc, wchar_t** argv) {
   std::size_t first_unexpected_call = 0;
   ci::ComPtr<IAdminPrefsManager> manager;
   const DWORD start = ::GetTickCount();
-  for (std::size_t i = static_cast<std::size_t>(index); ::GetTickCount() - start < duration_ms; ++i) {
+  for (std::size_t i = static_cast<std::size_t>(index); ::GetTickCount() - start < duration_ms;
+       ++i) {
     HRESULT hr = ci::kS_OK;
     if (manager == nullptr || calls % 100 == 99) {
       manager.Reset();

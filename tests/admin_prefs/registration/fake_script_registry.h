@@ -11,7 +11,6 @@ namespace ci {
 
 class FakeScriptRegistry : public ScriptRegistry {
  public:
-
   struct Key {
     std::map<WString, WString> values;  // "" is the default value; dwords as decimal text
   };

@@ -23,7 +23,6 @@ using test::KeyExists;
 using test::ReadString;
 using testing::UnorderedElementsAre;
 
-
 class RegistrarWinTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -102,7 +101,7 @@ TEST_F(RegistrarWinTest, UnregisterKeepsNoRemoveAndKeysWithForeignSubKeys) {
   test::DeleteTree(HKEY_CURRENT_USER, key + u"\\Kept");
   ASSERT_HR_OK(Run(kBody, ScriptAction::kUnregister));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));  // NoRemove
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, base_));     // NoRemove
   EXPECT_HR_OK(Run(kBody, ScriptAction::kUnregister));  // nothing left is fine
 }
 
@@ -127,7 +126,8 @@ TEST_F(RegistrarWinTest, MissingResourceOrModuleGivesThePlatformError) {
   WString text = u"kept";
   EXPECT_HR_EQ(LoadScriptResource(GetModulePath(nullptr), 399, &text),
                HResultFromWin32(ERROR_RESOURCE_NAME_NOT_FOUND));
-  EXPECT_TRUE(Failed(LoadScriptResource(test::TestDirectory() + u"\\no such module.dll", 301, &text)));
+  EXPECT_TRUE(
+      Failed(LoadScriptResource(test::TestDirectory() + u"\\no such module.dll", 301, &text)));
   EXPECT_EQ(text, u"kept");
 }
 

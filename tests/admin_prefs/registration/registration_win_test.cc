@@ -35,7 +35,9 @@ const WString kVersionedProgIdKey = kProgIdKey + u".1";
 const WString kInterfaceKey = WString(u"Interface\\") + kAdminPrefsIid;
 const WString kTypeLibKey = WString(u"TypeLib\\") + kAdminPrefsLibId;
 
-WString ServerPath() { return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH); }
+WString ServerPath() {
+  return test::FullPath(test::TestDirectory() + u"\\" VU_SERVER_RELATIVE_PATH);
+}
 
 HResult RunServer(const WString& exe, const WString& arguments) {
   return test::RunAndWait(test::Quoted(exe) + u" " + arguments);
@@ -109,8 +111,8 @@ class RegistrationTest : public testing::Test {
 
     // The type library, and the automation marshaller for the interface.
     EXPECT_TRUE(TypeLibRegistered());
-    const WString lib_path = kTypeLibKey + u"\\1.0\\0\\" +
-                             (sizeof(void*) == 8 ? u"win64" : u"win32");
+    const WString lib_path =
+        kTypeLibKey + u"\\1.0\\0\\" + (sizeof(void*) == 8 ? u"win64" : u"win32");
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib_path, u""), exe);
     EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kInterfaceKey + u"\\ProxyStubClsid32", u""),
               u"{00020424-0000-0000-C000-000000000046}");
@@ -217,11 +219,18 @@ TEST_F(RegistrationTest, UnregistrationKeepsNeverRemovedKeysEvenWhenEmpty) {
   test::DeleteTree(HKEY_CURRENT_USER, base);
   Registrar registrar;
   const std::pair<const char16_t*, WString> replacements[] = {
-      {u"APPID", kAdminPrefsAppId}, {u"DESCRIPTION", u"Test"}, {u"FILENAME", u"Test.exe"},
-      {u"PROGID", kAdminPrefsProgId}, {u"VERSION", u"1"}, {u"CLSID", kAdminPrefsClsid},
-      {u"LIBID", kAdminPrefsLibId}, {u"RESOURCE_DLL_MODULE", u"C:\\x\\cires.dll"},
-      {u"STRINGRESID", u"5323"}, {u"ICONRESID", u"3000"},
-      {u"Module", ModuleReplacement(server_)}, {u"Module_Raw", ModuleRawReplacement(server_)}};
+      {u"APPID", kAdminPrefsAppId},
+      {u"DESCRIPTION", u"Test"},
+      {u"FILENAME", u"Test.exe"},
+      {u"PROGID", kAdminPrefsProgId},
+      {u"VERSION", u"1"},
+      {u"CLSID", kAdminPrefsClsid},
+      {u"LIBID", kAdminPrefsLibId},
+      {u"RESOURCE_DLL_MODULE", u"C:\\x\\cires.dll"},
+      {u"STRINGRESID", u"5323"},
+      {u"ICONRESID", u"3000"},
+      {u"Module", ModuleReplacement(server_)},
+      {u"Module_Raw", ModuleRawReplacement(server_)}};
   for (const auto& pair : replacements) registrar.AddReplacement(pair.first, pair.second);
 
   const int kScriptIds[2] = {kAppIdScriptId, kClassScriptId};
@@ -330,8 +339,7 @@ TEST_F(InstalledCopyTest, TypeLibraryFromTheTlbFileBesideAnExecutableWithoutOne)
                           AsWin(tlb_), FALSE));
   ASSERT_HR_OK(RunServer(copy_, u"/RegServer"));
   EXPECT_TRUE(TypeLibRegistered());
-  const WString lib_path = kTypeLibKey + u"\\1.0\\0\\" +
-                           (sizeof(void*) == 8 ? u"win64" : u"win32");
+  const WString lib_path = kTypeLibKey + u"\\1.0\\0\\" + (sizeof(void*) == 8 ? u"win64" : u"win32");
   EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, lib_path, u""), tlb_);
   ASSERT_HR_OK(RunServer(copy_, u"/UnregServer"));
   EXPECT_FALSE(TypeLibRegistered());

@@ -116,23 +116,23 @@ TEST(ParseScript, EmptyScriptAndEveryRootName) {
 
 TEST(ParseScript, MalformedScriptsFail) {
   const char16_t* const kBad[] = {
-      u"HKXX { A }",                     // unknown root
-      u"'HKLM' { A }",                   // a quoted root name is not a root
-      u"HKLM",                           // root without its block
-      u"HKLM A { }",                     // root followed by a key, not a block
-      u"HKLM { A { val B s 'x' } }",     // val without "="
-      u"HKLM { A { val B = } }",         // type missing
-      u"HKLM { A { val B = x 'y' } }",   // unknown type
-      u"HKLM { A { val B = s",           // ends where the data is expected
-      u"HKLM { A\\B }",                  // key name with a backslash
-      u"HKLM { 'A\\B' = s 'x' }",        // the same, quoted
-      u"HKLM { A { B }",                 // missing closing brace
-      u"HKLM { A = s 'x' { }",           // missing closing brace after a default
-      u"HKLM { NoRemove }",              // modifier without a key
-      u"HKLM { A { = s 'x' } }",         // "=" where a key name is expected
-      u"HKLM { val A = s 'x' }",         // values belong to keys, not to the root
-      u"HKLM { '' }",                    // empty key name
-      u"HKLM { A } }",                   // stray closing brace
+      u"HKXX { A }",                    // unknown root
+      u"'HKLM' { A }",                  // a quoted root name is not a root
+      u"HKLM",                          // root without its block
+      u"HKLM A { }",                    // root followed by a key, not a block
+      u"HKLM { A { val B s 'x' } }",    // val without "="
+      u"HKLM { A { val B = } }",        // type missing
+      u"HKLM { A { val B = x 'y' } }",  // unknown type
+      u"HKLM { A { val B = s",          // ends where the data is expected
+      u"HKLM { A\\B }",                 // key name with a backslash
+      u"HKLM { 'A\\B' = s 'x' }",       // the same, quoted
+      u"HKLM { A { B }",                // missing closing brace
+      u"HKLM { A = s 'x' { }",          // missing closing brace after a default
+      u"HKLM { NoRemove }",             // modifier without a key
+      u"HKLM { A { = s 'x' } }",        // "=" where a key name is expected
+      u"HKLM { val A = s 'x' }",        // values belong to keys, not to the root
+      u"HKLM { '' }",                   // empty key name
+      u"HKLM { A } }",                  // stray closing brace
       u"HKLM { A 'unterminated }",
   };
   for (const char16_t* text : kBad) {

@@ -201,8 +201,8 @@ TEST_F(EulaAcceptance, EmptyOrAllZeroUserIdIsReplaced) {
 }
 
 TEST_F(EulaAcceptance, AnExistingUserIdIsKeptWhateverItsForm) {
-  for (const wchar_t* stored : {L"{6B29FC40-CA47-1067-B31D-00DD010662DA}", L"6b29fc40-ca47-1067-b31d-00dd010662da",
-                                L"not a guid"}) {
+  for (const wchar_t* stored : {L"{6B29FC40-CA47-1067-B31D-00DD010662DA}",
+                                L"6b29fc40-ca47-1067-b31d-00dd010662da", L"not a guid"}) {
     SetString(machine_, L"userid", stored);
     EXPECT_HR_OK(AcceptEula(nullptr, &self_, settings_));
     EXPECT_EQ(GetString(machine_, L"userid"), stored);
@@ -218,7 +218,8 @@ TEST_F(EulaAcceptance, MissingMachineRootFailsAtTheTermsValue) {
 
 TEST_F(EulaAcceptance, GuidFailureIsCountedAndReturned) {
   MemoryStore store;
-  const std::wstring mutex_name = L"Global\\vu_eula_test_" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring mutex_name =
+      L"Global\\vu_eula_test_" + std::to_wstring(::GetCurrentProcessId());
   ReportIds report_ids(mutex_name.c_str(), &store);
   settings_.create_guid = &FailingGuidCreator;
   settings_.report_ids = &report_ids;
@@ -245,7 +246,8 @@ TEST(NewGuidString, ThirtySixUpperCaseCharactersWithoutBraces) {
 
 TEST(NewGuidString, FailureLeavesTheOutputAndIsCountedEachTime) {
   MemoryStore store;
-  const std::wstring mutex_name = L"Global\\vu_guid_test_" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring mutex_name =
+      L"Global\\vu_guid_test_" + std::to_wstring(::GetCurrentProcessId());
   ReportIds report_ids(mutex_name.c_str(), &store);
   WString output = u"unchanged";
   EXPECT_HR_EQ(NewGuidString(&output, &FailingGuidCreator, &report_ids), kGuidFailure);

@@ -34,8 +34,8 @@ TEST(FirstRunPath, VersionMustBeOneFolderName) {
   for (const char16_t* name : {u"2.4.1368.5602", u"1", u"a b", u".hidden", u"1.."}) {
     EXPECT_TRUE(IsSingleFolderName(name)) << testing::PrintToString(WString(name));
   }
-  for (const char16_t* name :
-       {u"", u".", u"..", u"...", u"1.0\\..", u"..\\..\\Windows", u"a/b", u"C:", u"1.0:stream", u"\\"}) {
+  for (const char16_t* name : {u"", u".", u"..", u"...", u"1.0\\..", u"..\\..\\Windows", u"a/b",
+                               u"C:", u"1.0:stream", u"\\"}) {
     EXPECT_FALSE(IsSingleFolderName(name)) << testing::PrintToString(WString(name));
   }
 }
@@ -46,9 +46,9 @@ TEST(FirstRunPath, RefusedValuesLeaveThePathUnchanged) {
     const char16_t* install_dir;
     const char16_t* version;
   };
-  for (const Case& c : {Case{u"Velmor", u"1.0"}, Case{u"C:\\Velmor", u""},
-                        Case{u"", u"1.0"}, Case{u"C:\\Velmor", u".."},
-                        Case{u"C:\\Velmor", u"x\\..\\..\\evil"}, Case{u"\\Velmor", u"1.0"}}) {
+  for (const Case& c : {Case{u"Velmor", u"1.0"}, Case{u"C:\\Velmor", u""}, Case{u"", u"1.0"},
+                        Case{u"C:\\Velmor", u".."}, Case{u"C:\\Velmor", u"x\\..\\..\\evil"},
+                        Case{u"\\Velmor", u"1.0"}}) {
     WString path = before;
     EXPECT_FALSE(MakeFirstRunProgramPath(c.install_dir, c.version, &path))
         << testing::PrintToString(WString(c.install_dir)) << " "

@@ -27,7 +27,8 @@ TEST(Paths, TempDirectoryEndsWithBackslash) {
 TEST(Paths, AppendFileNameAndDirectoryPart) {
   EXPECT_EQ(AppendPath(u"C:\\dir", u"file.dll"), u"C:\\dir\\file.dll");
   EXPECT_EQ(AppendPath(u"C:\\dir\\", u"file.dll"), u"C:\\dir\\file.dll");
-  EXPECT_EQ(AppendPath(u"C:\\a b\\2.4.1368.5602", u"cires.dll"), u"C:\\a b\\2.4.1368.5602\\cires.dll");
+  EXPECT_EQ(AppendPath(u"C:\\a b\\2.4.1368.5602", u"cires.dll"),
+            u"C:\\a b\\2.4.1368.5602\\cires.dll");
   EXPECT_EQ(GetFileName(u"C:\\dir\\sub\\app.exe"), u"app.exe");
   EXPECT_EQ(GetFileName(u"app.exe"), u"app.exe");
   EXPECT_EQ(GetDirectoryPart(u"C:\\dir\\sub\\app.exe"), u"C:\\dir\\sub");

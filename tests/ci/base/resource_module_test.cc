@@ -11,9 +11,9 @@ namespace {
 class ResourceModuleTest : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = AppendPath(GetDirectoryPart(GetModulePath(nullptr)),
-                         u"resource module test " +
-                             FromWin(std::to_wstring(::GetCurrentProcessId()).c_str()));
+    folder_ = AppendPath(
+        GetDirectoryPart(GetModulePath(nullptr)),
+        u"resource module test " + FromWin(std::to_wstring(::GetCurrentProcessId()).c_str()));
     version_ = AppendPath(folder_, kProgramVersionFolder);
     ASSERT_TRUE(::CreateDirectoryW(AsWin(folder_), nullptr));
   }

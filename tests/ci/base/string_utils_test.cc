@@ -40,7 +40,7 @@ TEST(CompareChars, StopsAtCountDifferenceOrEndOfFirst) {
   EXPECT_EQ(CompareChars(u"abc", u"abd", 3, false), u'c' - u'd');
   EXPECT_EQ(CompareChars(u"ABC", u"abc", 3, false), u'A' - u'a');
   EXPECT_EQ(CompareChars(u"ABC", u"abc", 3, true), 0);
-  EXPECT_EQ(CompareChars(u"ab", u"ab", 10, false), 0);   // stops after the 0 of the first
+  EXPECT_EQ(CompareChars(u"ab", u"ab", 10, false), 0);  // stops after the 0 of the first
   EXPECT_EQ(CompareChars(u"ab", u"abc", 10, false), -u'c');
   EXPECT_EQ(CompareChars(u"abc", u"ab", 10, false), u'c');
 }

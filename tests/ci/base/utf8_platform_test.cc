@@ -11,8 +11,8 @@ namespace ci {
 namespace {
 
 WString Platform(const std::string& bytes) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                    nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
   WString out(static_cast<size_t>(n > 0 ? n : 0), u'\0');
   if (n > 0) {
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), AsWin(out), n);
@@ -21,16 +21,22 @@ WString Platform(const std::string& bytes) {
 }
 
 TEST(Utf8Platform, ValidTextMatchesThePlatform) {
-  const std::string samples[] = {
-      "abc", "pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp", "\xF0\x9F\x98\x80 smile",
-      "\xEF\xBB\xBF" "bom", std::string("a\0b", 3)};
+  const std::string samples[] = {"abc", "pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp",
+                                 "\xF0\x9F\x98\x80 smile",
+                                 "\xEF\xBB\xBF"
+                                 "bom",
+                                 std::string("a\0b", 3)};
   for (const auto& s : samples) {
     EXPECT_EQ(PlatformUtf8ToUtf16(s.data(), s.size()), Platform(s));
     EXPECT_EQ(PortableUtf8ToUtf16(s.data(), s.size()), Platform(s));
     const WString wide = Platform(s);
-    EXPECT_EQ(PortableUtf16ToUtf8(wide.data(), wide.size()), PlatformUtf16ToUtf8(wide.data(), wide.size()));
+    EXPECT_EQ(PortableUtf16ToUtf8(wide.data(), wide.size()),
+              PlatformUtf16ToUtf8(wide.data(), wide.size()));
   }
-  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF" "abc", 6), u"abc");
+  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF"
+                       "abc",
+                       6),
+            u"abc");
   EXPECT_EQ(Utf8ToWide("ab\0cd", 5), u"ab");
 }
 
@@ -43,8 +49,8 @@ TEST(Utf8Platform, InvalidInputGivesADefinedResultWithoutCrashing) {
     for (char& c : bytes) c = static_cast<char>(0x80 | rng());
     const WString platform = Platform(bytes);
     const WString product = Utf8ToWide(bytes.data(), bytes.size());
-    EXPECT_EQ(product, platform.substr(0, platform.find(u'\0')).substr(
-                           !platform.empty() && platform[0] == 0xFEFF ? 1 : 0));
+    EXPECT_EQ(product, platform.substr(0, platform.find(u'\0'))
+                           .substr(!platform.empty() && platform[0] == 0xFEFF ? 1 : 0));
   }
 }
 

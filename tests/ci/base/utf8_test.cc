@@ -12,8 +12,14 @@ std::string Bytes(std::initializer_list<unsigned> list) {
 }
 
 TEST(Utf8ToWide, ByteOrderMarkIsDropped) {
-  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF" "abc", 6), u"abc");
-  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF" "abc", 0), u"abc");
+  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF"
+                       "abc",
+                       6),
+            u"abc");
+  EXPECT_EQ(Utf8ToWide("\xEF\xBB\xBF"
+                       "abc",
+                       0),
+            u"abc");
   // Only a leading mark is dropped.
   EXPECT_EQ(Utf8ToWide("a\xEF\xBB\xBF", 4), u"a\ufeff");
 }
@@ -27,14 +33,15 @@ TEST(Utf8ToWide, EmptyInputsAndEmbeddedZero) {
 }
 
 TEST(Utf8ToWide, NonAsciiAndSupplementaryCharacters) {
-  EXPECT_EQ(Utf8ToWide("pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp", 0), u"pr\u00f8xy.\u4f8b\u3048.jp");
+  EXPECT_EQ(Utf8ToWide("pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp", 0),
+            u"pr\u00f8xy.\u4f8b\u3048.jp");
   EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98\x80", 4), u"\U0001F600");
 }
 
 TEST(Utf8ToWide, InvalidSequencesBecomeReplacementCharacters) {
   EXPECT_EQ(PortableUtf8ToUtf16("\x80", 1), u"\ufffd");
-  EXPECT_EQ(PortableUtf8ToUtf16("a\xC3", 2), u"a\ufffd");          // truncated
-  EXPECT_EQ(PortableUtf8ToUtf16("\xC0\xAF", 2), u"\ufffd\ufffd");  // overlong
+  EXPECT_EQ(PortableUtf8ToUtf16("a\xC3", 2), u"a\ufffd");                    // truncated
+  EXPECT_EQ(PortableUtf8ToUtf16("\xC0\xAF", 2), u"\ufffd\ufffd");            // overlong
   EXPECT_EQ(PortableUtf8ToUtf16("\xED\xA0\x80", 3), u"\ufffd\ufffd\ufffd");  // surrogate
   EXPECT_EQ(PortableUtf8ToUtf16("\xF4\x90\x80\x80", 4), u"\ufffd\ufffd\ufffd\ufffd");
   EXPECT_EQ(PortableUtf8ToUtf16("\xE4\xBEx", 3), u"\ufffdx");  // maximal subpart

@@ -69,8 +69,8 @@ class CrashReporterTest : public ::testing::Test {
   }
 
   void SetConsent(DWORD consent) {
-    ASSERT_TRUE(WriteRaw(key_.root(), key_.sub_key(), u"SendAnonymousData", REG_DWORD,
-                         &consent, sizeof(consent)));
+    ASSERT_TRUE(WriteRaw(key_.root(), key_.sub_key(), u"SendAnonymousData", REG_DWORD, &consent,
+                         sizeof(consent)));
   }
 
   CrashReporterSettings Settings(DumpWriter writer = FakeDumpWriter) {

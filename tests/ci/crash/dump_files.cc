@@ -14,8 +14,8 @@ bool FileExists(const std::wstring& path) {
 bool ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>* bytes) {
   bytes->clear();
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   std::uint8_t chunk[65536];
   DWORD read = 0;
@@ -32,9 +32,9 @@ bool WriteWholeFile(const std::wstring& path, const std::string& text) {
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
-                              nullptr) &&
-                  written == text.size();
+  const bool ok =
+      ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+      written == text.size();
   ::CloseHandle(file);
   return ok;
 }
@@ -144,8 +144,8 @@ ScratchDirectory::ScratchDirectory() {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
   std::wstring parent(temp);
-  parent.pop_back();                                 // the trailing backslash
-  parent.resize(parent.find_last_of(L'\\') + 1);     // the temporary directory's parent
+  parent.pop_back();                              // the trailing backslash
+  parent.resize(parent.find_last_of(L'\\') + 1);  // the temporary directory's parent
   path_ = parent + L"vu_crash_scratch_" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
   ::CreateDirectoryW(path_.c_str(), nullptr);
 }

@@ -20,7 +20,8 @@ bool AppendLine(const wchar_t* path, const std::string& line) {
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const BOOL ok = ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  const BOOL ok =
+      ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
   ::CloseHandle(file);
   return ok && written == line.size();
 }

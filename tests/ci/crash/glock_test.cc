@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <thread>
 #include <string>
+#include <thread>
 
 #include "ci/crash/integrity_win.h"
 #include "ci/crash/mutex_creators_win.h"
@@ -32,7 +32,8 @@ TEST(GLock, ProcessesTakeTurns) {
   const std::wstring name = UniqueName(L"serial");
   wchar_t temp[MAX_PATH];
   ASSERT_NE(::GetTempPathW(MAX_PATH, temp), 0u);
-  const std::wstring log = std::wstring(temp) + L"vu_glock_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
+  const std::wstring log =
+      std::wstring(temp) + L"vu_glock_" + std::to_wstring(::GetCurrentProcessId()) + L".log";
   ::DeleteFileW(log.c_str());
 
   std::vector<UniqueHandle> processes;
@@ -172,7 +173,8 @@ TEST(NullDacl, OneRecordOpenToEveryone) {
   EXPECT_FALSE(attributes->bInheritHandle);
   BOOL present = FALSE, defaulted = TRUE;
   PACL dacl = reinterpret_cast<PACL>(1);
-  ASSERT_TRUE(::GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted));
+  ASSERT_TRUE(
+      ::GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted));
   EXPECT_TRUE(present);
   EXPECT_EQ(dacl, nullptr);
 }
@@ -180,8 +182,8 @@ TEST(NullDacl, OneRecordOpenToEveryone) {
 TEST(Integrity, ProcessLabelIsAMandatoryLevel) {
   WString sid;
   ASSERT_TRUE(QueryProcessIntegritySid(&sid));
-  const WString levels[] = {u"S-1-16-0", u"S-1-16-4096", u"S-1-16-8192", u"S-1-16-8448",
-                            u"S-1-16-12288", u"S-1-16-16384"};
+  const WString levels[] = {u"S-1-16-0",    u"S-1-16-4096",  u"S-1-16-8192",
+                            u"S-1-16-8448", u"S-1-16-12288", u"S-1-16-16384"};
   EXPECT_NE(std::find(std::begin(levels), std::end(levels), sid), std::end(levels))
       << std::string(sid.begin(), sid.end());
 }

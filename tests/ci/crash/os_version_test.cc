@@ -24,10 +24,10 @@ struct Row {
 
 TEST(OsVersion, EveryRowOfTheClassification) {
   const Row rows[] = {
-      {6, 0, kOsVista, true},      {6, 1, kOsUnknown, false},   {6, 2, kOsUnknown, false},
-      {6, 3, kOsUnknown, false},   {5, 2, kOsServer2003, true}, {5, 1, kOsXP, true},
-      {5, 0, kOs2000, true},       {5, 3, kOsUnknown, false},   {4, 0, kOsPre2000, false},
-      {3, 51, kOsPre2000, false},  {0, 0, kOsPre2000, false},   {7, 0, kOsUnknown, false},
+      {6, 0, kOsVista, true},     {6, 1, kOsUnknown, false},   {6, 2, kOsUnknown, false},
+      {6, 3, kOsUnknown, false},  {5, 2, kOsServer2003, true}, {5, 1, kOsXP, true},
+      {5, 0, kOs2000, true},      {5, 3, kOsUnknown, false},   {4, 0, kOsPre2000, false},
+      {3, 51, kOsPre2000, false}, {0, 0, kOsPre2000, false},   {7, 0, kOsUnknown, false},
       {10, 0, kOsUnknown, false},
   };
   for (const Row& row : rows) {

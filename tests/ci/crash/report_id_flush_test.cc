@@ -31,13 +31,15 @@ class FakeStore : public ReportIdStore {
  public:
   explicit FakeStore(const FakeLock* lock) : lock_(lock) {}
   bool Read(std::vector<std::uint8_t>* bytes) override {
-    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock) << "read outside the lock";
+    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock)
+        << "read outside the lock";
     if (!value) return false;
     *bytes = *value;
     return true;
   }
   void Write(const ReportIdBytes& bytes) override {
-    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock) << "write outside the lock";
+    EXPECT_TRUE(lock_->held || lock_->wait == ReportIdLock::Wait::kNoLock)
+        << "write outside the lock";
     value.emplace(bytes.begin(), bytes.end());
     ++writes;
   }

@@ -13,7 +13,8 @@ using Entries = std::vector<std::pair<std::uint32_t, std::uint16_t>>;
 
 Entries EntriesOf(const ReportIdRecord& record) {
   Entries entries;
-  for (std::size_t i = 0; i < UsedEntries(record); ++i) entries.emplace_back(record.ids[i], record.hits[i]);
+  for (std::size_t i = 0; i < UsedEntries(record); ++i)
+    entries.emplace_back(record.ids[i], record.hits[i]);
   return entries;
 }
 

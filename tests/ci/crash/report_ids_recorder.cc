@@ -18,7 +18,8 @@ int wmain(int argc, wchar_t** argv) {
   ::CloseHandle(start);
   if (wait != WAIT_OBJECT_0) return 4;
   for (int i = 2; i < argc; ++i) {
-    if (!report_ids.RecordReportId(static_cast<std::uint32_t>(std::wcstoul(argv[i], nullptr, 16)))) {
+    if (!report_ids.RecordReportId(
+            static_cast<std::uint32_t>(std::wcstoul(argv[i], nullptr, 16)))) {
       return 5;
     }
   }

@@ -98,7 +98,9 @@ class LockHolder {
   UniqueHandle release_, held_, process_;
 };
 
-long long MillisecondsSince(DWORD start) { return static_cast<long long>(::GetTickCount() - start); }
+long long MillisecondsSince(DWORD start) {
+  return static_cast<long long>(::GetTickCount() - start);
+}
 
 TEST(ReportIds, FlushGivesUpAfterAFewSecondsWhenAnotherProcessHoldsTheLock) {
   const std::wstring name = PrivateMutexName() + L"_held";
@@ -148,7 +150,8 @@ class Tallying : public testing::Test {
   // Starts one recorder per id list, releases them together and waits for all.
   // Returns what all of them recorded together.
   Tally RunRecorders(const std::vector<std::vector<std::uint32_t>>& lists) {
-    const std::wstring event_name = L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring event_name =
+        L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
     UniqueHandle start(::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
     EXPECT_TRUE(start);
     Tally recorded;
@@ -195,7 +198,8 @@ class Tallying : public testing::Test {
 TEST_F(Tallying, ProcessEndsWhileAnotherHoldsTheSharedLock) {
   LockHolder holder(kReportIdsLockName);
   ASSERT_TRUE(holder.WaitUntilHeld());
-  const std::wstring event_name = L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
+  const std::wstring event_name =
+      L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
   UniqueHandle start(::CreateEventW(nullptr, TRUE, TRUE, event_name.c_str()));
   const DWORD started = ::GetTickCount();
   const UniqueHandle recorder =

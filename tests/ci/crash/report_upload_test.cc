@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ci/crash/crash_reporter.h"

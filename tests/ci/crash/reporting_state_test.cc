@@ -28,8 +28,8 @@ TEST(IntervalElapsedTest, FollowsTheLastAttempt) {
       {"one unit past the interval", kNow, kNow + kHour + 1, kHour, true},
       {"zero interval, same instant", kNow, kNow, 0, false},
       {"zero interval, next instant", kNow, kNow + 1, 0, true},
-      {"huge interval does not wrap", kNow, kNow + kHour,
-       std::numeric_limits<std::uint64_t>::max(), false},
+      {"huge interval does not wrap", kNow, kNow + kHour, std::numeric_limits<std::uint64_t>::max(),
+       false},
   };
   for (const Case& c : cases) {
     ReportingState state;

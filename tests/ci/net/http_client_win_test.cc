@@ -90,8 +90,8 @@ TEST_P(HttpClientTest, APostBodyArrivesByteForByte) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].method, "POST");
   EXPECT_EQ(requests[0].Header("Content-Type"), "binary");
-  EXPECT_EQ(requests[0].body, std::string(client_->request_body.begin(),
-                                          client_->request_body.end()));
+  EXPECT_EQ(requests[0].body,
+            std::string(client_->request_body.begin(), client_->request_body.end()));
 }
 
 TEST_P(HttpClientTest, NothingCanBeReadBeforeAResponse) {
@@ -127,13 +127,13 @@ TEST_P(HttpClientTest, TheBodyGoesIntoANewFileLeftInPlace) {
   std::string body;
   for (int i = 0; i < 5000; ++i) body.push_back(static_cast<char>(i));
   server_.Respond(CannedResponse{200, {}, body});
-  const WString path = GetTempDirectory() + u"http body " +
-                       Wide(std::to_string(::GetCurrentProcessId())) + u".bin";
+  const WString path =
+      GetTempDirectory() + u"http body " + Wide(std::to_string(::GetCurrentProcessId())) + u".bin";
   ASSERT_HR_OK(Get(u"/file"));
   ASSERT_HR_OK(client_->ReadResponseBodyToFile(path, 0));
   {
-    UniqueFileHandle file(::CreateFileW(AsWin(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                        nullptr));
+    UniqueFileHandle file(
+        ::CreateFileW(AsWin(path), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);
     std::string read(body.size() + 10, '\0');
     DWORD count = 0;
@@ -271,8 +271,8 @@ TEST_P(HttpClientTest, CheckConnectionAsksTheProbeHost) {
   LoopbackHttpServer probe;
   ASSERT_TRUE(probe.Start("127.0.0.4"));
   EXPECT_TRUE(MakeClient(GetParam(), ProbeEndpoint{u"127.0.0.4", probe.port()})->CheckConnection());
-  EXPECT_FALSE(MakeClient(GetParam(), ProbeEndpoint{u"127.0.0.4", RefusingPort()})
-                   ->CheckConnection());
+  EXPECT_FALSE(
+      MakeClient(GetParam(), ProbeEndpoint{u"127.0.0.4", RefusingPort()})->CheckConnection());
 }
 
 TEST_P(HttpClientTest, ADeadProxyIsBypassedDirectlyAndTheProxyStateReset) {
@@ -355,7 +355,8 @@ CannedResponse AutoConfigScript(std::uint16_t proxy_port) {
       {"Content-Type: application/x-ns-proxy-autoconfig"},
       "function FindProxyForURL(url, host) {\n"
       "  if (url.indexOf(\"https://127.0.0.3:443/\") == 0) return \"PROXY 127.0.0.2:" +
-          std::to_string(proxy_port) + "\";\n"
+          std::to_string(proxy_port) +
+          "\";\n"
           "  return \"DIRECT\";\n"
           "}\n"};
 }
@@ -365,7 +366,8 @@ TEST(WinHttpAutoConfigTest, AnAutoConfigScriptChoosesTheProxyForAUrl) {
   ASSERT_TRUE(server.Start("127.0.0.2"));
   server.Respond(AutoConfigScript(3128));
   auto client = MakeWinHttpClient(RefusingProbe());
-  const WString script_url = u"http://127.0.0.2:" + Wide(std::to_string(server.port())) + u"/proxy.pac";
+  const WString script_url =
+      u"http://127.0.0.2:" + Wide(std::to_string(server.port())) + u"/proxy.pac";
 
   WString proxy = u"unchanged";
   // Without an automatic mode nothing is asked.

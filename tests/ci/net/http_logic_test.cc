@@ -15,7 +15,6 @@
 namespace ci {
 namespace {
 
-
 // Scripted outcomes of SendOnce, consumed in order; each call is logged.
 struct ScriptedSends {
   struct Outcome {
@@ -29,15 +28,15 @@ struct ScriptedSends {
   std::uint32_t status = 0;
 
   SendAttemptHooks Hooks() {
-    return SendAttemptHooks{
-        [this](bool use_proxy) {
-          use_proxy_log.push_back(use_proxy);
-          const Outcome o = outcomes.at(use_proxy_log.size() - 1);
-          if (Succeeded(o.result)) status = o.status;
-          return o.result;
-        },
-        [this] { return status; }, [this](std::uint32_t ms) { sleeps.push_back(ms); },
-        [this] { ++direct_works; }};
+    return SendAttemptHooks{[this](bool use_proxy) {
+                              use_proxy_log.push_back(use_proxy);
+                              const Outcome o = outcomes.at(use_proxy_log.size() - 1);
+                              if (Succeeded(o.result)) status = o.status;
+                              return o.result;
+                            },
+                            [this] { return status; },
+                            [this](std::uint32_t ms) { sleeps.push_back(ms); },
+                            [this] { ++direct_works; }};
   }
 };
 
@@ -107,21 +106,65 @@ TEST(SendAttemptsTest, AttemptsDelaysAndDirectRetries) {
   const Case cases[] = {
       {"no attempt", -1, false, u"", {}, kS_OK, {}, 0, 0},
       {"one success", 0, false, u"", {{kS_OK, 200}}, kS_OK, {true}, 0, 0},
-      {"three failures", 2, false, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}}, kE_FAIL,
-       {true, true, true}, 2, 0},
-      {"second attempt succeeds", 2, false, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 500}}, kS_OK,
-       {true, true}, 1, 0},
+      {"three failures",
+       2,
+       false,
+       u"",
+       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}},
+       kE_FAIL,
+       {true, true, true},
+       2,
+       0},
+      {"second attempt succeeds",
+       2,
+       false,
+       u"",
+       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 500}},
+       kS_OK,
+       {true, true},
+       1,
+       0},
       {"a status is a success", 2, false, u"p:1", {{kS_OK, 500}}, kS_OK, {true}, 0, 0},
-      {"direct retry after a failed proxy send", 0, true, u"p:1", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 200}},
-       kS_OK, {true, false}, 0, 1},
-      {"direct retry after a status other than 200 or 304", 0, true, u"p:1",
-       {{kS_OK, 407}, {kS_OK, 200}}, kS_OK, {true, false}, 0, 1},
+      {"direct retry after a failed proxy send",
+       0,
+       true,
+       u"p:1",
+       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kS_OK, 200}},
+       kS_OK,
+       {true, false},
+       0,
+       1},
+      {"direct retry after a status other than 200 or 304",
+       0,
+       true,
+       u"p:1",
+       {{kS_OK, 407}, {kS_OK, 200}},
+       kS_OK,
+       {true, false},
+       0,
+       1},
       {"no direct retry after 304", 0, true, u"p:1", {{kS_OK, 304}}, kS_OK, {true}, 0, 0},
-      {"no direct retry without a proxy", 1, true, u"", {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}}, kE_INTERNET_CANNOT_CONNECT,
-       {true, true}, 1, 0},
-      {"failed direct retries keep the proxy result", 1, true, u"p:1",
-       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}, {kE_FAIL, 0}}, kE_INTERNET_CANNOT_CONNECT,
-       {true, false, true, false}, 1, 0},
+      {"no direct retry without a proxy",
+       1,
+       true,
+       u"",
+       {{kE_INTERNET_CANNOT_CONNECT, 0}, {kE_INTERNET_CANNOT_CONNECT, 0}},
+       kE_INTERNET_CANNOT_CONNECT,
+       {true, true},
+       1,
+       0},
+      {"failed direct retries keep the proxy result",
+       1,
+       true,
+       u"p:1",
+       {{kE_INTERNET_CANNOT_CONNECT, 0},
+        {kE_FAIL, 0},
+        {kE_INTERNET_CANNOT_CONNECT, 0},
+        {kE_FAIL, 0}},
+       kE_INTERNET_CANNOT_CONNECT,
+       {true, false, true, false},
+       1,
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -151,20 +194,64 @@ TEST(SendWithProxyAuthTest, SendsAgainWithCredentialsOnlyWhenItCan) {
     int sent;
   };
   const Case cases[] = {
-      {"failure is returned", u"p:1", u"u", {{kE_INTERNET_CANNOT_CONNECT, 0}}, kProxyAuthBasic, kS_OK, kE_INTERNET_CANNOT_CONNECT, 1},
+      {"failure is returned",
+       u"p:1",
+       u"u",
+       {{kE_INTERNET_CANNOT_CONNECT, 0}},
+       kProxyAuthBasic,
+       kS_OK,
+       kE_INTERNET_CANNOT_CONNECT,
+       1},
       {"not 407", u"p:1", u"u", {{kS_OK, 200}}, kProxyAuthBasic, kS_OK, kS_OK, 1},
       {"407 without a proxy", u"", u"u", {{kS_OK, 407}}, kProxyAuthBasic, kS_OK, kS_OK, 1},
-      {"no user", u"p:1", u"", {{kS_OK, 407}}, kProxyAuthBasic, kS_OK, kE_HTTP_PROXY_USER_MISSING, 1},
-      {"digest", u"p:1", u"u", {{kS_OK, 407}}, kProxyAuthDigest, kS_OK,
-       kE_HTTP_PROXY_SCHEME_UNSUPPORTED, 1},
-      {"unknown scheme", u"p:1", u"u", {{kS_OK, 407}}, kProxyAuthUnsupported, kS_OK,
-       kE_HTTP_PROXY_SCHEME_UNSUPPORTED, 1},
-      {"basic: second send", u"p:1", u"u", {{kS_OK, 407}, {kS_OK, 200}}, kProxyAuthBasic, kS_OK,
-       kS_OK, 2},
-      {"ntlm: second send fails", u"p:1", u"u", {{kS_OK, 407}, {kE_FAIL, 0}}, kProxyAuthNtlm,
-       kS_OK, kE_FAIL, 2},
-      {"failed query: second send all the same", u"p:1", u"u", {{kS_OK, 407}, {kS_OK, 200}},
-       kProxyAuthNone, kE_FAIL, kS_OK, 2},
+      {"no user",
+       u"p:1",
+       u"",
+       {{kS_OK, 407}},
+       kProxyAuthBasic,
+       kS_OK,
+       kE_HTTP_PROXY_USER_MISSING,
+       1},
+      {"digest",
+       u"p:1",
+       u"u",
+       {{kS_OK, 407}},
+       kProxyAuthDigest,
+       kS_OK,
+       kE_HTTP_PROXY_SCHEME_UNSUPPORTED,
+       1},
+      {"unknown scheme",
+       u"p:1",
+       u"u",
+       {{kS_OK, 407}},
+       kProxyAuthUnsupported,
+       kS_OK,
+       kE_HTTP_PROXY_SCHEME_UNSUPPORTED,
+       1},
+      {"basic: second send",
+       u"p:1",
+       u"u",
+       {{kS_OK, 407}, {kS_OK, 200}},
+       kProxyAuthBasic,
+       kS_OK,
+       kS_OK,
+       2},
+      {"ntlm: second send fails",
+       u"p:1",
+       u"u",
+       {{kS_OK, 407}, {kE_FAIL, 0}},
+       kProxyAuthNtlm,
+       kS_OK,
+       kE_FAIL,
+       2},
+      {"failed query: second send all the same",
+       u"p:1",
+       u"u",
+       {{kS_OK, 407}, {kS_OK, 200}},
+       kProxyAuthNone,
+       kE_FAIL,
+       kS_OK,
+       2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -182,7 +269,7 @@ TEST(SendWithProxyAuthTest, SendsAgainWithCredentialsOnlyWhenItCan) {
 struct ChunkScript {
   std::vector<std::uint32_t> reads;  // bytes per read; a read past the list returns 0
   bool fail_at_end = false;
-  int abort_after = -1;              // reads after which the abort flag is set
+  int abort_after = -1;  // reads after which the abort flag is set
   std::size_t position = 0;
   std::string appended;
   HResult append_result = kS_OK;
@@ -270,8 +357,10 @@ TEST(ProxyAuthSchemeTest, TheBestSchemeOfAHeaderBlock) {
   };
   const Case cases[] = {
       {u"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n"
-       u"Proxy-Authenticate: NTLM\r\n\r\n", 5},
-      {u"HTTP/1.1 407 X\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=x\r\n\r\n", 5},
+       u"Proxy-Authenticate: NTLM\r\n\r\n",
+       5},
+      {u"HTTP/1.1 407 X\r\nProxy-Authenticate: NTLM\r\nProxy-Authenticate: Basic realm=x\r\n\r\n",
+       5},
       {u"HTTP/1.1 407 X\r\nproxy-authenticate: basic realm=\"Tinyproxy\"\r\n\r\n", 2},
       {u"HTTP/1.1 407 X\r\nProxy-Authenticate: Digest realm=a\r\nServer: s\r\n\r\n", 3},
       {u"HTTP/1.1 407 X\r\nProxy-Authenticate: Bearer\r\n\r\n", 1},

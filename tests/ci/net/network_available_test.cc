@@ -32,7 +32,8 @@ DWORD WINAPI FakeGetIfTable(PMIB_IFTABLE table, PULONG size, BOOL) {
     if (forced_result == ERROR_INSUFFICIENT_BUFFER) *size += sizeof(MIB_IFROW);
     return forced_result;
   }
-  const ULONG needed = static_cast<ULONG>(offsetof(MIB_IFTABLE, table) + rows.size() * sizeof(MIB_IFROW));
+  const ULONG needed =
+      static_cast<ULONG>(offsetof(MIB_IFTABLE, table) + rows.size() * sizeof(MIB_IFROW));
   if (*size < needed) {
     *size = needed;
     return ERROR_INSUFFICIENT_BUFFER;
@@ -62,10 +63,21 @@ TEST(NetworkAvailableTest, DecidesOnTheInterfaceTable) {
   const Case cases[] = {
       {"only loopback up", {{kLoopback, IF_OPER_STATUS_OPERATIONAL}}, NO_ERROR, 0, false, 1},
       {"empty table", {}, NO_ERROR, 0, false, 1},
-      {"ethernet operational", {{kLoopback, 5}, {kEthernet, IF_OPER_STATUS_OPERATIONAL}}, NO_ERROR, 0, true, 2},
+      {"ethernet operational",
+       {{kLoopback, 5}, {kEthernet, IF_OPER_STATUS_OPERATIONAL}},
+       NO_ERROR,
+       0,
+       true,
+       2},
       {"ethernet connected", {{kEthernet, IF_OPER_STATUS_CONNECTED}}, NO_ERROR, 0, true, 1},
-      {"ethernet down", {{kEthernet, IF_OPER_STATUS_DISCONNECTED}, {kLoopback, 5}}, NO_ERROR, 0, false, 2},
-      {"a second call after a shortfall", std::vector<Row>(3, Row{kLoopback, 5}), NO_ERROR, 0, false, 2},
+      {"ethernet down",
+       {{kEthernet, IF_OPER_STATUS_DISCONNECTED}, {kLoopback, 5}},
+       NO_ERROR,
+       0,
+       false,
+       2},
+      {"a second call after a shortfall", std::vector<Row>(3, Row{kLoopback, 5}), NO_ERROR, 0,
+       false, 2},
       {"a count that does not fit the size", {{kLoopback, 5}}, NO_ERROR, 500, true, 1},
       {"a failure", {}, ERROR_NOT_SUPPORTED, 0, true, 1},
       {"shortfall twice", {}, ERROR_INSUFFICIENT_BUFFER, 0, true, 2},

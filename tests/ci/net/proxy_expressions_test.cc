@@ -32,7 +32,8 @@ TEST(ProxyAuthenticateRE, IgnoresCaseOfTheNameAndKeepsCaseOfTheScheme) {
   EXPECT_EQ(WalkSchemes(u"Server: x\nproxy-authenticate:\tNegotiate\n"
                         u"Content-Length: 0\nPROXY-AUTHENTICATE:   digest realm=\"a\"\n"),
             (std::vector<WString>{u"Negotiate", u"digest"}));
-  EXPECT_EQ(WalkSchemes(u"Via: proxy\r\nX-Proxy-Authenticate-Note: 12\r\n"), std::vector<WString>{});
+  EXPECT_EQ(WalkSchemes(u"Via: proxy\r\nX-Proxy-Authenticate-Note: 12\r\n"),
+            std::vector<WString>{});
 }
 
 TEST(ProxyAuthenticateRE, SharedAcrossThreads) {
@@ -80,34 +81,36 @@ TEST_P(PrefExpressionTest, CapturesTheValueOfItsOwnLine) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, PrefExpressionTest, testing::Values(
-    PrefCase{PrefHttpPortRE, u"user_pref(\"network.proxy.http_port\", 3128);", u"3128"},
-    PrefCase{PrefHttpPortRE, u"  user_pref ( \"network.proxy.http_port\" , 3128)", u"3128"},
-    PrefCase{PrefHttpPortRE, u"\tuser_pref(\"network.proxy.http_port\",8080);", u"8080"},
-    PrefCase{PrefHttpPortRE, u"// user_pref(\"network.proxy.http_port\", 3128);", nullptr},
-    PrefCase{PrefHttpPortRE, u"user_pref(\"network.proxy.http_port\", \"3128\");", nullptr},
-    PrefCase{PrefHttpPortRE, u"USER_PREF(\"NETWORK.PROXY.HTTP_PORT\", 1);", u"1"},
-    PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", \"Proxy.Example.COM\");",
-             u"\"Proxy.Example.COM\""},
-    PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", 'single');", u"'single'"},
-    PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http_port\", 3128);", nullptr},
-    PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", \"unterminated);", nullptr},
-    PrefCase{PrefSslProxyRE, u"user_pref(\"network.proxy.ssl\", \"secure.example\");",
-             u"\"secure.example\""},
-    PrefCase{PrefSslProxyRE, u"user_pref(\"network.proxy.ssl_port\", 443);", nullptr},
-    PrefCase{PrefSslPortRE, u"user_pref(\"network.proxy.ssl_port\", 8443);", u"8443"},
-    PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxy.type\", 1);", u"1"},
-    PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxy.type\", -1);", nullptr},
-    PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxyXtype\", 1);", nullptr},
-    PrefCase{PrefAutoConfigUrlRE,
-             u"user_pref(\"network.proxy.autoconfig_url\", \"http://127.0.0.1/Proxy.pac\");",
-             u"\"http://127.0.0.1/Proxy.pac\""}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, PrefExpressionTest,
+    testing::Values(
+        PrefCase{PrefHttpPortRE, u"user_pref(\"network.proxy.http_port\", 3128);", u"3128"},
+        PrefCase{PrefHttpPortRE, u"  user_pref ( \"network.proxy.http_port\" , 3128)", u"3128"},
+        PrefCase{PrefHttpPortRE, u"\tuser_pref(\"network.proxy.http_port\",8080);", u"8080"},
+        PrefCase{PrefHttpPortRE, u"// user_pref(\"network.proxy.http_port\", 3128);", nullptr},
+        PrefCase{PrefHttpPortRE, u"user_pref(\"network.proxy.http_port\", \"3128\");", nullptr},
+        PrefCase{PrefHttpPortRE, u"USER_PREF(\"NETWORK.PROXY.HTTP_PORT\", 1);", u"1"},
+        PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", \"Proxy.Example.COM\");",
+                 u"\"Proxy.Example.COM\""},
+        PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", 'single');", u"'single'"},
+        PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http_port\", 3128);", nullptr},
+        PrefCase{PrefHttpProxyRE, u"user_pref(\"network.proxy.http\", \"unterminated);", nullptr},
+        PrefCase{PrefSslProxyRE, u"user_pref(\"network.proxy.ssl\", \"secure.example\");",
+                 u"\"secure.example\""},
+        PrefCase{PrefSslProxyRE, u"user_pref(\"network.proxy.ssl_port\", 443);", nullptr},
+        PrefCase{PrefSslPortRE, u"user_pref(\"network.proxy.ssl_port\", 8443);", u"8443"},
+        PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxy.type\", 1);", u"1"},
+        PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxy.type\", -1);", nullptr},
+        PrefCase{PrefProxyTypeRE, u"user_pref(\"network.proxyXtype\", 1);", nullptr},
+        PrefCase{PrefAutoConfigUrlRE,
+                 u"user_pref(\"network.proxy.autoconfig_url\", \"http://127.0.0.1/Proxy.pac\");",
+                 u"\"http://127.0.0.1/Proxy.pac\""}));
 
 TEST(ProxyExpressions, AllCompileWithOneGroup) {
   BuildProxyExpressions();
-  for (const AtlRE* re : {&ProxyAuthenticateRE(), &PrefProxyTypeRE(), &PrefAutoConfigUrlRE(),
-                          &PrefHttpProxyRE(), &PrefHttpPortRE(), &PrefSslProxyRE(),
-                          &PrefSslPortRE()}) {
+  for (const AtlRE* re :
+       {&ProxyAuthenticateRE(), &PrefProxyTypeRE(), &PrefAutoConfigUrlRE(), &PrefHttpProxyRE(),
+        &PrefHttpPortRE(), &PrefSslProxyRE(), &PrefSslPortRE()}) {
     EXPECT_EQ(re->error(), 0);
     EXPECT_EQ(re->group_count(), 1);
     EXPECT_FALSE(re->has_back_references());

@@ -28,19 +28,22 @@ TEST_P(HostileInputTest, FinishesWithTheRightAnswer) {
   EXPECT_EQ(re.Match(GetParam().text.c_str(), nullptr, 0, nullptr), GetParam().matches);
 }
 
-INSTANTIATE_TEST_SUITE_P(LongTexts, HostileInputTest, testing::Values(
-    HostileCase{u"(a|aa)*c", WString(kLong, u'a'), false},
-    HostileCase{u"(a|aa)*c", WString(kLong, u'a') + u"c", true},
-    HostileCase{u"(.*)*x", WString(kLong, u'a'), false},
-    HostileCase{u"{(a*)*}b", WString(kLong, u'a'), false},
-    HostileCase{u"^(a+)+$", WString(kLong, u'a') + u"!", false},
-    HostileCase{u"({a}|{b})*c", WString(kLong, u'a'), false},
-    HostileCase{u"(\\w\\b*)*;", WString(kLong, u'w'), false},
-    HostileCase{u"\\n*Proxy\\-Authenticate\\:\\b*{\\w}\\n*", [] {
-                  WString s;
-                  for (std::size_t i = 0; i < kLong / 2; ++i) s += u"\r\n";
-                  return s + u"Proxy-Authenticate:";
-                }(), false}));
+INSTANTIATE_TEST_SUITE_P(
+    LongTexts, HostileInputTest,
+    testing::Values(HostileCase{u"(a|aa)*c", WString(kLong, u'a'), false},
+                    HostileCase{u"(a|aa)*c", WString(kLong, u'a') + u"c", true},
+                    HostileCase{u"(.*)*x", WString(kLong, u'a'), false},
+                    HostileCase{u"{(a*)*}b", WString(kLong, u'a'), false},
+                    HostileCase{u"^(a+)+$", WString(kLong, u'a') + u"!", false},
+                    HostileCase{u"({a}|{b})*c", WString(kLong, u'a'), false},
+                    HostileCase{u"(\\w\\b*)*;", WString(kLong, u'w'), false},
+                    HostileCase{u"\\n*Proxy\\-Authenticate\\:\\b*{\\w}\\n*",
+                                [] {
+                                  WString s;
+                                  for (std::size_t i = 0; i < kLong / 2; ++i) s += u"\r\n";
+                                  return s + u"Proxy-Authenticate:";
+                                }(),
+                                false}));
 
 TEST(RegexLimits, LongCaptureLoopNeedsNoRecursion) {
   const AtlRE re(u"^{({a}b?)*}$");
@@ -106,7 +109,8 @@ TEST(RegexLimits, DeeplyNestedLoops) {
   RegexProgram program;
   ASSERT_EQ(CompileRegex(NestedLoops(WString(20, u'a'), 12).c_str(), &program), 0);
   EXPECT_TRUE(program.needs_step_budget);
-  const Found budgeted = Search(NestedLoops(WString(20, u'a'), 12) + u"b", WString(40, u'a') + u"b");
+  const Found budgeted =
+      Search(NestedLoops(WString(20, u'a'), 12) + u"b", WString(40, u'a') + u"b");
   EXPECT_EQ(budgeted.outcome, RegexOutcome::kMatch);
   EXPECT_EQ(budgeted.begin, 0u);
 }

@@ -102,7 +102,9 @@ class PatternGenerator {
   bool Atom(int depth, bool repeated) {
     const int kind = depth > 2 ? Below(5) : Below(10);
     switch (kind) {
-      case 0: case 1: case 2: {
+      case 0:
+      case 1:
+      case 2: {
         static const char16_t kOurs[] = u"abcAB1 ";
         const int c = Below(7);
         pattern_.ours += kOurs[c];
@@ -127,7 +129,8 @@ class PatternGenerator {
           Emit(kOurs[a], kEcma[a]);
         }
         return false;
-      case 5: case 6: {
+      case 5:
+      case 6: {
         Emit(u"(", L"(?:");
         const std::size_t before = pattern_.ours.size();
         bool nullable = Alternation(depth + 1, repeated);
@@ -138,7 +141,8 @@ class PatternGenerator {
         Emit(u")", L")");
         return nullable;
       }
-      case 7: case 8: {
+      case 7:
+      case 8: {
         const std::size_t group = pattern_.comparable.size();
         pattern_.comparable.push_back(!repeated);
         Emit(u"{", L"(");
@@ -188,7 +192,8 @@ void CompareWithOracle(unsigned seed, int patterns, bool back_references, Oracle
     try {
       oracle.assign(pattern.ecma, std::regex::ECMAScript | std::regex::icase);
     } catch (const std::regex_error&) {
-      ADD_FAILURE() << "oracle refused " << WideToUtf8(WString(pattern.ecma.begin(), pattern.ecma.end()));
+      ADD_FAILURE() << "oracle refused "
+                    << WideToUtf8(WString(pattern.ecma.begin(), pattern.ecma.end()));
       continue;
     }
     for (int t = 0; t < 6; ++t) {

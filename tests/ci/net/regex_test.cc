@@ -41,107 +41,98 @@ TEST_P(RegexMatchTest, FindsTheFirstMatchWithItsGroups) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Literals, RegexMatchTest, testing::Values(
-    MatchCase{u"abc", u"xxabcx", u"abc", {}},
-    MatchCase{u"abc", u"xxabx", kNoMatch, {}},
-    MatchCase{u"ABC", u"xAbC", u"AbC", {}},
-    MatchCase{u"{abc}", u"xAbCy", u"AbC", {u"AbC"}},
-    MatchCase{u"\\(\\.\\)", u"a(.)", u"(.)", {}},
-    MatchCase{u"a\\*", u"aa*", u"a*", {}},
-    MatchCase{u"a)}", u"a)}", u"a)}", {}},
-    MatchCase{u"(a}b)", u"a}b", u"a}b", {}},
-    MatchCase{u"a]", u"a]", u"a]", {}},
-    MatchCase{u"a!", u"xa!", u"a!", {}},
-    MatchCase{u"a\\", u"a\\", u"a\\", {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Literals, RegexMatchTest,
+    testing::Values(MatchCase{u"abc", u"xxabcx", u"abc", {}},
+                    MatchCase{u"abc", u"xxabx", kNoMatch, {}},
+                    MatchCase{u"ABC", u"xAbC", u"AbC", {}},
+                    MatchCase{u"{abc}", u"xAbCy", u"AbC", {u"AbC"}},
+                    MatchCase{u"\\(\\.\\)", u"a(.)", u"(.)", {}},
+                    MatchCase{u"a\\*", u"aa*", u"a*", {}}, MatchCase{u"a)}", u"a)}", u"a)}", {}},
+                    MatchCase{u"(a}b)", u"a}b", u"a}b", {}}, MatchCase{u"a]", u"a]", u"a]", {}},
+                    MatchCase{u"a!", u"xa!", u"a!", {}}, MatchCase{u"a\\", u"a\\", u"a\\", {}}));
 
-INSTANTIATE_TEST_SUITE_P(Anchors, RegexMatchTest, testing::Values(
-    MatchCase{u"^abc", u"xabc", kNoMatch, {}},
-    MatchCase{u"^abc", u"abcx", u"abc", {}},
-    MatchCase{u"abc$", u"abcabc", u"abc", {}},
-    MatchCase{u"abc$", u"abcx", kNoMatch, {}},
-    MatchCase{u"a$b", u"xa$b", u"a$b", {}},
-    MatchCase{u"a^b", u"a^b", u"a^b", {}},
-    MatchCase{u"^", u"xyz", u"", {}},
-    MatchCase{u"a\\$", u"a$", u"a$", {}}));
+INSTANTIATE_TEST_SUITE_P(Anchors, RegexMatchTest,
+                         testing::Values(MatchCase{u"^abc", u"xabc", kNoMatch, {}},
+                                         MatchCase{u"^abc", u"abcx", u"abc", {}},
+                                         MatchCase{u"abc$", u"abcabc", u"abc", {}},
+                                         MatchCase{u"abc$", u"abcx", kNoMatch, {}},
+                                         MatchCase{u"a$b", u"xa$b", u"a$b", {}},
+                                         MatchCase{u"a^b", u"a^b", u"a^b", {}},
+                                         MatchCase{u"^", u"xyz", u"", {}},
+                                         MatchCase{u"a\\$", u"a$", u"a$", {}}));
 
-INSTANTIATE_TEST_SUITE_P(AnyAndSets, RegexMatchTest, testing::Values(
-    MatchCase{u"a.c", u"a\nc", u"a\nc", {}},
-    MatchCase{u"a.c", u"ac", kNoMatch, {}},
-    MatchCase{u"[b-d]+", u"abcde", u"bcd", {}},
-    MatchCase{u"[^a-c]+", u"abcxyz", u"xyz", {}},
-    MatchCase{u"[A-C]+", u"xbBcz", u"bBc", {}},
-    MatchCase{u"[^B]+", u"abc", u"a", {}},
-    MatchCase{u"[\\]\\-]+", u"a]-]b", u"]-]", {}},
-    MatchCase{u"[a-]+", u"x-a-", u"-a-", {}},
-    MatchCase{u"[-a]+", u"x-a-", u"-a-", {}},
-    MatchCase{u"[z-a]", u"m", kNoMatch, {}},
-    MatchCase{u"[\u00e0-\u00ff]+", u"x\u00e9\u00c9y", u"\u00e9\u00c9", {}},
-    MatchCase{u"[^a]", u"\u4e2d", u"\u4e2d", {}}));
+INSTANTIATE_TEST_SUITE_P(
+    AnyAndSets, RegexMatchTest,
+    testing::Values(
+        MatchCase{u"a.c", u"a\nc", u"a\nc", {}}, MatchCase{u"a.c", u"ac", kNoMatch, {}},
+        MatchCase{u"[b-d]+", u"abcde", u"bcd", {}}, MatchCase{u"[^a-c]+", u"abcxyz", u"xyz", {}},
+        MatchCase{u"[A-C]+", u"xbBcz", u"bBc", {}}, MatchCase{u"[^B]+", u"abc", u"a", {}},
+        MatchCase{u"[\\]\\-]+", u"a]-]b", u"]-]", {}}, MatchCase{u"[a-]+", u"x-a-", u"-a-", {}},
+        MatchCase{u"[-a]+", u"x-a-", u"-a-", {}}, MatchCase{u"[z-a]", u"m", kNoMatch, {}},
+        MatchCase{u"[\u00e0-\u00ff]+", u"x\u00e9\u00c9y", u"\u00e9\u00c9", {}},
+        MatchCase{u"[^a]", u"\u4e2d", u"\u4e2d", {}}));
 
-INSTANTIATE_TEST_SUITE_P(GroupsAndAlternatives, RegexMatchTest, testing::Values(
-    MatchCase{u"{a{b}}{c}", u"abc", u"abc", {u"ab", u"b", u"c"}},
-    MatchCase{u"a|ab", u"ab", u"a", {}},
-    MatchCase{u"{a|ab}{c|bcd}", u"abcd", u"abcd", {u"a", u"bcd"}},
-    MatchCase{u"x(a|b)+y", u"xababy", u"xababy", {}},
-    MatchCase{u"a{}b", u"ab", u"ab", {u""}},
-    MatchCase{u"{x}|{y}", u"y", u"y", {u"", u"y"}},
-    MatchCase{u"a|", u"b", u"", {}},
-    MatchCase{u"({a}|b)+", u"ab", u"ab", {u"a"}}));
+INSTANTIATE_TEST_SUITE_P(
+    GroupsAndAlternatives, RegexMatchTest,
+    testing::Values(MatchCase{u"{a{b}}{c}", u"abc", u"abc", {u"ab", u"b", u"c"}},
+                    MatchCase{u"a|ab", u"ab", u"a", {}},
+                    MatchCase{u"{a|ab}{c|bcd}", u"abcd", u"abcd", {u"a", u"bcd"}},
+                    MatchCase{u"x(a|b)+y", u"xababy", u"xababy", {}},
+                    MatchCase{u"a{}b", u"ab", u"ab", {u""}},
+                    MatchCase{u"{x}|{y}", u"y", u"y", {u"", u"y"}}, MatchCase{u"a|", u"b", u"", {}},
+                    MatchCase{u"({a}|b)+", u"ab", u"ab", {u"a"}}));
 
-INSTANTIATE_TEST_SUITE_P(Repetition, RegexMatchTest, testing::Values(
-    MatchCase{u"{a*}{a*}", u"aaa", u"aaa", {u"aaa", u""}},
-    MatchCase{u"{a*?}{a*}", u"aaa", u"aaa", {u"", u"aaa"}},
-    MatchCase{u"{a+?}", u"aaa", u"a", {u"a"}},
-    MatchCase{u"{a??}a", u"aa", u"a", {u""}},
-    MatchCase{u"{a?}a", u"aa", u"aa", {u"a"}},
-    MatchCase{u"<{.*}>", u"<a><b>", u"<a><b>", {u"a><b"}},
-    MatchCase{u"<{.*?}>", u"<a><b>", u"<a>", {u"a"}},
-    MatchCase{u"a*ab", u"aaab", u"aaab", {}},
-    MatchCase{u"{(|a)*}", u"aa", u"aa", {u"aa"}},
-    MatchCase{u"{(|a)+}", u"aa", u"aa", {u"aa"}},
-    MatchCase{u"{(a*)*}b", u"aab", u"aab", {u"aa"}},
-    MatchCase{u"{a*}*b", u"b", u"b", {u""}},
-    MatchCase{u"a**", u"aa", u"aa", {}},
-    MatchCase{u"(ab)+?c", u"ababc", u"ababc", {}}));
+INSTANTIATE_TEST_SUITE_P(Repetition, RegexMatchTest,
+                         testing::Values(MatchCase{u"{a*}{a*}", u"aaa", u"aaa", {u"aaa", u""}},
+                                         MatchCase{u"{a*?}{a*}", u"aaa", u"aaa", {u"", u"aaa"}},
+                                         MatchCase{u"{a+?}", u"aaa", u"a", {u"a"}},
+                                         MatchCase{u"{a??}a", u"aa", u"a", {u""}},
+                                         MatchCase{u"{a?}a", u"aa", u"aa", {u"a"}},
+                                         MatchCase{u"<{.*}>", u"<a><b>", u"<a><b>", {u"a><b"}},
+                                         MatchCase{u"<{.*?}>", u"<a><b>", u"<a>", {u"a"}},
+                                         MatchCase{u"a*ab", u"aaab", u"aaab", {}},
+                                         MatchCase{u"{(|a)*}", u"aa", u"aa", {u"aa"}},
+                                         MatchCase{u"{(|a)+}", u"aa", u"aa", {u"aa"}},
+                                         MatchCase{u"{(a*)*}b", u"aab", u"aab", {u"aa"}},
+                                         MatchCase{u"{a*}*b", u"b", u"b", {u""}},
+                                         MatchCase{u"a**", u"aa", u"aa", {}},
+                                         MatchCase{u"(ab)+?c", u"ababc", u"ababc", {}}));
 
-INSTANTIATE_TEST_SUITE_P(BackReferences, RegexMatchTest, testing::Values(
-    MatchCase{u"{a+}b\\0", u"aabaa", u"aabaa", {u"aa"}},
-    MatchCase{u"{a+}b\\0", u"aaba", u"aba", {u"a"}},
-    MatchCase{u"{[a-z]+} \\0", u"say hello HELLO", u"hello HELLO", {u"hello"}},
-    MatchCase{u"\\0{a}", u"a", u"a", {u"a"}},
-    MatchCase{u"{a}|b\\0", u"b", u"b", {u""}},
-    MatchCase{u"{.}\\0", u"abccd", u"cc", {u"c"}}));
+INSTANTIATE_TEST_SUITE_P(
+    BackReferences, RegexMatchTest,
+    testing::Values(MatchCase{u"{a+}b\\0", u"aabaa", u"aabaa", {u"aa"}},
+                    MatchCase{u"{a+}b\\0", u"aaba", u"aba", {u"a"}},
+                    MatchCase{u"{[a-z]+} \\0", u"say hello HELLO", u"hello HELLO", {u"hello"}},
+                    MatchCase{u"\\0{a}", u"a", u"a", {u"a"}},
+                    MatchCase{u"{a}|b\\0", u"b", u"b", {u""}},
+                    MatchCase{u"{.}\\0", u"abccd", u"cc", {u"c"}}));
 
-INSTANTIATE_TEST_SUITE_P(Abbreviations, RegexMatchTest, testing::Values(
-    MatchCase{u"{\\d+}", u"ab123c", u"123", {u"123"}},
-    MatchCase{u"\\z", u"x42y", u"42", {}},
-    MatchCase{u"\\w", u"12 aBc3", u"aBc", {}},
-    MatchCase{u"\\a+", u"--aB1--", u"aB1", {}},
-    MatchCase{u"\\c+", u"12aB3", u"aB", {}},
-    MatchCase{u"\\h+", u"xyzBEEFg", u"BEEF", {}},
-    MatchCase{u"x\\b+y", u"x \t y", u"x \t y", {}},
-    MatchCase{u"a\\nb", u"a\r\nb", u"a\r\nb", {}},
-    MatchCase{u"a\\nb", u"a\rb", u"a\rb", {}},
-    MatchCase{u"a\\nb", u"a\nb", u"a\nb", {}},
-    MatchCase{u"a\\n\\nb", u"a\r\nb", u"a\r\nb", {}},
-    MatchCase{u"\\q", u"x \"a b\" y", u"\"a b\"", {}},
-    MatchCase{u"\\q", u"x 'a' y", u"'a'", {}},
-    MatchCase{u"\\q", u"x \"a' y", kNoMatch, {}},
-    // One item, as if in parentheses: the alternation inside stays inside.
-    MatchCase{u"a\\qb", u"a\"x\"b", u"a\"x\"b", {}},
-    MatchCase{u"\\D+", u"a12", u"12", {}},
-    MatchCase{u"\\x\\y", u"xy", u"xy", {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Abbreviations, RegexMatchTest,
+    testing::Values(
+        MatchCase{u"{\\d+}", u"ab123c", u"123", {u"123"}}, MatchCase{u"\\z", u"x42y", u"42", {}},
+        MatchCase{u"\\w", u"12 aBc3", u"aBc", {}}, MatchCase{u"\\a+", u"--aB1--", u"aB1", {}},
+        MatchCase{u"\\c+", u"12aB3", u"aB", {}}, MatchCase{u"\\h+", u"xyzBEEFg", u"BEEF", {}},
+        MatchCase{u"x\\b+y", u"x \t y", u"x \t y", {}},
+        MatchCase{u"a\\nb", u"a\r\nb", u"a\r\nb", {}}, MatchCase{u"a\\nb", u"a\rb", u"a\rb", {}},
+        MatchCase{u"a\\nb", u"a\nb", u"a\nb", {}}, MatchCase{u"a\\n\\nb", u"a\r\nb", u"a\r\nb", {}},
+        MatchCase{u"\\q", u"x \"a b\" y", u"\"a b\"", {}},
+        MatchCase{u"\\q", u"x 'a' y", u"'a'", {}}, MatchCase{u"\\q", u"x \"a' y", kNoMatch, {}},
+        // One item, as if in parentheses: the alternation inside stays inside.
+        MatchCase{u"a\\qb", u"a\"x\"b", u"a\"x\"b", {}}, MatchCase{u"\\D+", u"a12", u"12", {}},
+        MatchCase{u"\\x\\y", u"xy", u"xy", {}}));
 
-INSTANTIATE_TEST_SUITE_P(NotAhead, RegexMatchTest, testing::Values(
-    MatchCase{u"a!b", u"ab ac", u"a", {}},
-    MatchCase{u"{!(ab).}", u"abc", u"b", {u"b"}},
-    MatchCase{u"!a*", u"bbb", kNoMatch, {}},
-    MatchCase{u"{!{a}b}", u"b", u"b", {u"b", u""}},
-    MatchCase{u"{a}!\\0.", u"aab", u"ab", {u"a"}},
-    MatchCase{u"!!a.", u"ba", u"a", {}},
-    MatchCase{u"!!ab", u"ab", kNoMatch, {}},
-    MatchCase{u"x!", u"x!", u"x!", {}},
-    MatchCase{u"(x!|y)", u"x!", u"x!", {}}));
+INSTANTIATE_TEST_SUITE_P(NotAhead, RegexMatchTest,
+                         testing::Values(MatchCase{u"a!b", u"ab ac", u"a", {}},
+                                         MatchCase{u"{!(ab).}", u"abc", u"b", {u"b"}},
+                                         MatchCase{u"!a*", u"bbb", kNoMatch, {}},
+                                         MatchCase{u"{!{a}b}", u"b", u"b", {u"b", u""}},
+                                         MatchCase{u"{a}!\\0.", u"aab", u"ab", {u"a"}},
+                                         MatchCase{u"!!a.", u"ba", u"a", {}},
+                                         MatchCase{u"!!ab", u"ab", kNoMatch, {}},
+                                         MatchCase{u"x!", u"x!", u"x!", {}},
+                                         MatchCase{u"(x!|y)", u"x!", u"x!", {}}));
 
 struct ErrorCase {
   const char16_t* pattern;
@@ -160,28 +151,20 @@ TEST_P(RegexErrorTest, KeepsTheErrorAndMatchesNothing) {
   EXPECT_FALSE(re.Match(u"", groups, 0, nullptr));
 }
 
-INSTANTIATE_TEST_SUITE_P(All, RegexErrorTest, testing::Values(
-    ErrorCase{u"", kRegexNoPattern},
-    ErrorCase{u"{a", kRegexBraceExpected},
-    ErrorCase{u"{a)", kRegexBraceExpected},
-    ErrorCase{u"({a)", kRegexBraceExpected},
-    ErrorCase{u"(a", kRegexParenExpected},
-    ErrorCase{u"(a}", kRegexParenExpected},
-    ErrorCase{u"[a", kRegexBracketExpected},
-    ErrorCase{u"[a-", kRegexBracketExpected},
-    ErrorCase{u"[\\", kRegexBracketExpected},
-    ErrorCase{u"[]", kRegexEmptySet},
-    ErrorCase{u"[^]", kRegexEmptySet},
-    ErrorCase{u"\\0", kRegexBadBackReference},
-    ErrorCase{u"{a}\\1", kRegexBadBackReference},
-    ErrorCase{u"*a", kRegexEmptyRepeat},
-    ErrorCase{u"a|+", kRegexEmptyRepeat},
-    ErrorCase{u"^*", kRegexEmptyRepeat},
-    ErrorCase{u"()*", kRegexEmptyRepeat},
-    ErrorCase{u"{}+", kRegexEmptyRepeat},
-    ErrorCase{u"(|)?", kRegexEmptyRepeat},
-    ErrorCase{u"a(*)", kRegexEmptyRepeat},
-    ErrorCase{u"a!*", kRegexEmptyRepeat}));
+INSTANTIATE_TEST_SUITE_P(
+    All, RegexErrorTest,
+    testing::Values(ErrorCase{u"", kRegexNoPattern}, ErrorCase{u"{a", kRegexBraceExpected},
+                    ErrorCase{u"{a)", kRegexBraceExpected}, ErrorCase{u"({a)", kRegexBraceExpected},
+                    ErrorCase{u"(a", kRegexParenExpected}, ErrorCase{u"(a}", kRegexParenExpected},
+                    ErrorCase{u"[a", kRegexBracketExpected},
+                    ErrorCase{u"[a-", kRegexBracketExpected},
+                    ErrorCase{u"[\\", kRegexBracketExpected}, ErrorCase{u"[]", kRegexEmptySet},
+                    ErrorCase{u"[^]", kRegexEmptySet}, ErrorCase{u"\\0", kRegexBadBackReference},
+                    ErrorCase{u"{a}\\1", kRegexBadBackReference},
+                    ErrorCase{u"*a", kRegexEmptyRepeat}, ErrorCase{u"a|+", kRegexEmptyRepeat},
+                    ErrorCase{u"^*", kRegexEmptyRepeat}, ErrorCase{u"()*", kRegexEmptyRepeat},
+                    ErrorCase{u"{}+", kRegexEmptyRepeat}, ErrorCase{u"(|)?", kRegexEmptyRepeat},
+                    ErrorCase{u"a(*)", kRegexEmptyRepeat}, ErrorCase{u"a!*", kRegexEmptyRepeat}));
 
 TEST(RegexCompile, RefusesNestingBeyondItsLimit) {
   EXPECT_EQ(AtlRE(WString(300, u'(') + u"a" + WString(300, u')')).error(), kRegexOutOfMemory);

@@ -14,7 +14,7 @@ struct Found {
   int error = 0;
   RegexOutcome outcome = RegexOutcome::kNoMatch;
   WString whole;
-  std::vector<WString> groups;      // empty text for a group that took no part
+  std::vector<WString> groups;  // empty text for a group that took no part
   std::vector<bool> participated;
   std::size_t begin = 0;
   std::size_t end = 0;
@@ -36,9 +36,9 @@ inline Found Search(const WString& pattern, const WString& text,
   for (int g = 0; g < program.group_count; ++g) {
     const bool took_part = span.groups[2 * g] >= 0;
     found.participated.push_back(took_part);
-    found.groups.push_back(took_part ? text.substr(span.groups[2 * g],
-                                                   span.groups[2 * g + 1] - span.groups[2 * g])
-                                     : WString());
+    found.groups.push_back(
+        took_part ? text.substr(span.groups[2 * g], span.groups[2 * g + 1] - span.groups[2 * g])
+                  : WString());
   }
   return found;
 }

@@ -49,8 +49,8 @@ TEST(ProxySettingsWrapper, AbsentFieldsCarryTheMessageDefaults) {
 }
 
 TEST(ProxySettingsWrapper, EveryFieldSurvivesDecodeAndSave) {
-  const auto blob = ByteList({0x08, 0x00, 0x12, 0x01, 'h', 0x1D, 0x90, 0x1F, 0x00, 0x00,
-                              0x22, 0x02, 's', 's', 0x2D, 0xBB, 0x01, 0x00, 0x00, 0x30, 0x00});
+  const auto blob = ByteList({0x08, 0x00, 0x12, 0x01, 'h',  0x1D, 0x90, 0x1F, 0x00, 0x00, 0x22,
+                              0x02, 's',  's',  0x2D, 0xBB, 0x01, 0x00, 0x00, 0x30, 0x00});
   ProxySettingsWrapper store;
   ASSERT_TRUE(Decode(blob, &store));
   EXPECT_EQ(store.http_host(), u"h");
@@ -71,8 +71,8 @@ TEST(ProxySettingsWrapper, PortsKeepTheirFullRange) {
   ProxySettingsWrapper store;
   store.set_http_port(-1);
   store.set_ssl_port(0x7FFFFFFF);
-  EXPECT_EQ(SerializeWrapper(&store), ByteList({0x08, 0x01, 0x1D, 0xFF, 0xFF, 0xFF, 0xFF, 0x2D,
-                                                0xFF, 0xFF, 0xFF, 0x7F}));
+  EXPECT_EQ(SerializeWrapper(&store),
+            ByteList({0x08, 0x01, 0x1D, 0xFF, 0xFF, 0xFF, 0xFF, 0x2D, 0xFF, 0xFF, 0xFF, 0x7F}));
 }
 
 TEST(ProxySettingsWrapper, AByteOrderMarkIsDroppedFromAHost) {
@@ -85,9 +85,9 @@ TEST(ProxySettingsWrapper, AByteOrderMarkIsDroppedFromAHost) {
 TEST(ProxySettingsWrapper, HostsSurviveTheRoundTripByteForByte) {
   const std::string hosts[] = {
       "proxy.example.com",
-      "pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp",        // prøxy.例え.jp
-      "\xF0\x9D\x94\xADroxy.example",                    // U+1D52D, outside the BMP
-      "\xE2\x80\x8B\xF0\x9F\x98\x80\xC3\xA9",            // zero-width space, emoji, é
+      "pr\xC3\xB8xy.\xE4\xBE\x8B\xE3\x81\x88.jp",  // prøxy.例え.jp
+      "\xF0\x9D\x94\xADroxy.example",              // U+1D52D, outside the BMP
+      "\xE2\x80\x8B\xF0\x9F\x98\x80\xC3\xA9",      // zero-width space, emoji, é
   };
   for (const std::string& host : hosts) {
     ProxySettingsWrapper store;
@@ -120,7 +120,8 @@ TEST(ProxySettingsWrapper, ABlobWithoutAutoDetectLeavesTheStoreUntouched) {
 
 TEST(ProxySettingsWrapper, UnknownFieldsAreSavedAfterTheKnownOnes) {
   ProxySettingsWrapper store;
-  const auto blob = ByteList({0x3D, 1, 2, 3, 4, 0x08, 0x01, 0x18, 0x50});  // fields 7 and 3 (varint)
+  const auto blob =
+      ByteList({0x3D, 1, 2, 3, 4, 0x08, 0x01, 0x18, 0x50});  // fields 7 and 3 (varint)
   ASSERT_TRUE(Decode(blob, &store));
   EXPECT_FALSE(store.has_http_port());
   EXPECT_EQ(SerializeWrapper(&store), ByteList({0x08, 0x01, 0x3D, 1, 2, 3, 4, 0x18, 0x50}));

@@ -89,7 +89,8 @@ TEST(RegKeyValues, EachTypeStoresItsByteLayout) {
   RawValue raw;
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"text", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(raw.bytes, ByteList({'a', 0, 'b', 0, 'c', 0, 0, 0}));  // 3 characters and the terminator
+  EXPECT_EQ(raw.bytes,
+            ByteList({'a', 0, 'b', 0, 'c', 0, 0, 0}));  // 3 characters and the terminator
   ASSERT_TRUE(ReadRaw(HKEY_CURRENT_USER, sub, u"dword", &raw));
   EXPECT_EQ(raw.type, static_cast<DWORD>(REG_DWORD));
   EXPECT_EQ(raw.bytes, ByteList({4, 3, 2, 1}));
@@ -252,7 +253,8 @@ TEST(RegKeyValues, MultiStringReads) {
   TestKey key;
   ASSERT_TRUE(WriteRaw(HKEY_CURRENT_USER, key.sub_key(), u"two_bytes", REG_MULTI_SZ, u"", 2));
   ASSERT_TRUE(WriteRaw(HKEY_CURRENT_USER, key.sub_key(), u"good", REG_MULTI_SZ, u"a\0b\0", 10));
-  ASSERT_TRUE(WriteRaw(HKEY_CURRENT_USER, key.sub_key(), u"unterminated", REG_MULTI_SZ, u"a\0b", 4));
+  ASSERT_TRUE(
+      WriteRaw(HKEY_CURRENT_USER, key.sub_key(), u"unterminated", REG_MULTI_SZ, u"a\0b", 4));
   ASSERT_TRUE(WriteRaw(HKEY_CURRENT_USER, key.sub_key(), u"odd", REG_BINARY, "a\0\0\0\0\0\0", 7));
   std::vector<WString> list{u"stale"};
   EXPECT_HR_OK(RegKey::GetValue(key.path(), u"two_bytes", &list));

@@ -12,22 +12,35 @@ TEST(RootName, ShortAndLongNamesInAnyCaseNameTheSameRoot) {
     const char16_t* name;
     RootKeyId id;
   } cases[] = {
-      {u"HKLM", RootKeyId::kLocalMachine},      {u"hklm", RootKeyId::kLocalMachine},
+      {u"HKLM", RootKeyId::kLocalMachine},
+      {u"hklm", RootKeyId::kLocalMachine},
       {u"HKEY_LOCAL_MACHINE", RootKeyId::kLocalMachine},
       {u"hkey_Local_Machine", RootKeyId::kLocalMachine},
-      {u"HKCU", RootKeyId::kCurrentUser},       {u"HKEY_CURRENT_USER", RootKeyId::kCurrentUser},
-      {u"HKU", RootKeyId::kUsers},              {u"hkey_users", RootKeyId::kUsers},
-      {u"HKCR", RootKeyId::kClassesRoot},       {u"HKEY_CLASSES_ROOT", RootKeyId::kClassesRoot},
+      {u"HKCU", RootKeyId::kCurrentUser},
+      {u"HKEY_CURRENT_USER", RootKeyId::kCurrentUser},
+      {u"HKU", RootKeyId::kUsers},
+      {u"hkey_users", RootKeyId::kUsers},
+      {u"HKCR", RootKeyId::kClassesRoot},
+      {u"HKEY_CLASSES_ROOT", RootKeyId::kClassesRoot},
   };
-  for (const Case& c : cases) EXPECT_EQ(MatchRootName(c.name), c.id) << std::string(c.name, c.name + 4);
+  for (const Case& c : cases)
+    EXPECT_EQ(MatchRootName(c.name), c.id) << std::string(c.name, c.name + 4);
 }
 
 TEST(RootName, OtherNamesAreUnknown) {
   // Other predefined roots, prefixes and extensions of valid names, the empty
   // name, and look-alikes that only a locale-aware comparison might accept.
-  const char16_t* unknown[] = {u"HKCC", u"HKEY_CURRENT_CONFIG", u"HKEY_PERFORMANCE_DATA", u"",
-                               u"HK", u"HKLMX", u"HKL", u"HKEY_USER", u" HKLM",
-                               u"\uFF28\uFF2B\uFF2C\uFF2D", u"HK\u00ADLM"};
+  const char16_t* unknown[] = {u"HKCC",
+                               u"HKEY_CURRENT_CONFIG",
+                               u"HKEY_PERFORMANCE_DATA",
+                               u"",
+                               u"HK",
+                               u"HKLMX",
+                               u"HKL",
+                               u"HKEY_USER",
+                               u" HKLM",
+                               u"\uFF28\uFF2B\uFF2C\uFF2D",
+                               u"HK\u00ADLM"};
   for (const char16_t* name : unknown) EXPECT_EQ(MatchRootName(name), RootKeyId::kUnknown);
   EXPECT_EQ(MatchRootName(WString(u"HKLM\0", 5)), RootKeyId::kUnknown);
 }

@@ -16,7 +16,8 @@ std::string Contents(const ByteChain& chain) {
 
 std::string Pattern(size_t n, int seed) {
   std::string s(n, '\0');
-  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = static_cast<char>((i * 31 + static_cast<size_t>(seed)) & 0xFF);
   return s;
 }
 

@@ -93,12 +93,12 @@ TEST(DecoderTest, BoolReadsAnyNonzeroInt32RangeValueAsTrue) {
   } cases[] = {
       {{0x00}, true, false},
       {{0x02}, true, true},
-      {{0x80, 0x00}, true, false},                                              // non-canonical zero
-      {{0x80, 0x01}, true, true},                                               // 128
+      {{0x80, 0x00}, true, false},  // non-canonical zero
+      {{0x80, 0x01}, true, true},   // 128
       {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, true, true},  // -1
-      {{0x80, 0x80, 0x80, 0x80, 0x10}, false, false},                           // 2^32
-      {{0x80, 0x80, 0x80, 0x80, 0x90, 0x00}, false, false},                     // 2^32, 6 bytes
-      {{0x80}, false, false},                                                   // truncated
+      {{0x80, 0x80, 0x80, 0x80, 0x10}, false, false},                              // 2^32
+      {{0x80, 0x80, 0x80, 0x80, 0x90, 0x00}, false, false},                        // 2^32, 6 bytes
+      {{0x80}, false, false},                                                      // truncated
   };
   for (const Case& c : cases) {
     bool v = !c.value;
@@ -149,10 +149,10 @@ TEST(DecoderTest, StringLengthMustFitTheInput) {
   EXPECT_EQ(s, std::string(200, 'x'));
   EXPECT_TRUE(d.AtEnd());
 
-  for (const Bytes& bad : {Bytes{0x04, 'a', 'b', 'c'},                   // longer than the input
-                           Bytes{0xC8, 0x01, 'a'},                        // two-byte length, too long
-                           Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'a'},      // negative
-                           Bytes{0x80}}) {                                // truncated length
+  for (const Bytes& bad : {Bytes{0x04, 'a', 'b', 'c'},                // longer than the input
+                           Bytes{0xC8, 0x01, 'a'},                    // two-byte length, too long
+                           Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x0F, 'a'},  // negative
+                           Bytes{0x80}}) {                            // truncated length
     d = Over(bad);
     s = "kept";
     EXPECT_FALSE(d.ReadString(&s)) << bad.size();
@@ -205,22 +205,22 @@ TEST(DecoderTest, SkipFieldStepsOverEachWireType) {
   EXPECT_TRUE(SkipsExactly({0x0A, 0x02, 'h', 'i'}));
   EXPECT_TRUE(SkipsExactly({0x0D, 1, 2, 3, 4}));
   EXPECT_TRUE(SkipsExactly({0x0B, 0x10, 0x01, 0x1B, 0x22, 0x00, 0x1C, 0x0C}));  // nested groups
-  EXPECT_TRUE(SkipsExactly({0x0B, 0x0C}));                                       // empty group
+  EXPECT_TRUE(SkipsExactly({0x0B, 0x0C}));                                      // empty group
 }
 
 TEST(DecoderTest, SkipFieldFailsOnBadInput) {
-  EXPECT_FALSE(SkipsExactly({0x08, 0x80}));                    // truncated varint
-  EXPECT_FALSE(SkipsExactly({0x09, 1, 2, 3, 4, 5, 6, 7}));     // 7 of 8 bytes
-  EXPECT_FALSE(SkipsExactly({0x0D, 1, 2, 3}));                 // 3 of 4 bytes
-  EXPECT_FALSE(SkipsExactly({0x0A, 0x03, 'h', 'i'}));          // length beyond input
+  EXPECT_FALSE(SkipsExactly({0x08, 0x80}));                          // truncated varint
+  EXPECT_FALSE(SkipsExactly({0x09, 1, 2, 3, 4, 5, 6, 7}));           // 7 of 8 bytes
+  EXPECT_FALSE(SkipsExactly({0x0D, 1, 2, 3}));                       // 3 of 4 bytes
+  EXPECT_FALSE(SkipsExactly({0x0A, 0x03, 'h', 'i'}));                // length beyond input
   EXPECT_FALSE(SkipsExactly({0x0A, 0xFF, 0xFF, 0xFF, 0xFF, 0x0F}));  // negative length
-  EXPECT_FALSE(SkipsExactly({0x0B, 0x10, 0x01}));              // group never closed
-  EXPECT_FALSE(SkipsExactly({0x0B, 0x14}));                    // closed with another number
-  EXPECT_FALSE(SkipsExactly({0x0B, 0x1B, 0x0C, 0x1C}));        // closed out of order
-  EXPECT_FALSE(SkipsExactly({0x0B, 0x00, 0x0C}));              // zero tag inside
-  EXPECT_FALSE(SkipsExactly({0x0C}));                          // end group with none open
-  EXPECT_FALSE(SkipsExactly({0x0E}));                          // wire type 6
-  EXPECT_FALSE(SkipsExactly({0x0F}));                          // wire type 7
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x10, 0x01}));                    // group never closed
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x14}));                          // closed with another number
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x1B, 0x0C, 0x1C}));              // closed out of order
+  EXPECT_FALSE(SkipsExactly({0x0B, 0x00, 0x0C}));                    // zero tag inside
+  EXPECT_FALSE(SkipsExactly({0x0C}));                                // end group with none open
+  EXPECT_FALSE(SkipsExactly({0x0E}));                                // wire type 6
+  EXPECT_FALSE(SkipsExactly({0x0F}));                                // wire type 7
 }
 
 TEST(DecoderTest, GroupNestingIsBounded) {

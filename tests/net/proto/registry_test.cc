@@ -59,7 +59,8 @@ TEST(MessageTypeTest, AttachmentsAreDestroyedWithTheRecord) {
   bool destroyed = false;
   {
     MessageType type = MakeType("attached", 0);
-    for (int slot = 0; slot < MessageType::kAttachmentSlots; ++slot) EXPECT_EQ(type.attachment(slot), nullptr);
+    for (int slot = 0; slot < MessageType::kAttachmentSlots; ++slot)
+      EXPECT_EQ(type.attachment(slot), nullptr);
     type.set_attachment(1, std::make_unique<Probe>(&destroyed));
     EXPECT_FALSE(destroyed);
   }
