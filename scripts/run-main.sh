@@ -21,7 +21,8 @@ fi
 # Start the prefix's wineserver and system processes detached from our output:
 # the COM service, and so the server it starts, would otherwise hold this
 # script's pipes open. Ended on exit.
-wineserver -p >/dev/null 2>&1 </dev/null
+# A wineserver still running for this prefix (an earlier run) is fine too.
+wineserver -p >/dev/null 2>&1 </dev/null || true
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 server=$VU_BUILD_ROOT/win64/admin_prefs/VelmorUpdaterAdminPrefs.exe
