@@ -1,16 +1,8 @@
 #include "tools/hresult_text.h"
 
 #include <cstdint>
-#include <cstdio>
 
 namespace ci {
-
-std::string HResultHex(HResult hr) {
-  char text[16];
-  std::snprintf(text, sizeof(text), "0x%08X",
-                static_cast<unsigned>(static_cast<std::uint32_t>(hr)));
-  return text;
-}
 
 std::string DescribeServerResult(HResult hr) {
   static constexpr HResultText kKnown[] = {

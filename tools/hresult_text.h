@@ -24,9 +24,6 @@ std::string FindHResultText(const HResultText (&table)[N], HResult hr) {
   return std::string();
 }
 
-// "0x80070057" style.
-std::string HResultHex(HResult hr);
-
 // A sentence for the results a client of the server meets, with what to do where
 // there is something to do; empty for other codes.
 std::string DescribeServerResult(HResult hr);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace ci {
 
@@ -45,6 +46,9 @@ constexpr HResult HResultFromWin32(std::int32_t code) {
              ? code
              : static_cast<HResult>(0x80070000u | (static_cast<std::uint32_t>(code) & 0xFFFFu));
 }
+
+// "0x8007000E": eight upper-case hex digits, as results are written everywhere.
+std::string HResultHex(HResult hr);
 
 }  // namespace ci
 

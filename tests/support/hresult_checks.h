@@ -12,8 +12,6 @@
 namespace ci {
 namespace test {
 
-std::string HResultAsHex(HResult hr);
-
 ::testing::AssertionResult HResultIsOk(const char* text, HResult hr);
 ::testing::AssertionResult HResultsEqual(const char* actual_text, const char* expected_text,
                                          HResult actual, HResult expected);

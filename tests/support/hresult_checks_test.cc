@@ -11,10 +11,10 @@ namespace {
 HResult OutOfMemory() { return kE_OUTOFMEMORY; }
 
 TEST(HResultChecks, HexFormHasEightUpperCaseDigits) {
-  EXPECT_EQ(HResultAsHex(kS_OK), "0x00000000");
-  EXPECT_EQ(HResultAsHex(kS_FALSE), "0x00000001");
-  EXPECT_EQ(HResultAsHex(kE_OUTOFMEMORY), "0x8007000E");
-  EXPECT_EQ(HResultAsHex(static_cast<HResult>(0xFFFFFFFFu)), "0xFFFFFFFF");
+  EXPECT_EQ(HResultHex(kS_OK), "0x00000000");
+  EXPECT_EQ(HResultHex(kS_FALSE), "0x00000001");
+  EXPECT_EQ(HResultHex(kE_OUTOFMEMORY), "0x8007000E");
+  EXPECT_EQ(HResultHex(static_cast<HResult>(0xFFFFFFFFu)), "0xFFFFFFFF");
 }
 
 TEST(HResultChecks, PassingChecksReportNothing) {
