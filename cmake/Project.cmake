@@ -3,8 +3,10 @@
 # CMakePresets.json:
 #   native, native-release - Linux, the portable core and its tests (sanitizers via
 #                            VU_SANITIZE), the benchmarks
-#   win64   - MinGW-w64 x86_64, tests run under Wine (CMAKE_CROSSCOMPILING_EMULATOR)
-#   win32   - MinGW-w64 i686, built and linked only
+#   win64   - MinGW-w64 x86_64, tests run under the host's 64-bit Wine
+#             (CMAKE_CROSSCOMPILING_EMULATOR)
+#   win32   - MinGW-w64 i686, the product that ships; the same tests run under
+#             32-bit Wine inside the i386 root (scripts/i386-root.sh)
 #   fuzz    - clang, the libFuzzer targets only (VU_FUZZ)
 include_guard(GLOBAL)
 
@@ -14,11 +16,13 @@ else()
   set(VU_WINDOWS OFF)
 endif()
 
-# Tests are registered with CTest only where they can run.
+# Every flavour registers its tests with CTest. The 32-bit Windows programs run
+# under the 32-bit Wine of the i386 root, the 64-bit ones under the host's Wine.
+set(VU_RUN_TESTS ON)
 if(VU_WINDOWS AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
-  set(VU_RUN_TESTS OFF)
-else()
-  set(VU_RUN_TESTS ON)
+  set(VU_WINE_WORD_SIZE 32)
+elseif(VU_WINDOWS)
+  set(VU_WINE_WORD_SIZE 64)
 endif()
 
 if(VU_WINDOWS)

@@ -6,7 +6,9 @@
 #   VU_WIDL_IDL_DIR             the system IDL files (oaidl.idl, ocidl.idl)
 #   VU_WIDL_TLB_DIR             the standard OLE type library (stdole2.tlb)
 #   VU_GOOGLETEST_SOURCE_DIR    GoogleTest sources, built with the MinGW compiler
-#   VU_WINE, VU_WINEBOOT, VU_WINESERVER   the Wine that runs the tests (win64 only)
+#   VU_WINE, VU_WINEBOOT, VU_WINESERVER   the Wine that runs the tests: the host's
+#                               for win64; for win32 the i386 root's, named as the
+#                               root sees them (scripts/i386-root.sh makes the root)
 include_guard(GLOBAL)
 
 # Stops with what is missing and where it comes from, unless `variable` is set.
@@ -42,7 +44,13 @@ find_path(VU_GOOGLETEST_SOURCE_DIR NAMES googlemock/CMakeLists.txt
   HINTS /usr/src/googletest NO_CMAKE_FIND_ROOT_PATH)
 vu_require(VU_GOOGLETEST_SOURCE_DIR "The GoogleTest sources (googlemock/CMakeLists.txt)" googletest)
 
-if(VU_RUN_TESTS)
+if(VU_WINE_WORD_SIZE EQUAL 32)
+  set(VU_WINE /usr/bin/wine)
+  set(VU_WINEBOOT /usr/bin/wineboot)
+  set(VU_WINESERVER /usr/bin/wineserver)
+  set(VU_WINE_RUNNER "${PROJECT_SOURCE_DIR}/scripts/i386-root.sh run --")
+elseif(VU_RUN_TESTS)
+  set(VU_WINE_RUNNER "")
   find_program(VU_WINE NAMES wine HINTS /usr/bin)
   vu_require(VU_WINE "Wine (wine), which runs the Windows tests" "wine and wine64")
   find_program(VU_WINEBOOT NAMES wineboot HINTS /usr/bin)

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "tests/support/processes_win.h"
 #include "tests/support/registry_win.h"
 
@@ -50,8 +52,10 @@ void DeleteTree(const Key& key) { test::DeleteTree(key.root, Path(key)); }
 InstallFolder::InstallFolder(const std::wstring& version) {
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
+  // A count of its own: two folders made within one tick of the clock must differ.
+  static std::atomic<unsigned> made{0};
   base_ = std::wstring(temp) + L"vu eula " + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-          std::to_wstring(::GetTickCount());
+          std::to_wstring(::GetTickCount()) + L"_" + std::to_wstring(++made);
   install_dir_ = base_ + L"\\install dir";
   version_dir_ = install_dir_ + L"\\" + version;
   ready_ = ::CreateDirectoryW(base_.c_str(), nullptr) &&

@@ -20,6 +20,15 @@ __attribute__((noinline)) int ReadThroughNull(int offset) {
   return nowhere[offset];
 }
 
+// Reads 1 MiB into a region that is reserved and never committed, so the read
+// faults wherever the image and the heaps lie (a fixed address far from null can
+// be mapped: 4 MiB is where a 32-bit image is loaded).
+__attribute__((noinline)) int ReadFarIntoReservedSpace(int) {
+  static void* const reserved = ::VirtualAlloc(nullptr, 2 << 20, MEM_RESERVE, PAGE_NOACCESS);
+  volatile int* volatile beyond = static_cast<int*>(reserved) + (1 << 18);
+  return *beyond;
+}
+
 __attribute__((noinline)) int DivideBy(int divisor) {
   volatile int numerator = 7;
   return numerator / divisor;
@@ -43,7 +52,7 @@ TEST(FaultGuardTest, FaultingCallsGiveTheFaultValueAndTheThreadGoesOn) {
   };
   const Case cases[] = {
       {"null read", &ReadThroughNull, 0, ERROR_NOACCESS},
-      {"far read", &ReadThroughNull, 1 << 20, ERROR_NOACCESS},
+      {"far read", &ReadFarIntoReservedSpace, 0, ERROR_NOACCESS},
       {"division by zero", &DivideBy, 0, ERROR_UNHANDLED_ERROR},
   };
   for (const Case& c : cases) {
@@ -121,6 +130,67 @@ TEST(FaultGuardTest, SoftwareExceptionsAreLeftToTheirOwnHandlers) {
   });
   EXPECT_EQ(result, 1);
 }
+
+#if defined(__i386__)
+// The 32-bit platform's frame-based handlers: records on the stack, linked from
+// fs:[0], newest first. A library that faults under a record of its own leaves it
+// linked in the frame the guard abandons; the guard must put back the chain it
+// found, or the next exception walks into dead stack.
+struct HandlerRecord {
+  HandlerRecord* next;
+  void* handler;
+};
+
+HandlerRecord* ChainHead() {
+  HandlerRecord* head;
+  asm volatile("movl %%fs:0, %0" : "=r"(head));
+  return head;
+}
+void SetChainHead(HandlerRecord* head) { asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory"); }
+
+int own_frame_calls = 0;
+int abandoned_frame_calls = 0;
+
+extern "C" EXCEPTION_DISPOSITION __cdecl OwnFrameHandler(EXCEPTION_RECORD* record, void*, CONTEXT*,
+                                                         void*) {
+  if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) {
+    return ExceptionContinueSearch;
+  }
+  if (record->ExceptionCode != kOwnException) return ExceptionContinueSearch;
+  ++own_frame_calls;
+  return ExceptionContinueExecution;
+}
+
+extern "C" EXCEPTION_DISPOSITION __cdecl AbandonedFrameHandler(EXCEPTION_RECORD*, void*, CONTEXT*,
+                                                               void*) {
+  ++abandoned_frame_calls;
+  return ExceptionContinueSearch;
+}
+
+// Links a record of its own, as a library's __try would, and faults under it.
+__attribute__((noinline)) int FaultUnderARecordOfItsOwn() {
+  HandlerRecord own{ChainHead(), reinterpret_cast<void*>(&AbandonedFrameHandler)};
+  SetChainHead(&own);
+  return ReadThroughNull(0);
+}
+
+TEST(FaultGuardTest, TheHandlerChainIsTheCallersAgainAfterAFault) {
+  own_frame_calls = abandoned_frame_calls = 0;
+  HandlerRecord outer{ChainHead(), reinterpret_cast<void*>(&OwnFrameHandler)};
+  SetChainHead(&outer);
+
+  const int result = GuardedCall<int>(-1, [] { return FaultUnderARecordOfItsOwn(); });
+  HandlerRecord* const head_after = ChainHead();
+  // The caller's record handles a later exception, and the abandoned one is gone.
+  ::RaiseException(kOwnException, 0, 0, nullptr);
+
+  SetChainHead(outer.next);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(head_after, &outer);
+  EXPECT_EQ(own_frame_calls, 1);
+  EXPECT_EQ(abandoned_frame_calls, 0);
+}
+#endif
 
 }  // namespace
 }  // namespace ci

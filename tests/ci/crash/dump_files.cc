@@ -1,5 +1,6 @@
 #include "dump_files.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "tests/support/processes_win.h"
@@ -105,16 +106,27 @@ std::string HostFileName(const std::wstring& path) {
   return result;
 }
 
-// Starts a host program under Wine. Its process handle may be signalled before
-// the program has done its work and its exit status reads 1 even on success, so
-// callers watch for the outcome instead.
-void RunHostCommand(const std::wstring& command_line) {
-  const UniqueHandle process = StartProcess(FromWin(command_line.c_str()));
-  if (process) ::WaitForSingleObject(process.get(), 10000);
-}
+// A host path in single quotes, for a shell command line.
+std::string ShellQuoted(const std::string& host_name) { return "'" + host_name + "'"; }
 
-std::wstring Quoted(const std::string& host_name) {
-  return L"\"" + std::wstring(host_name.begin(), host_name.end()) + L"\"";
+// Runs `shell_command` through the host's shell under Wine and waits until it
+// has finished. Wine gives no usable process handle for a host program (and no
+// exit status), and a directory listing does not show a dangling link: so the
+// command ends by creating a marker file, a plain file that the listing shows.
+void RunOnHost(const std::string& shell_command) {
+  static std::atomic<unsigned> count{0};
+  wchar_t temp[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring marker = std::wstring(temp) + L"vu_host_done_" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"_" +
+                              std::to_wstring(++count);
+  const std::string line = shell_command + " ; : > " + ShellQuoted(HostFileName(marker));
+  StartProcess(u"Z:\\bin\\sh -c \"" + WString(line.begin(), line.end()) + u"\"");
+  for (int i = 0; i < 1000 && ::GetFileAttributesW(marker.c_str()) == INVALID_FILE_ATTRIBUTES;
+       ++i) {
+    ::Sleep(10);
+  }
+  ::DeleteFileW(marker.c_str());
 }
 
 }  // namespace
@@ -125,7 +137,7 @@ bool PlantSymbolicLink(const std::wstring& link, const std::wstring& target) {
   if (host_link.empty() || host_target.empty()) {
     return ::CreateSymbolicLinkW(link.c_str(), target.c_str(), 0) && EntryListed(link);
   }
-  RunHostCommand(L"Z:\\bin\\ln -sfn " + Quoted(host_target) + L" " + Quoted(host_link));
+  RunOnHost("ln -sfn " + ShellQuoted(host_target) + " " + ShellQuoted(host_link));
   return AwaitListed(link, true);
 }
 
@@ -133,7 +145,7 @@ void RemoveEntry(const std::wstring& path) {
   const std::string host_name = HostFileName(path);
   // Under Wine, deleting a host symbolic link through the platform removes its target.
   if (!host_name.empty()) {
-    RunHostCommand(L"Z:\\bin\\rm -f " + Quoted(host_name));
+    RunOnHost("rm -f " + ShellQuoted(host_name));
     AwaitListed(path, false);
   } else {
     ::DeleteFileW(path.c_str());
