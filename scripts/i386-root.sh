@@ -221,8 +221,6 @@ inside() {
     done
   }
   trap unmount_all EXIT
-  trap 'exit 130' INT
-  trap 'exit 143' TERM
   mount_into() {  # mount_into OPTION SOURCE: SOURCE at its own path inside the root
     local option=$1 source=$2 target=$dir$2
     mkdir -p "$target" || die "cannot make $target"
@@ -236,8 +234,21 @@ inside() {
   while IFS= read -r b; do
     [ -n "$b" ] && mount_into --bind "$b"
   done <<<"$binds"
+  # The command runs as a child and this shell waits for it, so that a signal
+  # reaches the trap at once (bash defers traps while a foreground child runs):
+  # the command is ended, then the exit trap unmounts.
+  local child status
+  trap 'kill -TERM $(jobs -p) 2>/dev/null' INT TERM HUP
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    chroot "$dir" /bin/bash -c 'cd "$1" || exit 1; shift; exec "$@"' _ "$cwd" "$@"
+    chroot "$dir" /bin/bash -c 'cd "$1" || exit 1; shift; exec "$@"' _ "$cwd" "$@" <&0 &
+  child=$!
+  wait "$child"
+  status=$?
+  while kill -0 "$child" 2>/dev/null; do  # interrupted: wait for the command to end
+    wait "$child"
+    status=$?
+  done
+  exit "$status"
 }
 
 run() {
@@ -270,7 +281,8 @@ run() {
     done
     [ -n "$covered" ] || kept+=("$b")
   done
-  run_in "$root" "$cwd" "$(printf '%s\n' "${kept[@]}")" -- "$@"
+  exec unshare --mount --propagation private -- "$self" __inside "$root" "$cwd" \
+    "$(printf '%s\n' "${kept[@]}")" "$@"
 }
 
 case ${1:-} in
