@@ -1,15 +1,26 @@
 #!/bin/bash
 # Times the COM server under Wine against a bare server of the same interface, in
 # the same run: activation (of a stopped and of a running server) and the round
-# trip of SaveAdminPreferences. Uses the win64 build tree's own Wine prefix; do
-# not run it while that tree's tests run.
-#   scripts/bench-com.sh
+# trip of SaveAdminPreferences. Uses the build tree's own Wine prefix; do not run
+# it while that tree's tests run.
+#   scripts/bench-com.sh [--win32]   the 64-bit build, or the 32-bit one (the
+#                                    product) under 32-bit Wine in the i386 root
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
+flavour=win64
+if [ "${1:-}" = --win32 ] || [ "${1:-}" = --win64 ]; then
+  flavour=${1#--}
+  shift
+fi
+if [ "$flavour" = win32 ]; then
+  "$root/scripts/i386-root.sh" check
+fi
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" win64 com_bench bare_admin_prefs_server admin_prefs_server >/dev/null
-dir=$VU_BUILD_ROOT/win64
+[ "$flavour" = win64 ] || "$root/scripts/i386-root.sh" ensure
+"$root/scripts/build.sh" "$flavour" com_bench bare_admin_prefs_server admin_prefs_server >/dev/null
+dir=$VU_BUILD_ROOT/$flavour
+echo "== $flavour build"
 "$dir/wine-run.sh" --start
 trap '"$dir/wine-run.sh" --stop' EXIT
 # Output through a file: under Wine the servers that COM starts inherit the

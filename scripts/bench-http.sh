@@ -1,14 +1,25 @@
 #!/bin/bash
 # Times the HTTP clients under Wine against the same small GET written directly
 # against WinHTTP and WinINet, in the same run, to a loopback server inside the
-# timing client. Uses the win64 build tree's own Wine prefix.
-#   scripts/bench-http.sh [exchanges per side]
+# timing client. Uses the build tree's own Wine prefix.
+#   scripts/bench-http.sh [--win32] [exchanges per side]   the 64-bit build, or the
+#                        32-bit one (the product) under 32-bit Wine in the i386 root
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
+flavour=win64
+if [ "${1:-}" = --win32 ] || [ "${1:-}" = --win64 ]; then
+  flavour=${1#--}
+  shift
+fi
+if [ "$flavour" = win32 ]; then
+  "$root/scripts/i386-root.sh" check
+fi
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" win64 http_bench >/dev/null
-dir=$VU_BUILD_ROOT/win64
+[ "$flavour" = win64 ] || "$root/scripts/i386-root.sh" ensure
+"$root/scripts/build.sh" "$flavour" http_bench >/dev/null
+dir=$VU_BUILD_ROOT/$flavour
+echo "== $flavour build"
 "$dir/wine-run.sh" --start
 trap '"$dir/wine-run.sh" --stop' EXIT
 "$dir/wine-run.sh" "$dir/bench/http/http_bench.exe" "$@" | tr -d '\r'

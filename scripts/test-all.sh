@@ -1,12 +1,15 @@
 #!/bin/bash
-# Builds every flavour and runs every test: native (ASan + UBSan), Windows under
-# Wine in the build tree's own prefix, the fuzz targets for a bounded number of
-# runs, and a link of the 32-bit build. Ends with "N passed, N failed".
+# Builds every flavour and runs every test: native (ASan + UBSan); the 64-bit
+# Windows build under the host's Wine and the 32-bit one (the product) under
+# 32-bit Wine in the i386 root, each in its build tree's own prefix; the fuzz
+# targets for a bounded number of runs. Ends with "N passed, N failed".
 set -uo pipefail
 # Builds go to the presets' $VU_BUILD_ROOT/<flavour>, by default build/<flavour>.
 root=$(cd "$(dirname "$0")/.." && pwd)
 export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
 cd "$root"
+# Said before anything else runs: what this machine lacks for the 32-bit tests.
+"$root/scripts/i386-root.sh" check || exit 1
 "$root/scripts/install-deps.sh" || exit 1
 
 passed=0
@@ -43,25 +46,42 @@ step() {  # step <name> <command...>: a build step counts as one test
 
 jobs=$(nproc)
 
-# Each flavour is a preset: build it, then run its tests (win32 has none: it is
-# only linked, as there is no 32-bit Wine here).
+# The i386 root (made once per machine, reused after) is prepared while the
+# native flavour builds; the 32-bit tests wait for it.
+"$root/scripts/i386-root.sh" ensure >"$logdir/i386-root.log" 2>&1 &
+root_job=$!
+
+# Each flavour is a preset: build it, then run its tests.
 for flavour in native win64 win32 fuzz; do
   if [ "$flavour" = fuzz ] && [ ! -f fuzz/CMakeLists.txt ]; then
     continue
   fi
   step "build-$flavour" scripts/build.sh "$flavour" || continue
   case $flavour in
-    win32) continue ;;
-    win64) echo "== test-win64 (under Wine)" ;;
+    win64) echo "== test-win64 (under the host's 64-bit Wine)" ;;
+    win32)
+      if [ -n "$root_job" ]; then
+        wait "$root_job"
+        root_status=$?
+        root_job=
+        cat "$logdir/i386-root.log"
+        if [ "$root_status" -ne 0 ]; then
+          echo "!! the i386 root could not be made (log: $logdir/i386-root.log)"
+          failed=$((failed + 1))
+          continue
+        fi
+      fi
+      echo "== test-win32 (under 32-bit Wine in the i386 root)" ;;
     fuzz) echo "== fuzz (bounded runs)" ;;
     *) echo "== test-$flavour" ;;
   esac
   ctest --preset "$flavour" -j "$jobs" 2>&1 | tee "$logdir/ctest-$flavour.log" | tail -n 5
   count_ctest "$logdir/ctest-$flavour.log"
-  if [ "$flavour" = win64 ]; then
-    "$VU_BUILD_ROOT/win64/wine-run.sh" --stop
-  fi
+  case $flavour in
+    win64 | win32) "$VU_BUILD_ROOT/$flavour/wine-run.sh" --stop ;;
+  esac
 done
+[ -z "$root_job" ] || wait "$root_job"
 
 echo
 echo "$passed passed, $failed failed"
