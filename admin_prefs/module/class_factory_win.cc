@@ -45,9 +45,9 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object)
 HRESULT ClassFactory::LockServer(BOOL lock) {
   if (AdminPrefsModule* module = AdminPrefsModule::Instance()) {
     if (lock) {
-      module->Lock();
+      module->locks().LockServer();
     } else {
-      module->Unlock();
+      module->locks().UnlockServer();
     }
   }
   return kS_OK;

@@ -15,6 +15,9 @@ IdleMonitorEnd WaitUntilIdle(ModuleLocks& locks, IdleEvent& event) {
     if (result == WaitResult::kFailed) return IdleMonitorEnd::kWaitFailed;
     if (locks.stop_requested()) return IdleMonitorEnd::kStopped;
     // A release that raced with the time-out, or a new lock, means not idle yet.
+    // The mark comes first: a lock taken after it, even one already released,
+    // keeps the main thread serving.
+    locks.MarkIdleDecision();
     if (!locks.activity() && locks.Count() == 0) return IdleMonitorEnd::kIdle;
   }
 }

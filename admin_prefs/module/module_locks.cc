@@ -2,8 +2,26 @@
 
 namespace ci {
 
+namespace {
+
+// Decrements `value` unless it is already zero or below; false when it was.
+bool DecrementAboveZero(std::atomic<std::int32_t>& value, std::int32_t* now) {
+  std::int32_t current = value.load();
+  do {
+    if (current <= 0) {
+      *now = current;
+      return false;
+    }
+  } while (!value.compare_exchange_weak(current, current - 1));
+  *now = current - 1;
+  return true;
+}
+
+}  // namespace
+
 std::int32_t ModuleLocks::Unlock() {
-  const std::int32_t count = count_.fetch_sub(1) - 1;
+  std::int32_t count = 0;
+  if (!DecrementAboveZero(count_, &count)) return count;
   if (count == 0) {
     if (delayed_shutdown_.load()) {
       activity_.store(true);
@@ -13,6 +31,17 @@ std::int32_t ModuleLocks::Unlock() {
     }
   }
   return count;
+}
+
+std::int32_t ModuleLocks::LockServer() {
+  server_locks_.fetch_add(1);
+  return Lock();
+}
+
+std::int32_t ModuleLocks::UnlockServer() {
+  std::int32_t outstanding = 0;
+  if (!DecrementAboveZero(server_locks_, &outstanding)) return Count();
+  return Unlock();
 }
 
 void ModuleLocks::ArmIdleCountdown() {

@@ -27,11 +27,28 @@ class ModuleLocks {
   ModuleLocks& operator=(const ModuleLocks&) = delete;
 
   // Interlocked increment; returns the new count.
-  std::int32_t Lock() { return count_.fetch_add(1) + 1; }
+  std::int32_t Lock() {
+    locks_taken_.fetch_add(1);  // first, so that no new lock is ever seen without it
+    return count_.fetch_add(1) + 1;
+  }
   // Interlocked decrement; at zero sets the activity flag and signals the idle
-  // monitor (delayed shutdown) or quits at once. Returns the new count.
+  // monitor (delayed shutdown) or quits at once. Returns the new count. The count
+  // never goes below zero: an unlock with no lock to match is ignored.
   std::int32_t Unlock();
   std::int32_t Count() const { return count_.load(); }
+
+  // IClassFactory::LockServer. A server lock is a module lock; an unlock while no
+  // server lock is outstanding is ignored, so that a stray LockServer(FALSE)
+  // cannot take away the lock of another client's object.
+  std::int32_t LockServer();
+  std::int32_t UnlockServer();
+
+  // The idle monitor's decision that the server is idle remembers how many locks
+  // had been taken by then. Whatever the monitor does afterwards with the
+  // activity flag, the main thread can then tell whether any object came (and
+  // perhaps went) since the decision.
+  void MarkIdleDecision() { idle_decision_mark_.store(locks_taken_.load()); }
+  bool LockedSinceIdleDecision() const { return locks_taken_.load() != idle_decision_mark_.load(); }
 
   // Starts the idle countdown as if the count had just reached zero, so that a
   // server that never gets an object still ends after the idle time-out.
@@ -57,6 +74,9 @@ class ModuleLocks {
  private:
   ZeroActions* actions_;
   std::atomic<std::int32_t> count_{0};
+  std::atomic<std::int32_t> server_locks_{0};
+  std::atomic<std::uint64_t> locks_taken_{0};
+  std::atomic<std::uint64_t> idle_decision_mark_{0};
   std::atomic<bool> activity_{false};
   std::atomic<std::uint32_t> idle_timeout_ms_{kDefaultIdleTimeoutMs};
   std::uint32_t pause_ms_ = kDefaultPauseMs;

@@ -11,9 +11,21 @@ ComInitOutcome ClassifyComInit(HResult hr, bool mscoree_loaded) {
 namespace {
 
 // After the quit message: true when nothing was created since the idle decision.
-// The activity flag only means something while the idle monitor is in use.
+// The decision's mark, not the activity flag, tells: the monitor clears the flag
+// whenever a release wakes it, so reading the flag here would make the outcome
+// depend on which thread runs first. The mark only means something while the idle
+// monitor is in use.
 bool StillIdle(const ModuleLocks& locks) {
-  return locks.Count() == 0 && !(locks.delayed_shutdown() && locks.activity());
+  return locks.Count() == 0 && !(locks.delayed_shutdown() && locks.LockedSinceIdleDecision());
+}
+
+// The class objects could not be taken back or registered again, so no new client
+// can reach this process; clients that hold objects still can. Their calls are
+// dispatched, unregistered, until the last lock goes (which then quits at once),
+// and the run ends with `failure`.
+HResult ServeHoldersThenFail(ServerSteps& steps, ModuleLocks& locks, HResult failure) {
+  if (!locks.SwitchToImmediateShutdown()) steps.RunMessageLoop();
+  return failure;
 }
 
 // Serves until a quit message finds the server still idle with its class objects
@@ -21,10 +33,12 @@ bool StillIdle(const ModuleLocks& locks) {
 HResult ServeUntilIdle(ServerSteps& steps, ModuleLocks& locks) {
   for (;;) {
     VU_RETURN_IF_FAILED(steps.RunMessageLoop());
-    VU_RETURN_IF_FAILED(steps.SuspendClassObjects());
+    HResult hr = steps.SuspendClassObjects();
+    if (Failed(hr)) return ServeHoldersThenFail(steps, locks, hr);
     if (locks.delayed_shutdown()) steps.ServeFor(locks.pause_ms());
     if (StillIdle(locks)) return kS_OK;
-    VU_RETURN_IF_FAILED(steps.ResumeClassObjects());
+    hr = steps.ResumeClassObjects();
+    if (Failed(hr)) return ServeHoldersThenFail(steps, locks, hr);
     // An object came and went since the decision: count the idle time again.
     if (locks.Count() == 0 && locks.delayed_shutdown()) locks.ArmIdleCountdown();
   }

@@ -52,7 +52,10 @@ class ServerSteps {
 // above zero, or a release has set the activity flag), the class objects are
 // resumed and serving goes on, with the countdown armed again when nothing holds
 // the server. So an activation that reached the server before it stopped handing
-// out objects is always served by a process that keeps running.
+// out objects is always served by a process that keeps running. When suspending
+// or registering the class objects again fails, the run ends with that failure,
+// but only once the clients that hold objects have let go: their calls are still
+// dispatched until then.
 HResult RunServer(ServerSteps& steps, ModuleLocks& locks);
 
 }  // namespace ci

@@ -79,5 +79,48 @@ TEST(ModuleLocks, CountsStayExactUnderConcurrentUse) {
   EXPECT_EQ(actions.signals, 1);
 }
 
+TEST(ModuleLocks, AnUnlockWithoutItsLockIsIgnored) {
+  RecordingActions actions;
+  ModuleLocks locks(&actions);
+  EXPECT_EQ(locks.Unlock(), 0);
+  EXPECT_EQ(locks.Count(), 0) << "never below zero, so the server can still idle out";
+  EXPECT_EQ(actions.signals, 0);
+  locks.Lock();
+  EXPECT_EQ(locks.Unlock(), 0);
+  EXPECT_EQ(actions.signals, 1) << "the next real release still counts";
+}
+
+TEST(ModuleLocks, AStrayServerUnlockLeavesAnotherClientsObjectLocked) {
+  RecordingActions actions;
+  ModuleLocks locks(&actions);
+  locks.Lock();  // another client's object
+  EXPECT_EQ(locks.UnlockServer(), 1) << "no LockServer(TRUE) to match";
+  EXPECT_EQ(locks.Count(), 1);
+  EXPECT_EQ(actions.signals, 0);
+  // Matched pairs count as module locks.
+  EXPECT_EQ(locks.LockServer(), 2);
+  EXPECT_EQ(locks.LockServer(), 3);
+  EXPECT_EQ(locks.UnlockServer(), 2);
+  EXPECT_EQ(locks.UnlockServer(), 1);
+  EXPECT_EQ(locks.UnlockServer(), 1);
+  EXPECT_EQ(locks.Unlock(), 0);
+  EXPECT_EQ(actions.signals, 1);
+}
+
+TEST(ModuleLocks, AnyLockAfterTheIdleDecisionIsSeenEvenWhenReleased) {
+  RecordingActions actions;
+  ModuleLocks locks(&actions);
+  locks.Lock();
+  locks.Unlock();
+  locks.MarkIdleDecision();
+  EXPECT_FALSE(locks.LockedSinceIdleDecision());
+  locks.Lock();
+  locks.Unlock();
+  locks.ClearActivity();  // what the monitor does when the release wakes it
+  EXPECT_TRUE(locks.LockedSinceIdleDecision());
+  locks.MarkIdleDecision();
+  EXPECT_FALSE(locks.LockedSinceIdleDecision());
+}
+
 }  // namespace
 }  // namespace ci

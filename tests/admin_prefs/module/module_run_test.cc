@@ -31,7 +31,9 @@ class RecordedSteps : public ServerSteps, public ModuleLocks::ZeroActions {
     armed = false;
     if (on_loop) on_loop(loops);
     ++loops;
-    locks.ClearActivity();  // as the idle monitor does before it decides to quit
+    // As the idle monitor does before it decides to quit.
+    locks.ClearActivity();
+    locks.MarkIdleDecision();
     return loop_result;
   }
   HResult SuspendClassObjects() override {
@@ -41,7 +43,7 @@ class RecordedSteps : public ServerSteps, public ModuleLocks::ZeroActions {
   }
   HResult ResumeClassObjects() override {
     calls.push_back("resume");
-    return kS_OK;
+    return resume_result;
   }
   void ServeFor(std::uint32_t ms) override {
     calls.push_back("serve " + std::to_string(ms));
@@ -58,6 +60,7 @@ class RecordedSteps : public ServerSteps, public ModuleLocks::ZeroActions {
   HResult monitor_result = kS_OK;
   HResult loop_result = kS_OK;
   HResult suspend_result = kS_OK;
+  HResult resume_result = kS_OK;
   HResult revoke_result = kS_OK;
   std::function<void(int)> on_loop;
   std::function<void()> on_suspend;
@@ -114,6 +117,57 @@ TEST(RunServer, ObjectCreatedAndReleasedDuringThePauseArmsTheCountdownAgain) {
   EXPECT_HR_OK(RunServer(steps, steps.locks));
   EXPECT_EQ(steps.calls, (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000",
                                 "resume", "loop(armed)", "suspend", "serve 1000", "revoke"}));
+}
+
+TEST(RunServer, ReleaseDuringThePauseKeepsServingWhateverTheMonitorDidMeanwhile) {
+  // The release wakes the idle monitor, which clears the activity flag as it
+  // starts counting again; whether it does so before or after the main thread
+  // looks, the object that came after the decision keeps the server serving.
+  for (bool monitor_first : {false, true}) {
+    SCOPED_TRACE(monitor_first ? "monitor first" : "main thread first");
+    RecordedSteps steps;
+    steps.on_serve = [&] {
+      if (steps.loops != 1) return;
+      steps.locks.Lock();
+      steps.locks.Unlock();
+      steps.armed = false;
+      if (monitor_first) steps.locks.ClearActivity();
+    };
+    EXPECT_HR_OK(RunServer(steps, steps.locks));
+    EXPECT_EQ(steps.calls, (Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000",
+                                  "resume", "loop(armed)", "suspend", "serve 1000", "revoke"}));
+  }
+}
+
+TEST(RunServer, FailedRegistrationAgainServesTheHoldersThenEndsWithTheFailure) {
+  // An object taken during the pause keeps the server; registering the class
+  // objects again then fails (or, the other way, taking them back did). The
+  // holder's calls are still dispatched, and the run ends only when it lets go.
+  for (const char* failing : {"resume", "suspend"}) {
+    SCOPED_TRACE(failing);
+    RecordedSteps steps;
+    const HResult failure = static_cast<HResult>(0x80010108u);  // RPC_E_DISCONNECTED
+    const bool at_resume = std::string(failing) == "resume";
+    (at_resume ? steps.resume_result : steps.suspend_result) = failure;
+    (at_resume ? steps.on_serve : steps.on_suspend) = [&] {
+      if (steps.loops == 1) steps.locks.Lock();
+    };
+    int calls_served = 0;
+    steps.on_loop = [&](int loop) {
+      if (loop != 1) return;
+      ASSERT_EQ(steps.locks.Count(), 1) << "the holder's calls are served";
+      ++calls_served;
+      steps.locks.Unlock();  // the last lock: quits at once
+    };
+    EXPECT_HR_EQ(RunServer(steps, steps.locks), failure);
+    EXPECT_EQ(calls_served, 1);
+    const Calls expected =
+        at_resume
+            ? Calls{"register", "monitor", "loop(armed)", "suspend", "serve 1000",
+                    "resume",   "loop",    "quit now",    "revoke"}
+            : Calls{"register", "monitor", "loop(armed)", "suspend", "loop", "quit now", "revoke"};
+    EXPECT_EQ(steps.calls, expected);
+  }
 }
 
 TEST(RunServer, FailedMessageLoopIsTheExitCodeNotAnIdleEnd) {
