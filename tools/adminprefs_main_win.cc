@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ci/base/utf8.h"
@@ -11,11 +12,13 @@
 #include "protocol/proxy_settings.h"
 #include "tools/client_command.h"
 #include "tools/crash_test_win.h"
+#include "tools/doctor_win.h"
 #include "tools/field_values.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
 #include "tools/http_command_win.h"
 #include "tools/schema_text.h"
+#include "tools/secret_text.h"
 #include "tools/server_client_win.h"
 
 namespace ci {
@@ -118,7 +121,13 @@ int Describe(const ClientCommand& command) {
 }
 
 int Run(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == kCrashTestChildCommand) {
+    RunCrashTestChild(std::vector<std::string>(args.begin() + 1, args.end()));
+  }
   if (!args.empty() && IsHttpCommandName(args[0])) return RunHttpCommandLine(args);
+  if (args.size() == 2 && args[0] == "help" && IsHttpCommandName(args[1])) {
+    return RunHttpCommandLine({args[1], "--help"});
+  }
   ClientCommand command;
   std::string error;
   if (!ParseClientCommand(args, &command, &error)) {
@@ -134,7 +143,9 @@ int Run(const std::vector<std::string>& args) {
     case CommandKind::kDescribe:
       return Describe(command);
     case CommandKind::kCrashTest:
-      RunCrashTest(command.report_host);
+      return RunCrashTest(command.report_host, command.json);
+    case CommandKind::kDoctor:
+      return RunDoctor(command.json);
     default:
       return Send(command);
   }
@@ -145,7 +156,14 @@ int Run(const std::vector<std::string>& args) {
 
 int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(ci::WideToUtf8(ci::FromWin(argv[i])));
+  const ci::WipeOnExit wipe_args(&args);  // an argument may be a password
+  for (int i = 1; i < argc; ++i) {
+    ci::WString wide = ci::FromWin(argv[i]);
+    std::string narrow = ci::WideToUtf8(wide);
+    args.push_back(std::move(narrow));
+    ci::WipeText(&narrow);
+    ci::WipeText(&wide);
+  }
   const int code = ci::Run(args);
   std::fflush(stdout);
   return code;

@@ -17,13 +17,10 @@ struct CommandName {
 };
 
 constexpr CommandName kCommands[] = {
-    {"set-prefs", CommandKind::kSetPrefs},
-    {"set-proxy", CommandKind::kSetProxy},
-    {"accept-eula", CommandKind::kAcceptEula},
-    {"show", CommandKind::kShow},
-    {"describe", CommandKind::kDescribe},
-    {"crash-test", CommandKind::kCrashTest},
-    {"help", CommandKind::kHelp},
+    {"set-prefs", CommandKind::kSetPrefs},     {"set-proxy", CommandKind::kSetProxy},
+    {"accept-eula", CommandKind::kAcceptEula}, {"show", CommandKind::kShow},
+    {"describe", CommandKind::kDescribe},      {"crash-test", CommandKind::kCrashTest},
+    {"doctor", CommandKind::kDoctor},          {"help", CommandKind::kHelp},
 };
 
 const char* NameOf(CommandKind kind) {
@@ -159,17 +156,20 @@ bool ParseClientCommand(const std::vector<std::string>& args, ClientCommand* com
       return true;
     };
 
-    if (kind == CommandKind::kShow) {
+    if (kind == CommandKind::kShow || kind == CommandKind::kDoctor ||
+        kind == CommandKind::kCrashTest) {
       if (name == "json" && !has_value) {
         command->json = true;
         continue;
       }
-      *error = "show takes only --json, not \"" + arg + "\"";
+    }
+    if (kind == CommandKind::kShow || kind == CommandKind::kDoctor) {
+      *error = std::string(NameOf(kind)) + " takes only --json, not \"" + arg + "\"";
       return false;
     }
     if (kind == CommandKind::kCrashTest) {
       if (name != "report-host") {
-        *error = "crash-test takes only --report-host, not \"" + arg + "\"";
+        *error = "crash-test takes only --report-host and --json, not \"" + arg + "\"";
         return false;
       }
       if (!take_value("a host name")) return false;
@@ -268,15 +268,35 @@ std::string UsageText(CommandKind topic) {
              "proxysettingsproto, or its class name), or of every registered type, as\n"
              "the class's own self-description gives it.\n";
     case CommandKind::kCrashTest:
-      return "usage: adminprefs crash-test [--report-host HOST]\n"
-             "Installs the crash observer in this process and faults on purpose with an\n"
-             "access violation, to see the crash-reporting path work: with consent\n"
-             "(SendAnonymousData) set, a minidump is written to the temporary directory and\n"
-             "sent to the crash-report server, and md_signature, md_time and md_num are\n"
-             "updated. The process ends with the access violation's code (0xC0000005).\n\n"
+      return "usage: adminprefs crash-test [--report-host HOST] [--json]\n"
+             "Sees the crash-reporting path work. A child process (this program again)\n"
+             "installs the crash observer and faults on purpose with an access violation;\n"
+             "with consent (SendAnonymousData) its observer writes a minidump to the\n"
+             "temporary directory and, when it is at most 262,144 bytes, sends it to the\n"
+             "crash-report server on port 80, which books md_signature, md_time and\n"
+             "md_num on acceptance (status 200). Once the child has ended this prints the\n"
+             "dump's path and size, whether it was over the limit, whether it was sent,\n"
+             "the status, the bookkeeping values before and after, and the outcome.\n\n"
              "  --report-host HOST                                  send to HOST (port 80)\n"
              "                                                      instead of the built-in\n"
-             "                                                      crash-report server\n";
+             "                                                      crash-report server\n"
+             "  --json                                              print one JSON object\n\n"
+             "Exit code 0 only when the report was sent and accepted; 1 otherwise (no\n"
+             "consent, a dump over the limit, refused, not reachable), the reason on the\n"
+             "last line.\n";
+    case CommandKind::kDoctor:
+      return "usage: adminprefs doctor [--json]\n"
+             "Checks the helper's installation on this machine, one line per check (ok,\n"
+             "info, warning or problem, and what to do): the class, ProgID, AppID and\n"
+             "interface keys; LocalServer32 (quoted, pointing at an existing file); the\n"
+             "elevation entry and its icon; the type library (registered, loadable, the\n"
+             "interface marshalled by the automation marshaller); the AppID's access\n"
+             "permission; the resource module; activation of the server and its release\n"
+             "(no operation is called; without elevation this asks for consent); the\n"
+             "stored values' checksums; the crash-report consent and dump type; the\n"
+             "default proxy configuration.\n\n"
+             "  --json                                              print one JSON object\n\n"
+             "Exit code 0 when no check found a problem (warnings allowed), 1 otherwise.\n";
     case CommandKind::kHelp:
       break;
   }
@@ -287,13 +307,15 @@ std::string UsageText(CommandKind topic) {
          "  accept-eula  record the licence acceptance, optionally with preferences\n"
          "  show         print the stored values, checksums verified\n"
          "  describe     print the schemas of the message types\n"
+         "  doctor       check the installation: registration, files, permission\n"
          "  http         send one request through the updater's HTTP stack\n"
          "  proxy-config print the machine's proxy configuration\n"
-         "  crash-test   fault on purpose and report it as the server would\n"
+         "  crash-test   fault on purpose in a child process and report what came of it\n"
          "  help [COMMAND]\n\n"
          "Every command takes --help. Exit code 0 on success, otherwise 1 when the server\n"
-         "reports a failure, 2 for a bad command line, 3 for stored values that are\n"
-         "damaged.\n";
+         "reports a failure (doctor: a problem; crash-test: no accepted report), 2 for a\n"
+         "bad command line, 3 for stored values that are damaged; http --fail: 22 for a\n"
+         "status of 400 or more.\n";
 }
 
 }  // namespace ci

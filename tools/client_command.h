@@ -13,7 +13,16 @@ class ProtocolMessage;
 
 namespace ci {
 
-enum class CommandKind { kHelp, kSetPrefs, kSetProxy, kAcceptEula, kShow, kDescribe, kCrashTest };
+enum class CommandKind {
+  kHelp,
+  kSetPrefs,
+  kSetProxy,
+  kAcceptEula,
+  kShow,
+  kDescribe,
+  kCrashTest,
+  kDoctor,
+};
 
 struct ClientCommand {
   CommandKind kind = CommandKind::kHelp;
@@ -22,7 +31,7 @@ struct ClientCommand {
   std::vector<FieldSetting> fields;  // in the order given
   bool raw_given = false;            // --raw: send these exact bytes
   std::vector<std::uint8_t> raw;
-  bool json = false;        // show --json
+  bool json = false;        // show, crash-test, doctor: --json
   std::string type_name;    // describe: one type, or empty for all
   std::string report_host;  // crash-test --report-host; empty: the built-in one
 };

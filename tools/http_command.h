@@ -1,26 +1,33 @@
-// adminprefs http and adminprefs proxy-config: one request through the product's
-// HTTP stack, the way the updater sends it, and the machine's proxy settings, for
-// an administrator diagnosing a network or a proxy. Parsing and output are
-// platform-free; arguments arrive as UTF-8.
+// The command lines of adminprefs http and adminprefs proxy-config: one request
+// through the product's HTTP stack, the way the updater sends it, and the
+// machine's proxy configuration, for an administrator diagnosing a network or a
+// proxy. Platform-free; arguments arrive as UTF-8.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "ci/base/hresult.h"
+#include "ci/base/secret_wstring.h"
 
 namespace ci {
 
 enum class HttpClientChoice { kFactory, kWinHttp, kWinInet };
 
+// Exit codes of both commands.
+constexpr int kHttpExitOk = 0;          // the exchange (or the lookup) was done
+constexpr int kHttpExitFailed = 1;      // it failed
+constexpr int kHttpExitUsage = 2;       // a bad command line, or a URL the clients cannot send
+constexpr int kHttpExitHttpError = 22;  // --fail and a status of 400 or more
+
 struct HttpCommand {
   bool help = false;
   HttpClientChoice client = HttpClientChoice::kFactory;
-  std::string url;
+  std::string url;    // without its fragment; never with credentials
   std::string proxy;  // HOST:PORT, a named proxy
   std::string proxy_user;
-  std::string proxy_password;
+  SecretWString proxy_password;     // from --proxy-password or the --proxy URL
+  std::string proxy_password_file;  // read by the caller into proxy_password
   std::string auto_config_url;
   std::int32_t retries = 0;
   std::uint32_t retry_delay_ms = 1000;
@@ -29,18 +36,22 @@ struct HttpCommand {
   std::vector<std::string> headers;
   std::uint32_t max_bytes = 0;
   std::string output_file;
+  bool fail = false;          // --fail
   bool show_headers = false;  // -i
   bool json = false;
 };
 
 struct ProxyConfigCommand {
   bool help = false;
+  HttpClientChoice client = HttpClientChoice::kFactory;
   std::string url;              // optional: ask automatic configuration for this URL
   std::string auto_config_url;  // ask this script instead of detecting one
+  bool json = false;
 };
 
-// False with a one-line reason for a command line that makes no sense. `args`
-// starts after the command name.
+// False with a one-line reason for a command line that makes no sense; the
+// reason never holds a password. `args` starts after the command name; a
+// password among them is copied only into the command's SecretWString.
 bool ParseHttpCommand(const std::vector<std::string>& args, HttpCommand* command,
                       std::string* error);
 bool ParseProxyConfigCommand(const std::vector<std::string>& args, ProxyConfigCommand* command,
@@ -51,23 +62,9 @@ std::string ProxyConfigUsageText();
 // The request headers as the client sends them: the lines joined with CR LF.
 std::string JoinHeaderLines(const std::vector<std::string>& lines);
 
-// What one exchange gave, for the report.
-struct HttpReport {
-  std::string client;      // "winhttp" or "wininet"
-  HResult result = kS_OK;  // of the send (or of reading the body)
-  std::uint32_t status = 0;
-  std::uint32_t proxy_auth_scheme = 0;
-  std::string headers;  // raw response headers, UTF-8, CR LF lines
-  std::uint64_t body_bytes = 0;
-};
-
-// One JSON object: client, result ("0x%08X"), status, proxy_auth_scheme (number and
-// name), headers (a list of lines), body_bytes.
-std::string FormatHttpJson(const HttpReport& report);
-// The status and the result in words, for standard error.
-std::string FormatHttpSummary(const HttpReport& report);
-// A sentence for the HTTP layer's results; empty for codes it does not know.
-std::string DescribeHttpResult(HResult hr);
-const char* ProxyAuthSchemeName(std::uint32_t scheme);
+// The password of a --proxy-password-file: its first line (a UTF-8 byte-order
+// mark and the line end left out). `bytes` is wiped whatever the outcome; false
+// with a reason for a file whose first line is empty.
+bool TakePasswordFromFile(std::string* bytes, SecretWString* password, std::string* error);
 
 }  // namespace ci

@@ -6,6 +6,11 @@
 
 namespace ci {
 
+class HttpClient;
+
+// "winhttp" or "wininet": which library the client works over.
+std::string HttpClientName(HttpClient* client);
+
 // True for the command names this module runs ("http", "proxy-config").
 bool IsHttpCommandName(const std::string& name);
 // Runs the command; `args` starts with its name. Returns the exit code.

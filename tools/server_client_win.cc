@@ -57,6 +57,12 @@ HResult CallServer(ServerOperation operation, const std::string& message, bool n
   return hr;
 }
 
+RawValue ReadMachineValue(const char16_t* name) {
+  RegKey key;
+  key.Open(HKEY_LOCAL_MACHINE, kMachineRootPath, KEY_QUERY_VALUE);  // unopened: absent
+  return ReadValue(key, name);
+}
+
 MachineValues ReadMachineValues() {
   RegKey key;
   key.Open(HKEY_LOCAL_MACHINE, kMachineRootPath, KEY_QUERY_VALUE);  // unopened: all absent

@@ -20,7 +20,11 @@ enum class ServerOperation { kSaveAdminPreferences, kSaveProxySettings, kSaveAcc
 HResult CallServer(ServerOperation operation, const std::string& message, bool null_message,
                    bool* activation_failed);
 
-// The values `show` prints, from HKLM\Software\Velmor\Velmor Updater.
+// One value under HKLM\Software\Velmor\Velmor Updater, as stored; absent when
+// the key or the value cannot be read.
+RawValue ReadMachineValue(const char16_t* name);
+
+// The values `show` prints, from the same key.
 MachineValues ReadMachineValues();
 
 // The system's text for an HRESULT, without the trailing line break; empty if none.

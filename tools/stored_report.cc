@@ -7,6 +7,7 @@
 #include "protocol/proxy_settings.h"
 #include "tools/hex.h"
 #include "tools/json_text.h"
+#include "tools/registry_text.h"
 
 namespace ci {
 namespace {
@@ -49,15 +50,7 @@ const char* StateKey(StoredState state) {
 }
 
 // A REG_SZ value as UTF-8 (registry text is UTF-16, little-endian).
-std::string TextOf(const RawValue& value) {
-  WString text;
-  for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
-    const WChar c = static_cast<WChar>(value.data[i] | (value.data[i + 1] << 8));
-    if (c == 0) break;
-    text += c;
-  }
-  return WideToUtf8(text);
-}
+std::string TextOf(const RawValue& value) { return WideToUtf8(RegistryText(value.data)); }
 
 // The value in words for the text report, and as a JSON literal.
 std::string PlainValue(const RawValue& value, bool json) {

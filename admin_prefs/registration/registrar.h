@@ -16,6 +16,8 @@ class Registrar {
   }
   const ReplacementMap& replacements() const { return replacements_; }
 
+  // Expands script text with the replacements and parses it.
+  HResult Parse(const WString& text, ParsedScript* script) const;
   // Runs script text: nothing is written unless the whole script expands and parses.
   HResult RunScript(const WString& text, ScriptAction action, ScriptRegistry& registry) const;
 

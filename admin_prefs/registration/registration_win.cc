@@ -8,6 +8,7 @@
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/registration/replacement_lists.h"
 #include "admin_prefs/resource_ids.h"
 #include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
@@ -19,35 +20,9 @@ namespace {
 
 constexpr char16_t kAccessPermissionValue[] = u"AccessPermission";
 
-struct Replacement {
-  const char16_t* name;
-  WString value;
-};
-using ReplacementList = std::vector<Replacement>;
-
 // Built on first use and kept to process exit.
-const ReplacementList& AppIdReplacements() {
-  static const ReplacementList list = {
-      {u"APPID", kAdminPrefsAppId},
-      {u"DESCRIPTION", u"Velmor Updater Administrative Preferences Manager"},
-      {u"FILENAME", u"VelmorUpdaterAdminPrefs.exe"},
-  };
-  return list;
-}
-
-const ReplacementList& ClassReplacements() {
-  static const ReplacementList list = {
-      {u"PROGID", kAdminPrefsProgId},
-      {u"VERSION", u"1"},
-      {u"DESCRIPTION", u"AdminPrefsManagerCtl Class"},
-      {u"CLSID", kAdminPrefsClsid},
-      {u"LIBID", kAdminPrefsLibId},
-      // Quotes doubled like Module's: the script quotes the value, and a folder
-      // name with a single quote must neither end the token early nor fail.
-      {u"RESOURCE_DLL_MODULE", EscapeScriptQuotes(GetResourceModulePath())},
-      {u"STRINGRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDS_CLASS_NAME)},
-      {u"ICONRESID", u"" VU_RESOURCE_ID_TEXT(VU_IDI_ELEVATION)},
-  };
+const ReplacementList& ClassReplacementsOfThisModule() {
+  static const ReplacementList list = ClassReplacements(GetResourceModulePath());
   return list;
 }
 
@@ -62,14 +37,9 @@ HResult GetExecutablePath(WString* path) {
 }
 
 HResult RunScript(int id, ScriptAction action, const ReplacementList& map) {
-  Registrar registrar;
-  for (const Replacement& pair : map) registrar.AddReplacement(pair.name, pair.value);
-  registrar.AddReplacement(u"APPID", kAdminPrefsAppId);  // the module's common pair
   WString path;
   VU_RETURN_IF_FAILED(GetExecutablePath(&path));
-  registrar.AddReplacement(u"Module", ModuleReplacement(path));
-  registrar.AddReplacement(u"Module_Raw", ModuleRawReplacement(path));
-  return RunScriptResource(registrar, path, id, action);
+  return RunScriptResource(ScriptRegistrar(map, path), path, id, action);
 }
 
 // From the executable's TYPELIB resource, or else from the ".tlb" file beside it.
@@ -126,12 +96,14 @@ HResult RegisterAppId() {
 }
 
 HResult RegisterServer() {
-  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(
+      RunScript(kClassScriptId, ScriptAction::kRegister, ClassReplacementsOfThisModule()));
   return RegisterServerTypeLib();
 }
 
 HResult UnregisterServer() {
-  VU_RETURN_IF_FAILED(RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacements()));
+  VU_RETURN_IF_FAILED(
+      RunScript(kClassScriptId, ScriptAction::kUnregister, ClassReplacementsOfThisModule()));
   return UnregisterServerTypeLib();
 }
 

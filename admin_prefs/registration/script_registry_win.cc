@@ -12,20 +12,6 @@ constexpr REGSAM kChangeAccess = KEY_READ | KEY_WRITE;
 // Subtrees are deleted by recursion; the registry itself nests at most 512 deep.
 constexpr int kMaxTreeDepth = 512;
 
-HKEY RootKey(ScriptRoot root) {
-  switch (root) {
-    case ScriptRoot::kClassesRoot:
-      return HKEY_CLASSES_ROOT;
-    case ScriptRoot::kCurrentUser:
-      return HKEY_CURRENT_USER;
-    case ScriptRoot::kUsers:
-      return HKEY_USERS;
-    case ScriptRoot::kLocalMachine:
-      break;
-  }
-  return HKEY_LOCAL_MACHINE;
-}
-
 HResult FromStatus(LONG status) { return HResultFromWin32(static_cast<std::int32_t>(status)); }
 
 HResult Open(HKEY parent, const WString& path, REGSAM access, UniqueKey* key) {
@@ -62,23 +48,37 @@ HResult DeleteTree(HKEY parent, const WString& name, int depth) {
 
 }  // namespace
 
+HKEY ScriptRootKey(ScriptRoot root) {
+  switch (root) {
+    case ScriptRoot::kClassesRoot:
+      return HKEY_CLASSES_ROOT;
+    case ScriptRoot::kCurrentUser:
+      return HKEY_CURRENT_USER;
+    case ScriptRoot::kUsers:
+      return HKEY_USERS;
+    case ScriptRoot::kLocalMachine:
+      break;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
+
 HResult WindowsScriptRegistry::CreateKey(ScriptRoot root, const WString& path) {
   UniqueKey key;
-  return FromStatus(::RegCreateKeyExW(RootKey(root), AsWin(path), 0, nullptr,
+  return FromStatus(::RegCreateKeyExW(ScriptRootKey(root), AsWin(path), 0, nullptr,
                                       REG_OPTION_NON_VOLATILE, kChangeAccess, nullptr, key.put(),
                                       nullptr));
 }
 
 HResult WindowsScriptRegistry::OpenKey(ScriptRoot root, const WString& path) {
   UniqueKey key;
-  return Open(RootKey(root), path, kChangeAccess, &key);
+  return Open(ScriptRootKey(root), path, kChangeAccess, &key);
 }
 
 HResult WindowsScriptRegistry::DeleteKeyTree(ScriptRoot root, const WString& path) {
   WString parent_path, leaf;
   SplitLeaf(path, &parent_path, &leaf);
   UniqueKey parent;
-  const HResult open = Open(RootKey(root), parent_path, kChangeAccess, &parent);
+  const HResult open = Open(ScriptRootKey(root), parent_path, kChangeAccess, &parent);
   if (open == HResultFromWin32(ERROR_FILE_NOT_FOUND)) return kS_OK;
   VU_RETURN_IF_FAILED(open);
   return DeleteTree(parent.get(), leaf, 0);
@@ -88,14 +88,14 @@ HResult WindowsScriptRegistry::DeleteKey(ScriptRoot root, const WString& path) {
   WString parent_path, leaf;
   SplitLeaf(path, &parent_path, &leaf);
   UniqueKey parent;
-  VU_RETURN_IF_FAILED(Open(RootKey(root), parent_path, kChangeAccess, &parent));
+  VU_RETURN_IF_FAILED(Open(ScriptRootKey(root), parent_path, kChangeAccess, &parent));
   return FromStatus(::RegDeleteKeyW(parent.get(), AsWin(leaf)));
 }
 
 HResult WindowsScriptRegistry::CountSubKeys(ScriptRoot root, const WString& path,
                                             std::uint32_t* count) {
   UniqueKey key;
-  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_READ, &key));
+  VU_RETURN_IF_FAILED(Open(ScriptRootKey(root), path, KEY_READ, &key));
   DWORD sub_keys = 0;
   VU_RETURN_IF_FAILED(
       FromStatus(::RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &sub_keys, nullptr,
@@ -107,7 +107,7 @@ HResult WindowsScriptRegistry::CountSubKeys(ScriptRoot root, const WString& path
 HResult WindowsScriptRegistry::SetValue(ScriptRoot root, const WString& path,
                                         const ScriptValue& value) {
   UniqueKey key;
-  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
+  VU_RETURN_IF_FAILED(Open(ScriptRootKey(root), path, KEY_SET_VALUE, &key));
   const wchar_t* name = value.name.empty() ? nullptr : AsWin(value.name);
   if (value.type == ScriptValueType::kDword) {
     WString text = value.data;  // VarUI4FromStr takes a writable string
@@ -125,7 +125,7 @@ HResult WindowsScriptRegistry::SetValue(ScriptRoot root, const WString& path,
 HResult WindowsScriptRegistry::DeleteValue(ScriptRoot root, const WString& path,
                                            const WString& name) {
   UniqueKey key;
-  VU_RETURN_IF_FAILED(Open(RootKey(root), path, KEY_SET_VALUE, &key));
+  VU_RETURN_IF_FAILED(Open(ScriptRootKey(root), path, KEY_SET_VALUE, &key));
   const LONG status = ::RegDeleteValueW(key.get(), AsWin(name));
   return status == ERROR_FILE_NOT_FOUND ? kS_FALSE : FromStatus(status);
 }

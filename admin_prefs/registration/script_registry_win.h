@@ -1,9 +1,14 @@
 // The registry scripts applied to the Windows registry.
 #pragma once
 
+#include <windows.h>
+
 #include "admin_prefs/registration/registry_script_walk.h"
 
 namespace ci {
+
+// The predefined key of a script's root name.
+HKEY ScriptRootKey(ScriptRoot root);
 
 // Opens each key per operation and closes it again. Values of type d are converted
 // with VarUI4FromStr.

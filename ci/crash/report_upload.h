@@ -12,12 +12,20 @@ namespace ci {
 
 using HttpClientFactory = std::unique_ptr<HttpClient> (*)();
 
+// What one upload's exchange gave, for a caller that shows it.
+struct ReportUploadOutcome {
+  bool client_created = false;
+  HResult send_result = kS_OK;  // of SendWithProxyAuth, when a client was created
+  std::uint32_t status = 0;     // 0 without a response
+};
+
 // POSTs `dump_bytes` to `host` on port 80 at BuildReportPath(executable name) with
 // "Content-Type: binary" added to the client's headers. True only when the send
 // succeeds and the status is 200; a missing client, a failed send and any other
 // status (407 and 304 included) are failures. The bookkeeping of an accepted
-// report is the caller's.
+// report is the caller's. `outcome`, when given, receives what the exchange gave.
 bool UploadReport(const WString& host, const std::vector<std::uint8_t>& dump_bytes,
-                  HttpClientFactory create_client = &CreateHttpClient);
+                  HttpClientFactory create_client = &CreateHttpClient,
+                  ReportUploadOutcome* outcome = nullptr);
 
 }  // namespace ci

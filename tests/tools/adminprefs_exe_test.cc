@@ -111,7 +111,8 @@ TEST_F(AdminPrefsExeTest, UnregisteredServerIsNamedAsTheProblem) {
 
 TEST_F(AdminPrefsExeTest, HelpAndBadCommandLines) {
   for (const char16_t* help :
-       {u"--help", u"help set-proxy", u"set-prefs --help", u"show --help", u"accept-eula --help"}) {
+       {u"--help", u"help set-proxy", u"set-prefs --help", u"show --help", u"accept-eula --help",
+        u"doctor --help", u"help crash-test", u"help http", u"proxy-config --help"}) {
     const CapturedRun run = RunClient(help);
     EXPECT_EQ(run.exit_code, 0u) << run.output;
     EXPECT_TRUE(Contains(run.output, "usage: adminprefs")) << run.output;

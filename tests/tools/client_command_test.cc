@@ -117,15 +117,18 @@ TEST(ClientCommand, HelpForEveryCommand) {
   const struct {
     const char* name;
     CommandKind kind;
-  } commands[] = {{"set-prefs", CommandKind::kSetPrefs},     {"set-proxy", CommandKind::kSetProxy},
-                  {"accept-eula", CommandKind::kAcceptEula}, {"show", CommandKind::kShow},
-                  {"describe", CommandKind::kDescribe},
-
-                  {"crash-test", CommandKind::kCrashTest}};
+  } commands[] = {
+      {"set-prefs", CommandKind::kSetPrefs},     {"set-proxy", CommandKind::kSetProxy},
+      {"accept-eula", CommandKind::kAcceptEula}, {"show", CommandKind::kShow},
+      {"describe", CommandKind::kDescribe},      {"crash-test", CommandKind::kCrashTest},
+      {"doctor", CommandKind::kDoctor}};
   for (const auto& command : commands) {
     // --help wins over anything else on the line, even a bad option before it.
     p = Parse({command.name, "--json", "--help"});
-    if (command.kind != CommandKind::kShow) {
+    const bool takes_json = command.kind == CommandKind::kShow ||
+                            command.kind == CommandKind::kCrashTest ||
+                            command.kind == CommandKind::kDoctor;
+    if (!takes_json) {
       EXPECT_FALSE(p.ok) << command.name;
       p = Parse({command.name, "--help"});
     }
@@ -165,11 +168,20 @@ TEST(ClientCommand, ShowJson) {
   EXPECT_TRUE(p.command.json);
 }
 
-TEST(ClientCommand, CrashTestReportHost) {
+TEST(ClientCommand, CrashTestReportHostAndJson) {
   Parsed p = Parse({"crash-test"});
   ASSERT_TRUE(p.ok) << p.error;
   EXPECT_EQ(p.command.kind, CommandKind::kCrashTest);
   EXPECT_EQ(p.command.report_host, "");
+  EXPECT_FALSE(p.command.json);
+  p = Parse({"crash-test", "--json", "--report-host=127.0.0.1"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_TRUE(p.command.json);
+  EXPECT_EQ(p.command.report_host, "127.0.0.1");
+  p = Parse({"doctor", "--json"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_EQ(p.command.kind, CommandKind::kDoctor);
+  EXPECT_TRUE(p.command.json);
 
   for (const auto& args : {std::vector<std::string>{"crash-test", "--report-host", "127.0.0.1"},
                            std::vector<std::string>{"crash-test", "--report-host=127.0.0.1"}}) {
@@ -184,7 +196,9 @@ TEST(ClientCommand, CrashTestReportHost) {
   } refused[] = {
       {{"crash-test", "--report-host"}, "needs a host name"},
       {{"crash-test", "--report-host="}, "needs a host name"},
-      {{"crash-test", "--json"}, "only --report-host"},
+      {{"crash-test", "--jsn"}, "only --report-host and --json"},
+      {{"crash-test", "--json=yes"}, "only --report-host and --json"},
+      {{"doctor", "--report-host=x"}, "doctor takes only --json"},
       {{"crash-test", "127.0.0.1"}, "unexpected argument"},
   };
   for (const auto& c : refused) {

@@ -14,6 +14,7 @@
 #include "ci/crash/dump_file.h"
 #include "ci/crash/report_request.h"
 #include "failure_at.h"
+#include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/registry_win.h"
 #include "tests/support/test_key_win.h"
@@ -110,12 +111,23 @@ TEST_F(ReportUploadTest, RequestCarriesTheDumpToTheReportPath) {
 
 TEST_F(ReportUploadTest, OnlyStatus200IsAccepted) {
   const std::vector<std::uint8_t> dump(100, 0x42);
+  ReportUploadOutcome outcome;
   for (int status : {200, 304, 404, 407, 500}) {
     collector_.Respond(Status(status));
     EXPECT_EQ(UploadReport(kCollectorHost, dump), status == 200) << status;
+    EXPECT_EQ(UploadReport(kCollectorHost, dump, &CreateHttpClient, &outcome), status == 200);
+    EXPECT_TRUE(outcome.client_created);
+    EXPECT_HR_OK(outcome.send_result);
+    EXPECT_EQ(outcome.status, static_cast<std::uint32_t>(status));
   }
   collector_.Stop();
   EXPECT_FALSE(UploadReport(kCollectorHost, dump)) << "nobody listening";
+  EXPECT_FALSE(UploadReport(kCollectorHost, dump, &CreateHttpClient, &outcome));
+  EXPECT_HR_EQ(outcome.send_result, kE_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(outcome.status, 0u);
+  EXPECT_FALSE(UploadReport(
+      kCollectorHost, dump, [] { return std::unique_ptr<HttpClient>(); }, &outcome));
+  EXPECT_FALSE(outcome.client_created);
 }
 
 TEST_F(ReportUploadTest, ContentTypeAlreadyGivenIsNotAddedAgain) {
