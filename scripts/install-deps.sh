@@ -10,6 +10,7 @@ packages=(
   libprotobuf-dev protobuf-compiler
   python3 xxd
   tinyproxy-bin
+  debootstrap  # makes the i386 root of 32-bit Wine (scripts/i386-root.sh)
 )
 missing=()
 for p in "${packages[@]}"; do
