@@ -9,17 +9,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export VU_BUILD_ROOT=$(realpath -m "${VU_BUILD_ROOT:-$root/build}")
 flavour=win64
-if [ "${1:-}" = --win32 ] || [ "${1:-}" = --win64 ]; then
-  flavour=${1#--}
-  shift
-fi
-if [ "$flavour" = win32 ]; then
-  "$root/scripts/i386-root.sh" check
-fi
-"$root/scripts/install-deps.sh"
-[ "$flavour" = win64 ] || "$root/scripts/i386-root.sh" ensure
-"$root/scripts/build.sh" "$flavour" com_bench bare_admin_prefs_server admin_prefs_server >/dev/null
-dir=$VU_BUILD_ROOT/$flavour
+case ${1:-} in
+  --win32 | --win64) flavour=${1#--}; shift ;;
+esac
+dir=$("$root/scripts/windows-bench-build.sh" "$flavour" com_bench bare_admin_prefs_server admin_prefs_server)
 echo "== $flavour build"
 "$dir/wine-run.sh" --start
 trap '"$dir/wine-run.sh" --stop' EXIT
