@@ -20,4 +20,17 @@ void SecretWString::Wipe() {
   value_.clear();
 }
 
+WChar* SecretWString::Prepare(std::size_t length) {
+  Wipe();  // a reallocation below then frees zeros only
+  value_.resize(length);
+  return &value_[0];
+}
+
+void SecretWString::Truncate(std::size_t length) {
+  if (length >= value_.size()) return;
+  volatile WChar* chars = value_.data();
+  for (std::size_t i = length; i < value_.size(); ++i) chars[i] = 0;
+  value_.resize(length);
+}
+
 }  // namespace ci

@@ -31,6 +31,13 @@ class SecretWString {
   // Overwrites every character of the storage with zero and empties the value.
   void Wipe();
 
+  // Wipes the value and makes it `length` zero characters for a call to write
+  // into; returns the first of them (valid until the next change).
+  WChar* Prepare(std::size_t length);
+  // Keeps the first `length` characters (all when there are fewer); the
+  // characters after them are wiped.
+  void Truncate(std::size_t length);
+
   const WString& value() const { return value_; }
   bool empty() const { return value_.empty(); }
   std::size_t size() const { return value_.size(); }

@@ -17,6 +17,8 @@ namespace ci {
 
 // Writes a minidump of the current process into `file`; the result is not relied on.
 using DumpWriter = bool (*)(HANDLE file, std::uint32_t dump_type, EXCEPTION_POINTERS* exception);
+// Binds what the dump writer needs (the debug-help library); false when it cannot.
+using DumpWriterBinder = bool (*)();
 // Sends the dump bytes to the crash-report server `host`; true when it accepted them.
 using ReportUpload =
     std::function<bool(const WString& host, const std::vector<std::uint8_t>& dump_bytes)>;
@@ -37,7 +39,8 @@ struct CrashReporterSettings {
   WString report_host;
   std::uint64_t (*clock)() = CurrentFileTime;
   DumpWriter write_dump = nullptr;
-  ReportUpload upload;  // none: nothing is ever accepted
+  DumpWriterBinder bind_dump_writer = nullptr;  // none: the writer needs nothing bound
+  ReportUpload upload;                          // none: nothing is ever accepted; must not throw
 
   // The product key, the built-in host, the real clock and dbghelp, sending
   // through `upload`.
@@ -51,19 +54,24 @@ class CrashReporter {
   CrashReporter& operator=(const CrashReporter&) = delete;
 
   // Reports the failure when the interval since the last attempt has passed and
-  // the user consents. Always true.
+  // the user consents. Always true; never throws.
   bool OnFailure(EXCEPTION_POINTERS* exception, std::uint64_t min_interval);
 
-  // True only when "SendAnonymousData" reads as a non-zero DWORD.
+  // True only when "SendAnonymousData" is a REG_DWORD and not zero. Never throws.
   bool ReportingConsent() const;
 
-  // The dump procedure: every failure ends it quietly.
+  // The dump procedure: every failure ends it quietly, an allocation that fails
+  // included (nothing is thrown). The dump writer is bound before the file is
+  // created, so a missing library leaves no empty dump behind.
   void WriteDumpAndReport(EXCEPTION_POINTERS* exception);
 
   const ReportingState& state() const { return state_; }
   CrashReporterSettings& settings() { return settings_; }
 
  private:
+  // The dump procedure itself. Its own allocations are checked; what a seam might
+  // still throw is kept from leaving by WriteDumpAndReport.
+  void Report(EXCEPTION_POINTERS* exception);
   // Sends the dump; on acceptance records the report in memory and the registry.
   bool Upload(const std::vector<std::uint8_t>& dump_bytes);
   void RecordAcceptedUpload(std::uint32_t failure_address);

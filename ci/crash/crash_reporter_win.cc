@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ci/base/no_throw.h"
 #include "ci/base/win_handles.h"
 #include "ci/crash/dump_file.h"
 #include "ci/crash/minidump_writer.h"
@@ -23,7 +24,7 @@ bool ReadDump(HANDLE file, std::vector<std::uint8_t>* bytes) {
   const DWORD size = ::GetFileSize(file, nullptr);
   if (size == INVALID_FILE_SIZE || !IsReportableDumpSize(size)) return false;
   if (::SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return false;
-  bytes->resize(size);
+  if (!WithoutThrowing([&] { bytes->resize(size); })) return false;
   DWORD read = 0;
   return ::ReadFile(file, bytes->data(), size, &read, nullptr) && read == size;
 }
@@ -48,6 +49,7 @@ CrashReporterSettings CrashReporterSettings::Defaults(ReportUpload upload) {
   settings.report_host = DefaultCrashReportHost();
   settings.clock = CurrentFileTime;
   settings.write_dump = WriteMiniDump;
+  settings.bind_dump_writer = BindMiniDumpWriter;
   return settings;
 }
 
@@ -63,10 +65,20 @@ bool CrashReporter::OnFailure(EXCEPTION_POINTERS* exception, std::uint64_t min_i
 
 bool CrashReporter::ReportingConsent() const {
   DWORD consent = 0;
-  return Succeeded(RegKey::GetValue(settings_.key_path, kConsentValue, &consent)) && consent != 0;
+  bool read = false;
+  // The value name becomes a string first, which may fail to allocate.
+  WithoutThrowing(
+      [&] { read = Succeeded(RegKey::GetValue(settings_.key_path, kConsentValue, &consent)); });
+  return read && consent != 0;
 }
 
 void CrashReporter::WriteDumpAndReport(EXCEPTION_POINTERS* exception) {
+  // A failure handler has nowhere to send an exception: it would end in
+  // std::terminate.
+  WithoutThrowing([&] { Report(exception); });
+}
+
+void CrashReporter::Report(EXCEPTION_POINTERS* exception) {
   const std::uint32_t failure_address =
       exception != nullptr && exception->ExceptionRecord != nullptr
           ? static_cast<std::uint32_t>(
@@ -74,6 +86,7 @@ void CrashReporter::WriteDumpAndReport(EXCEPTION_POINTERS* exception) {
           : 0;
   if (!MayReport(state_, failure_address, settings_.clock())) return;
   if (settings_.write_dump == nullptr) return;
+  if (settings_.bind_dump_writer != nullptr && !settings_.bind_dump_writer()) return;
 
   bool accepted = false;
   {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "ci/crash/crash_reporter.h"
@@ -25,11 +26,20 @@ class DebugObserver {
   ~DebugObserver() = default;  // never deleted through the interface
 };
 
-// Reports through the process's crash reporter (ci/crash/crash_reporter.h).
+// Reports through a crash reporter (ci/crash/crash_reporter.h), one failure at a
+// time: a failure that comes while OnFailure runs (a fault inside the report,
+// which the failure handler passes here again, or one on another thread) returns
+// true at once, so the observer is never re-entered.
 class ServerDebugObserver : public DebugObserver {
  public:
+  // `reporter`: null for the process's reporter (ProcessCrashReporter).
+  constexpr explicit ServerDebugObserver(CrashReporter* reporter = nullptr) : reporter_(reporter) {}
   bool OnFailure(std::uint32_t context, EXCEPTION_POINTERS* exception,
                  std::uint64_t min_interval) override;
+
+ private:
+  CrashReporter* reporter_;
+  std::atomic<bool> reporting_{false};
 };
 
 // The process's reporter: the default settings, uploading with UploadReport.

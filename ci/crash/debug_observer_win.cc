@@ -22,7 +22,11 @@ CrashReporter& ProcessCrashReporter() {
 
 bool ServerDebugObserver::OnFailure(std::uint32_t /*context*/, EXCEPTION_POINTERS* exception,
                                     std::uint64_t min_interval) {
-  return ProcessCrashReporter().OnFailure(exception, min_interval);
+  if (reporting_.exchange(true)) return true;
+  CrashReporter& reporter = reporter_ != nullptr ? *reporter_ : ProcessCrashReporter();
+  reporter.OnFailure(exception, min_interval);
+  reporting_ = false;
+  return true;
 }
 
 void InstallServerDebugObserver() {

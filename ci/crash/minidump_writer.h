@@ -8,6 +8,10 @@
 
 namespace ci {
 
+// Binds the debug-help library and its MiniDumpWriteDump (once, from the system
+// directory); false when either is missing.
+bool BindMiniDumpWriter();
+
 // Writes a minidump of this process of `dump_type` (MINIDUMP_TYPE flags) into
 // `file`: with the exception stream of `exception` when it is not null, no user
 // streams and an empty callback. False when the library or its entry point is

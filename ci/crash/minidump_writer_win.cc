@@ -26,6 +26,8 @@ MiniDumpWriteDumpFunction BindMiniDumpWriteDump() {
 
 }  // namespace
 
+bool BindMiniDumpWriter() { return BindMiniDumpWriteDump() != nullptr; }
+
 bool WriteMiniDump(HANDLE file, std::uint32_t dump_type, EXCEPTION_POINTERS* exception) {
   const MiniDumpWriteDumpFunction write = BindMiniDumpWriteDump();
   if (write == nullptr) return false;

@@ -19,11 +19,13 @@ struct ReportUploadOutcome {
   std::uint32_t status = 0;     // 0 without a response
 };
 
-// POSTs `dump_bytes` to `host` on port 80 at BuildReportPath(executable name) with
-// "Content-Type: binary" added to the client's headers. True only when the send
-// succeeds and the status is 200; a missing client, a failed send and any other
-// status (407 and 304 included) are failures. The bookkeeping of an accepted
-// report is the caller's. `outcome`, when given, receives what the exchange gave.
+// POSTs `dump_bytes` to `host` on port 80 (plain HTTP) at BuildReportPath
+// (executable name) with "Content-Type: binary" added to the client's headers,
+// following no redirect. True only when the send succeeds and the status is 200;
+// a missing client, a failed send and any other status (a 3xx, 407 and 304
+// included) are failures. Never throws: an allocation that fails is a failure.
+// The bookkeeping of an accepted report is the caller's. `outcome`, when given,
+// receives what the exchange gave.
 bool UploadReport(const WString& host, const std::vector<std::uint8_t>& dump_bytes,
                   HttpClientFactory create_client = &CreateHttpClient,
                   ReportUploadOutcome* outcome = nullptr);

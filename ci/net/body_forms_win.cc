@@ -13,18 +13,19 @@ namespace {
 
 BodyReadHooks HooksFor(const BodySource& source,
                        std::function<HResult(const std::uint8_t*, std::uint32_t)> append) {
-  return BodyReadHooks{source.aborted, source.read, std::move(append)};
+  return BodyReadHooks{source.aborted, source.expired, source.read, std::move(append)};
 }
 
 }  // namespace
 
 HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WString* text) {
   std::string bytes;
-  const HResult hr = ReadBodyChunks(
-      max_bytes, HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
-        bytes.append(reinterpret_cast<const char*>(data), count);
-        return kS_OK;
-      }));
+  const HResult hr =
+      ReadBodyChunks(max_bytes, source.declared_length,
+                     HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
+                       bytes.append(reinterpret_cast<const char*>(data), count);
+                       return kS_OK;
+                     }));
   VU_RETURN_IF_FAILED(hr);
   *text = Utf8ToWide(bytes.data(), bytes.size());
   return hr;
@@ -33,7 +34,7 @@ HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WStrin
 HResult ReadBodyAsBytes(const BodySource& source, std::uint32_t max_bytes,
                         std::vector<std::uint8_t>* bytes) {
   bytes->clear();
-  return ReadBodyChunks(max_bytes,
+  return ReadBodyChunks(max_bytes, source.declared_length,
                         HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
                           bytes->insert(bytes->end(), data, data + count);
                           return kS_OK;
@@ -45,7 +46,8 @@ HResult ReadBodyToNewFile(const BodySource& source, std::uint32_t max_bytes, con
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return HResultFromFailedCall();
   return ReadBodyChunks(
-      max_bytes, HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
+      max_bytes, source.declared_length,
+      HooksFor(source, [&](const std::uint8_t* data, std::uint32_t count) {
         DWORD written = 0;
         if (!::WriteFile(file.get(), data, count, &written, nullptr) || written != count) {
           return HResultFromFailedCall();

@@ -11,9 +11,12 @@
 
 namespace ci {
 
+// One response's body as the reading loop sees it (ci/net/body_reader.h).
 struct BodySource {
   std::function<bool()> aborted;
-  std::function<bool(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read)> read;
+  std::function<bool()> expired;
+  std::function<HResult(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read)> read;
+  std::uint64_t declared_length;  // kNoDeclaredLength when none counts
 };
 
 HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WString* text);

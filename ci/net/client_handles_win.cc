@@ -34,7 +34,21 @@ ClientHandles::Handle ClientHandles::Get(Slot slot) {
 
 void ClientHandles::Abort() {
   aborted_ = true;
+  if (abort_event_) ::SetEvent(abort_event_.get());
   CloseAll();
+}
+
+bool ClientHandles::PauseUnlessAborted(std::uint32_t ms) {
+  if (abort_event_) {
+    ::WaitForSingleObject(abort_event_.get(), ms);
+    return !aborted_;
+  }
+  // No event to wait on: short sleeps, looking at the flag between them.
+  constexpr std::uint32_t kSliceMs = 20;
+  for (std::uint32_t waited = 0; waited < ms && !aborted_; waited += kSliceMs) {
+    ::Sleep(ms - waited < kSliceMs ? ms - waited : kSliceMs);
+  }
+  return !aborted_;
 }
 
 HResult ClientHandles::FailedCall() const { return aborted_ ? kE_ABORT : HResultFromFailedCall(); }

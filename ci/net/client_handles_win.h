@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 
 #include "ci/base/hresult.h"
+#include "ci/base/win_handles.h"
 #include "ci/crash/llock.h"
 
 namespace ci {
@@ -19,7 +21,8 @@ class ClientHandles {
   using CloseFn = BOOL(WINAPI*)(Handle handle);
   enum Slot { kSession, kConnection, kRequest };
 
-  explicit ClientHandles(CloseFn close) : close_(close) {}
+  explicit ClientHandles(CloseFn close)
+      : close_(close), abort_event_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
   ~ClientHandles() { CloseAll(); }
   ClientHandles(const ClientHandles&) = delete;
   ClientHandles& operator=(const ClientHandles&) = delete;
@@ -30,9 +33,11 @@ class ClientHandles {
   // answers false.
   bool Keep(Handle handle, Slot slot);
   Handle Get(Slot slot);
-  // Sets the abort flag (never cleared) and closes the handles.
+  // Sets the abort flag (never cleared), ends a pause and closes the handles.
   void Abort();
   bool aborted() const { return aborted_; }
+  // Waits `ms` unless an Abort comes first; false when aborted.
+  bool PauseUnlessAborted(std::uint32_t ms);
   // The result of a failed library call: E_ABORT once aborted (an Abort makes the
   // call in progress fail), else the thread's last error.
   HResult FailedCall() const;
@@ -41,6 +46,7 @@ class ClientHandles {
   CloseFn close_;
   Handle handles_[3] = {nullptr, nullptr, nullptr};
   std::atomic<bool> aborted_{false};
+  UniqueHandle abort_event_;  // manual reset, set by Abort
   LLock lock_;
 };
 

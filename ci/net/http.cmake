@@ -7,6 +7,7 @@ add_library(ci_net_http STATIC
   ${CMAKE_CURRENT_LIST_DIR}/http_client.cc
   ${CMAKE_CURRENT_LIST_DIR}/send_attempts.cc
   ${CMAKE_CURRENT_LIST_DIR}/body_reader.cc
+  ${CMAKE_CURRENT_LIST_DIR}/exchange_deadline.cc
   ${CMAKE_CURRENT_LIST_DIR}/proxy_auth_scheme.cc
   ${CMAKE_CURRENT_LIST_DIR}/probe_host.cc
   ${CMAKE_CURRENT_LIST_DIR}/recent_answer.cc)

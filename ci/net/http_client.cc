@@ -2,6 +2,18 @@
 
 namespace ci {
 
+bool UsesTls(TransportSecurity security, std::uint16_t port) {
+  switch (security) {
+    case TransportSecurity::kPlain:
+      return false;
+    case TransportSecurity::kTls:
+      return true;
+    case TransportSecurity::kByPort:
+      break;
+  }
+  return port == 443;
+}
+
 HResult HttpClient::SendWithProxyAuth(const WString& host, std::uint16_t port,
                                       const WString& path) {
   VU_RETURN_IF_FAILED(Send(host, port, path));

@@ -45,6 +45,24 @@ constexpr HResult kE_HTTP_BODY_TOO_LARGE = kE_INSUFFICIENT_BUFFER;
 // HRESULT_FROM_WIN32(ERROR_INTERNET_CANNOT_CONNECT): also the result when no
 // network is available.
 constexpr HResult kE_INTERNET_CANNOT_CONNECT = static_cast<HResult>(0x80072EFDu);
+// Both libraries' time-out code (ERROR_WINHTTP_TIMEOUT, ERROR_INTERNET_TIMEOUT,
+// 12002): also the result of an exchange that outlived exchange_timeout_ms.
+constexpr HResult kE_HTTP_TIMEOUT = static_cast<HResult>(0x80072EE2u);
+// Both libraries' "connection aborted" code (ERROR_WINHTTP_CONNECTION_ERROR,
+// ERROR_INTERNET_CONNECTION_ABORTED, 12030): also the result of a body that ended
+// before the length its Content-Length header declared.
+constexpr HResult kE_HTTP_CONNECTION_ABORTED = static_cast<HResult>(0x80072EFEu);
+
+// Whether a request goes over TLS.
+enum class TransportSecurity : std::uint32_t {
+  kByPort,  // TLS on port 443, plain HTTP on every other port
+  kPlain,   // plain HTTP on any port
+  kTls,     // TLS on any port
+};
+
+// The choice for one request: the URL of the proxy lookup ("https://" or
+// "http://") and the library's secure-request flag both follow it.
+bool UsesTls(TransportSecurity security, std::uint16_t port);
 
 // A URL split into its parts, as the platform's URL cracker reports them.
 struct UrlComponents {
@@ -53,7 +71,7 @@ struct UrlComponents {
   WString host;
   std::uint16_t port = 0;
   WString user;
-  WString password;
+  SecretWString password;  // wiped, as every copy the cracking made
   WString path;
   WString extra;  // query and fragment
 };
@@ -75,7 +93,10 @@ class HttpClient {
   // All response headers, one per line, each line ended by CR LF.
   virtual HResult GetRawResponseHeaders(WString* value) = 0;
   // The body decoded from UTF-8. A max_bytes of 0 means no limit; a longer body
-  // gives kE_HTTP_BODY_TOO_LARGE.
+  // gives kE_HTTP_BODY_TOO_LARGE. Every body form fails with the failed read's
+  // error, E_ABORT after an Abort, kE_HTTP_TIMEOUT past the exchange deadline,
+  // and kE_HTTP_CONNECTION_ABORTED when the body ends short of its declared
+  // Content-Length.
   virtual HResult ReadResponseBody(WString* text, std::uint32_t max_bytes) = 0;
   virtual HResult ReadResponseBodyToBuffer(std::vector<std::uint8_t>* bytes,
                                            std::uint32_t max_bytes) = 0;
@@ -88,9 +109,11 @@ class HttpClient {
   // The platform's stored default proxy settings; each output may be null.
   virtual HResult GetDefaultProxyConfiguration(std::uint32_t* access_type, WString* proxy,
                                                WString* bypass) = 0;
+  // Splits `url`; no copy of its password outlives the call unwiped.
   virtual HResult CrackUrl(const WString& url, bool escape, UrlComponents* components) = 0;
   // Performs the request with the configured attempts; GET when request_body is
-  // empty, POST otherwise.
+  // empty, POST otherwise. An Abort on another thread ends it at once, also in
+  // the pause between attempts, and no further attempt follows.
   virtual HResult Send(const WString& host, std::uint16_t port, const WString& path) = 0;
   // True when the network reaches the probe host.
   virtual bool CheckConnection() = 0;
@@ -113,8 +136,19 @@ class HttpClient {
   std::uint32_t connect_timeout_ms = 20000;
   std::uint32_t send_timeout_ms = 10000;
   std::uint32_t receive_timeout_ms = 10000;
-  std::int32_t retries = 0;  // extra attempts; -1 makes no attempt at all
-  std::uint32_t retry_delay_ms = 1000;
+  std::int32_t retries = 0;             // extra attempts; -1 makes no attempt at all
+  std::uint32_t retry_delay_ms = 1000;  // an Abort cuts the pause short
+  // When false neither library follows a 3xx answer: its status is the result.
+  bool follow_redirects = true;
+  // Name resolution, where the library has such a time-out (WinHTTP; WinINet has
+  // none of its own and resolves within the connect time-out).
+  std::uint32_t resolve_timeout_ms = 10000;
+  // The deadline of one exchange: one attempt's request and the reading of its
+  // answer. Every library time-out is cut to what is left of it, and a step or
+  // body read that ends past it fails with kE_HTTP_TIMEOUT. 0: no deadline (each
+  // time-out as set, 0 there meaning the library's own unlimited wait).
+  std::uint32_t exchange_timeout_ms = 60000;
+  TransportSecurity transport_security = TransportSecurity::kByPort;
 };
 
 // A client over the first HTTP stack that can be bound (WinHTTP, then WinINet), or

@@ -9,8 +9,6 @@
 #include "ci/base/win_result.h"
 #include "ci/net/network_available_win.h"
 #include "ci/net/proxy_auth_scheme.h"
-#include "ci/net/proxy_state.h"
-#include "ci/net/send_attempts.h"
 #include "ci/net/url_crack_win.h"
 
 namespace ci {
@@ -49,7 +47,7 @@ InetHttpClient::~InetHttpClient() {
 
 HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
                                  bool use_proxy) {
-  handles_.CloseAll();
+  BeginExchange();
   const bool through_proxy = use_proxy && !proxy_server.empty();
   const std::wstring proxy_name = ToWide(proxy_server);
   HINTERNET session = GuardedHandle([&] {
@@ -59,20 +57,23 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
         through_proxy ? proxy_name.c_str() : nullptr, static_cast<LPCWSTR>(nullptr),
         static_cast<DWORD>(0));
   });
-  if (session == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
+  if (session == nullptr) return CallFailure();
+  if (!handles_.Keep(session, ClientHandles::kSession)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
-  if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
-    for (auto [option, value] :
-         {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect_timeout_ms},
-          {INTERNET_OPTION_SEND_TIMEOUT, send_timeout_ms},
-          {INTERNET_OPTION_RECEIVE_TIMEOUT, receive_timeout_ms}}) {
+  // No resolve time-out of its own: resolution counts against the connect time-out.
+  const DWORD connect = TimeLeft(connect_timeout_ms), send = TimeLeft(send_timeout_ms),
+              receive = TimeLeft(receive_timeout_ms);
+  if (connect != 0 || send != 0 || receive != 0) {
+    for (auto [option, value] : {std::pair<DWORD, DWORD>{INTERNET_OPTION_CONNECT_TIMEOUT, connect},
+                                 {INTERNET_OPTION_SEND_TIMEOUT, send},
+                                 {INTERNET_OPTION_RECEIVE_TIMEOUT, receive}}) {
       GuardedBool([&] {
         return api_.set_option(session, option, static_cast<LPVOID>(&value),
                                static_cast<DWORD>(sizeof(value)));
       });
     }
-    if (handles_.aborted()) return kE_ABORT;
+    VU_RETURN_IF_FAILED(StepCheck());
   }
 
   const std::wstring wide_host = ToWide(host);
@@ -82,8 +83,9 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
                         static_cast<DWORD>(INTERNET_SERVICE_HTTP), static_cast<DWORD>(0),
                         static_cast<DWORD_PTR>(0));
   });
-  if (connection == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
+  if (connection == nullptr) return CallFailure();
+  if (!handles_.Keep(connection, ClientHandles::kConnection)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
   if (use_proxy && !proxy_user.empty() && !proxy_password.empty()) {
     GuardedBool([&] {
@@ -97,12 +99,13 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
           static_cast<LPVOID>(const_cast<wchar_t*>(AsWin(proxy_password.value()))),
           static_cast<DWORD>(proxy_password.size()));
     });
-    if (handles_.aborted()) return kE_ABORT;
+    VU_RETURN_IF_FAILED(StepCheck());
   }
 
-  const bool secure = port == INTERNET_DEFAULT_HTTPS_PORT;
+  const bool secure = UsesTls(transport_security, port);
   DWORD flags = bypass_cache ? kFreshRequestFlags : kCachedRequestFlags;
   if (secure) flags |= INTERNET_FLAG_SECURE;
+  if (!follow_redirects) flags |= INTERNET_FLAG_NO_AUTO_REDIRECT;
   const std::wstring object = ToWide(path);
   const bool post = !request_body.empty();
   HINTERNET request = GuardedHandle([&] {
@@ -110,28 +113,29 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
                                   static_cast<LPCWSTR>(nullptr), static_cast<LPCWSTR>(nullptr),
                                   static_cast<LPCWSTR*>(nullptr), flags, static_cast<DWORD_PTR>(0));
   });
-  if (request == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
+  if (request == nullptr) return CallFailure();
+  if (!handles_.Keep(request, ClientHandles::kRequest)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
   const std::wstring headers = ToWide(request_headers);
   const wchar_t* header_text = headers.empty() ? nullptr : headers.c_str();
   const DWORD header_length = static_cast<DWORD>(headers.size());
-  auto send = [&](void* body, DWORD body_size) {
+  auto send_request = [&](void* body, DWORD body_size) {
     return GuardedBool([&] {
              return api_.http_send_request(request, header_text, header_length, body, body_size);
            }) != FALSE;
   };
   if (!post) {
-    bool sent = send(nullptr, 0);
+    bool sent = send_request(nullptr, 0);
     // A secure GET is sent a second time after a failure (the first may have
     // stopped at a certificate question), and the second outcome counts.
-    if (!sent && secure && !handles_.aborted()) sent = send(nullptr, 0);
-    if (!sent) return handles_.FailedCall();
-  } else if (!send(const_cast<std::uint8_t*>(request_body.data()),
-                   static_cast<DWORD>(request_body.size()))) {
-    return handles_.FailedCall();
+    if (!sent && secure && Succeeded(StepCheck())) sent = send_request(nullptr, 0);
+    if (!sent) return CallFailure();
+  } else if (!send_request(const_cast<std::uint8_t*>(request_body.data()),
+                           static_cast<DWORD>(request_body.size()))) {
+    return CallFailure();
   }
-  if (handles_.aborted()) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
   DWORD status = 0;
   DWORD size = sizeof(status);
@@ -139,7 +143,7 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
         return api_.http_query_info(request, kQueryStatusNumber, static_cast<LPVOID>(&status),
                                     &size, static_cast<LPDWORD>(nullptr));
       })) {
-    return handles_.FailedCall();
+    return CallFailure();
   }
   status_ = status;
   return kS_OK;
@@ -147,11 +151,7 @@ HResult InetHttpClient::SendOnce(const WString& host, std::uint16_t port, const 
 
 HResult InetHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
   if (!network_available_()) return kE_INTERNET_CANNOT_CONNECT;
-  const HResult result = RunSendAttempts(
-      *this,
-      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
-                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
-                       [] { GlobalProxyState().MarkDirectWorks(); }});
+  const HResult result = RunAttempts(host, port, path);
   return result == kE_INTERNET_SEC_CERT_DATE_INVALID ? kE_HTTP_SECURE_CHANNEL_FAILED : result;
 }
 
@@ -198,7 +198,24 @@ HResult InetHttpClient::QueryInfo(DWORD level, const WString& name, WString* val
 }
 
 BOOL InetHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
-  return GuardedBool([&] { return api_.read_file(request, buffer, capacity, read); });
+  *read = 0;
+  DWORD available = 0;
+  if (!GuardedBool([&] {
+        return api_.query_data_available(request, &available, static_cast<DWORD>(0),
+                                         static_cast<DWORD_PTR>(0));
+      })) {
+    return FALSE;
+  }
+  if (available == 0) return TRUE;  // the end of the body
+  const DWORD wanted = available < capacity ? available : capacity;
+  return GuardedBool([&] { return api_.read_file(request, buffer, wanted, read); });
+}
+
+void InetHttpClient::LimitReceiveWait(void* request, DWORD ms) {
+  GuardedBool([&] {
+    return api_.set_option(request, static_cast<DWORD>(INTERNET_OPTION_RECEIVE_TIMEOUT),
+                           static_cast<LPVOID>(&ms), static_cast<DWORD>(sizeof(ms)));
+  });
 }
 
 HResult InetHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
@@ -249,12 +266,12 @@ HResult InetHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type,
 }
 
 HResult InetHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents* components) {
-  const std::wstring wide_url = ToWide(url);
+  // The URL as it stands, not a copy: it may hold a password.
   return CrackUrlInto<URL_COMPONENTSW>(
-      wide_url.size(),
+      url.size(),
       [&](URL_COMPONENTSW* parts) {
         return GuardedBool([&] {
-          return api_.crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+          return api_.crack_url(AsWin(url), static_cast<DWORD>(url.size()),
                                 static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
         });
       },

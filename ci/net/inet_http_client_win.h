@@ -38,8 +38,10 @@ class InetHttpClient : public LibraryHttpClient {
   bool CheckConnection() override;
 
  private:
-  HResult SendOnce(const WString& host, std::uint16_t port, const WString& path, bool use_proxy);
+  HResult SendOnce(const WString& host, std::uint16_t port, const WString& path,
+                   bool use_proxy) override;
   BOOL ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) override;
+  void LimitReceiveWait(void* request, DWORD ms) override;
   // One HttpQueryInfo of `level` (for HTTP_QUERY_CUSTOM, of the header `name`),
   // growing the buffer once when the first try says it is too small.
   HResult QueryInfo(DWORD level, const WString& name, WString* value);

@@ -1,5 +1,9 @@
 #include "ci/net/library_http_client_win.h"
 
+#include "ci/net/body_reader.h"
+#include "ci/net/proxy_state.h"
+#include "ci/net/send_attempts.h"
+
 namespace ci {
 
 HResult LibraryHttpClient::Abort() {
@@ -7,16 +11,63 @@ HResult LibraryHttpClient::Abort() {
   return kS_OK;
 }
 
+HResult LibraryHttpClient::RunAttempts(const WString& host, std::uint16_t port,
+                                       const WString& path) {
+  return RunSendAttempts(
+      *this, SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
+                              [this] { return status_.load(); },
+                              [this](std::uint32_t ms) { return handles_.PauseUnlessAborted(ms); },
+                              [this] { return handles_.aborted(); },
+                              [] { GlobalProxyState().MarkDirectWorks(); }});
+}
+
+void LibraryHttpClient::BeginExchange() {
+  handles_.CloseAll();
+  status_ = 0;
+  deadline_.Start(NowMs(), exchange_timeout_ms);
+}
+
+DWORD LibraryHttpClient::TimeLeft(std::uint32_t setting_ms) const {
+  return deadline_.Clip(setting_ms, NowMs());
+}
+
+HResult LibraryHttpClient::StepCheck() const {
+  VU_RETURN_IF(handles_.aborted(), kE_ABORT);
+  VU_RETURN_IF(deadline_.Expired(NowMs()), kE_HTTP_TIMEOUT);
+  return kS_OK;
+}
+
+HResult LibraryHttpClient::CallFailure() const {
+  const HResult step = StepCheck();
+  return Failed(step) ? step : handles_.FailedCall();
+}
+
+std::uint64_t LibraryHttpClient::DeclaredBodyLength() {
+  const std::uint32_t status = status_;
+  if (status < 200 || status == 204 || status == 304) return kNoDeclaredLength;
+  WString value;
+  if (Succeeded(GetResponseHeader(u"Transfer-Encoding", &value)) && !value.empty()) {
+    return kNoDeclaredLength;
+  }
+  value.clear();
+  if (Failed(GetResponseHeader(u"Content-Length", &value))) return kNoDeclaredLength;
+  return ParseContentLength(value.data(), value.size());
+}
+
 BodySource LibraryHttpClient::MakeBodySource() {
   void* request = handles_.Get(ClientHandles::kRequest);
-  return BodySource{
-      [this] { return handles_.aborted(); },
-      [this, request](std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read) {
-        DWORD count = 0;
-        const BOOL ok = ReadChunk(request, buffer, capacity, &count);
-        *read = count;
-        return ok != FALSE;
-      }};
+  return BodySource{[this] { return handles_.aborted(); },
+                    [this] { return deadline_.Expired(NowMs()); },
+                    [this, request](std::uint8_t* buffer, std::uint32_t capacity,
+                                    std::uint32_t* read) -> HResult {
+                      const DWORD wait = TimeLeft(receive_timeout_ms);
+                      if (wait != receive_timeout_ms) LimitReceiveWait(request, wait);
+                      DWORD count = 0;
+                      if (!ReadChunk(request, buffer, capacity, &count)) return CallFailure();
+                      *read = count;
+                      return kS_OK;
+                    },
+                    DeclaredBodyLength()};
 }
 
 HResult LibraryHttpClient::ReadResponseBody(WString* text, std::uint32_t max_bytes) {

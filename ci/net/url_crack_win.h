@@ -7,19 +7,21 @@
 
 #include <vector>
 
+#include "ci/base/secret_wstring.h"
 #include "ci/base/win_result.h"
 #include "ci/net/http_client.h"
 
 namespace ci {
 
 // `crack(parts)` calls the library with the URL, its length and the flags, and
-// returns its BOOL.
+// returns its BOOL. The password is written into wiped storage only, and that is
+// wiped on every way out.
 template <typename Parts, typename Crack>
 HResult CrackUrlInto(std::size_t url_length, Crack crack, UrlComponents* components) {
   // A buffer for every part: with escaping the decoded parts are written there.
   const DWORD room = static_cast<DWORD>(url_length + 1);
-  std::vector<wchar_t> scheme(room), host(room), user(room), password(room), path(room),
-      extra(room);
+  std::vector<wchar_t> scheme(room), host(room), user(room), path(room), extra(room);
+  SecretWString password;
   Parts parts{};
   parts.dwStructSize = sizeof(parts);
   parts.lpszScheme = scheme.data();
@@ -28,7 +30,7 @@ HResult CrackUrlInto(std::size_t url_length, Crack crack, UrlComponents* compone
   parts.dwHostNameLength = room;
   parts.lpszUserName = user.data();
   parts.dwUserNameLength = room;
-  parts.lpszPassword = password.data();
+  parts.lpszPassword = AsWin(password.Prepare(room));
   parts.dwPasswordLength = room;
   parts.lpszUrlPath = path.data();
   parts.dwUrlPathLength = room;
@@ -40,10 +42,10 @@ HResult CrackUrlInto(std::size_t url_length, Crack crack, UrlComponents* compone
   components->host = FromWin(host.data(), parts.dwHostNameLength);
   components->port = parts.nPort;
   components->user = FromWin(user.data(), parts.dwUserNameLength);
-  components->password = FromWin(password.data(), parts.dwPasswordLength);
+  password.Truncate(parts.dwPasswordLength);
+  components->password = password;
   components->path = FromWin(path.data(), parts.dwUrlPathLength);
   components->extra = FromWin(extra.data(), parts.dwExtraInfoLength);
-  ::SecureZeroMemory(password.data(), password.size() * sizeof(wchar_t));
   return kS_OK;
 }
 

@@ -6,8 +6,6 @@
 #include "ci/base/win_result.h"
 #include "ci/net/body_forms_win.h"
 #include "ci/net/proxy_auth_scheme.h"
-#include "ci/net/proxy_state.h"
-#include "ci/net/send_attempts.h"
 #include "ci/net/url_crack_win.h"
 
 namespace ci {
@@ -45,7 +43,7 @@ bool WinHttpClient::LookUpAutoProxy(HINTERNET session, const std::wstring& url,
 
 HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const WString& path,
                                 bool use_proxy) {
-  handles_.CloseAll();
+  BeginExchange();
   const bool named_proxy = use_proxy && proxy_mode == kProxyModeNamed;
   const std::wstring proxy_name = ToWide(proxy_server);
   HINTERNET session = GuardedHandle([&] {
@@ -54,16 +52,18 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
                       named_proxy ? proxy_name.c_str() : WINHTTP_NO_PROXY_NAME,
                       WINHTTP_NO_PROXY_BYPASS, static_cast<DWORD>(0));
   });
-  if (session == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(session, ClientHandles::kSession) || handles_.aborted()) return kE_ABORT;
+  if (session == nullptr) return CallFailure();
+  if (!handles_.Keep(session, ClientHandles::kSession)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
-  if (connect_timeout_ms != 0 || send_timeout_ms != 0 || receive_timeout_ms != 0) {
+  const DWORD resolve = TimeLeft(resolve_timeout_ms), connect = TimeLeft(connect_timeout_ms),
+              send = TimeLeft(send_timeout_ms), receive = TimeLeft(receive_timeout_ms);
+  if (resolve != 0 || connect != 0 || send != 0 || receive != 0) {
     GuardedBool([&] {
-      return api_->set_timeouts(session, 0, static_cast<int>(connect_timeout_ms),
-                                static_cast<int>(send_timeout_ms),
-                                static_cast<int>(receive_timeout_ms));
+      return api_->set_timeouts(session, static_cast<int>(resolve), static_cast<int>(connect),
+                                static_cast<int>(send), static_cast<int>(receive));
     });
-    if (handles_.aborted()) return kE_ABORT;
+    VU_RETURN_IF_FAILED(StepCheck());
   }
 
   const std::wstring wide_host = ToWide(host);
@@ -71,10 +71,11 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
     return api_->connect(session, wide_host.c_str(), static_cast<INTERNET_PORT>(port),
                          static_cast<DWORD>(0));
   });
-  if (connection == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(connection, ClientHandles::kConnection) || handles_.aborted()) return kE_ABORT;
+  if (connection == nullptr) return CallFailure();
+  if (!handles_.Keep(connection, ClientHandles::kConnection)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
-  const bool secure = port == INTERNET_DEFAULT_HTTPS_PORT;
+  const bool secure = UsesTls(transport_security, port);
   DWORD flags = bypass_cache ? WINHTTP_FLAG_REFRESH : 0;
   if (secure) flags |= WINHTTP_FLAG_SECURE;
   const std::wstring object = ToWide(path);
@@ -83,8 +84,31 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
                               static_cast<LPCWSTR>(nullptr), WINHTTP_NO_REFERER,
                               WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
   });
-  if (request == nullptr) return handles_.FailedCall();
-  if (!handles_.Keep(request, ClientHandles::kRequest) || handles_.aborted()) return kE_ABORT;
+  if (request == nullptr) return CallFailure();
+  if (!handles_.Keep(request, ClientHandles::kRequest)) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
+
+  if (!follow_redirects) {
+    // Nothing is sent that could be passed on to wherever an answer points.
+    DWORD disable = WINHTTP_DISABLE_REDIRECTS;
+    if (!GuardedBool([&] {
+          return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_DISABLE_FEATURE),
+                                  static_cast<LPVOID>(&disable),
+                                  static_cast<DWORD>(sizeof(disable)));
+        })) {
+      return CallFailure();
+    }
+  }
+  // The wait for the whole header block, which the receive time-out (one read)
+  // does not bound; not every version knows the option.
+  DWORD headers_wait = TimeLeft(0);
+  if (headers_wait != 0) {
+    GuardedBool([&] {
+      return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT),
+                              static_cast<LPVOID>(&headers_wait),
+                              static_cast<DWORD>(sizeof(headers_wait)));
+    });
+  }
 
   if (use_proxy) {
     const DWORD scheme_flag = FlagForScheme(proxy_auth_scheme);
@@ -95,8 +119,8 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
                                      static_cast<LPVOID>(nullptr));
       });
     }
-    if (handles_.aborted()) return kE_ABORT;
   }
+  VU_RETURN_IF_FAILED(StepCheck());
 
   std::wstring url = secure ? L"https://" : L"http://";
   url += wide_host + L":" + std::to_wstring(port) + object;
@@ -110,7 +134,7 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
     if (proxy_info.lpszProxy) ::GlobalFree(proxy_info.lpszProxy);
     if (proxy_info.lpszProxyBypass) ::GlobalFree(proxy_info.lpszProxyBypass);
   }
-  if (handles_.aborted()) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
   const std::wstring headers = ToWide(request_headers);
   void* body = request_body.empty() ? nullptr : const_cast<std::uint8_t*>(request_body.data());
@@ -121,13 +145,13 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
                                   static_cast<DWORD>(headers.size()), body, body_size, body_size,
                                   static_cast<DWORD_PTR>(0));
       })) {
-    return handles_.FailedCall();
+    return CallFailure();
   }
-  if (handles_.aborted()) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
   if (!GuardedBool([&] { return api_->receive_response(request, static_cast<LPVOID>(nullptr)); })) {
-    return handles_.FailedCall();
+    return CallFailure();
   }
-  if (handles_.aborted()) return kE_ABORT;
+  VU_RETURN_IF_FAILED(StepCheck());
 
   DWORD status = 0;
   DWORD size = sizeof(status);
@@ -137,18 +161,14 @@ HResult WinHttpClient::SendOnce(const WString& host, std::uint16_t port, const W
             WINHTTP_HEADER_NAME_BY_INDEX, static_cast<LPVOID>(&status), &size,
             WINHTTP_NO_HEADER_INDEX);
       })) {
-    return handles_.FailedCall();
+    return CallFailure();
   }
   status_ = status;
   return kS_OK;
 }
 
 HResult WinHttpClient::Send(const WString& host, std::uint16_t port, const WString& path) {
-  const HResult result = RunSendAttempts(
-      *this,
-      SendAttemptHooks{[&](bool use_proxy) { return SendOnce(host, port, path, use_proxy); },
-                       [this] { return status_.load(); }, [](std::uint32_t ms) { ::Sleep(ms); },
-                       [] { GlobalProxyState().MarkDirectWorks(); }});
+  const HResult result = RunAttempts(host, port, path);
   return result == kE_WINHTTP_SECURE_FAILURE ? kE_HTTP_SECURE_CHANNEL_FAILED : result;
 }
 
@@ -187,7 +207,19 @@ HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
 }
 
 BOOL WinHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
-  return GuardedBool([&] { return api_->read_data(request, buffer, capacity, read); });
+  *read = 0;
+  DWORD available = 0;
+  if (!GuardedBool([&] { return api_->query_data_available(request, &available); })) return FALSE;
+  if (available == 0) return TRUE;  // the end of the body
+  const DWORD wanted = available < capacity ? available : capacity;
+  return GuardedBool([&] { return api_->read_data(request, buffer, wanted, read); });
+}
+
+void WinHttpClient::LimitReceiveWait(void* request, DWORD ms) {
+  GuardedBool([&] {
+    return api_->set_option(request, static_cast<DWORD>(WINHTTP_OPTION_RECEIVE_TIMEOUT),
+                            static_cast<LPVOID>(&ms), static_cast<DWORD>(sizeof(ms)));
+  });
 }
 
 HResult WinHttpClient::QueryProxyAuthScheme(std::uint32_t* scheme) {
@@ -245,12 +277,12 @@ HResult WinHttpClient::GetDefaultProxyConfiguration(std::uint32_t* access_type, 
 }
 
 HResult WinHttpClient::CrackUrl(const WString& url, bool escape, UrlComponents* components) {
-  const std::wstring wide_url = ToWide(url);
+  // The URL as it stands, not a copy: it may hold a password.
   return CrackUrlInto<URL_COMPONENTS>(
-      wide_url.size(),
+      url.size(),
       [&](URL_COMPONENTS* parts) {
         return GuardedBool([&] {
-          return api_->crack_url(wide_url.c_str(), static_cast<DWORD>(wide_url.size()),
+          return api_->crack_url(AsWin(url), static_cast<DWORD>(url.size()),
                                  static_cast<DWORD>(escape ? ICU_ESCAPE : 0), parts);
         });
       },

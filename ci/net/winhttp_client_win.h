@@ -33,12 +33,14 @@ class WinHttpClient : public LibraryHttpClient {
   bool CheckConnection() override;
 
  private:
-  HResult SendOnce(const WString& host, std::uint16_t port, const WString& path, bool use_proxy);
+  HResult SendOnce(const WString& host, std::uint16_t port, const WString& path,
+                   bool use_proxy) override;
   // Asks for the proxy of `url` as proxy_mode says; false when there is nothing to
   // ask or the lookup failed. On success the caller frees the strings of `info`.
   bool LookUpAutoProxy(HINTERNET session, const std::wstring& url, WINHTTP_PROXY_INFO* info);
   HResult QueryHeader(DWORD level, const wchar_t* name, WString* value);
   BOOL ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) override;
+  void LimitReceiveWait(void* request, DWORD ms) override;
 
   const WinHttpApi* api_;
   ProbeEndpoint probe_;

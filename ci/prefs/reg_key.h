@@ -63,9 +63,11 @@ class RegKey {
                           const void* data, DWORD byte_count);
 
   // Reads one value; the overload chooses the type (REG_SZ, REG_BINARY, REG_DWORD,
-  // REG_QWORD, REG_MULTI_SZ). The stored type is not compared with the requested
-  // one. On failure the outputs are left empty (text, bytes, list) or unchanged
-  // (integers).
+  // REG_QWORD, REG_MULTI_SZ). An integer is read only from a value of its own
+  // type and size (REG_DWORD, 4 bytes; REG_QWORD, 8 bytes); any other value reads
+  // as absent (0x80070002). Text, bytes and lists are read whatever the stored
+  // type. On failure the outputs are left empty (text, bytes, list) or unchanged
+  // (integers). Nothing is thrown: an allocation that fails gives E_OUTOFMEMORY.
   static HResult GetValue(const WString& key_path, const WString& value_name, WString* text);
   static HResult GetValue(const WString& key_path, const WString& value_name,
                           std::vector<std::uint8_t>* bytes);

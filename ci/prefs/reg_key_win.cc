@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "ci/base/no_throw.h"
 #include "ci/prefs/multi_string.h"
 #include "ci/prefs/root_name.h"
 
@@ -35,8 +36,13 @@ enum class KeyMode { kCreate, kRead, kAllAccess };
 // Opens (or creates) the key of `key_path` into `key`; an unknown root touches
 // nothing and gives ERROR_PATH_NOT_FOUND.
 HResult OpenKeyPath(const WString& key_path, KeyMode mode, RegKey* key) {
-  WString sub_key = key_path;
-  const HKEY root = RegKey::ParseRootKey(&sub_key);
+  WString sub_key;
+  HKEY root = nullptr;
+  VU_RETURN_IF(!WithoutThrowing([&] {
+    sub_key = key_path;
+    root = RegKey::ParseRootKey(&sub_key);
+  }),
+               kE_OUTOFMEMORY);
   if (root == nullptr) return kE_PATH_NOT_FOUND;
   switch (mode) {
     case KeyMode::kCreate:
@@ -65,12 +71,21 @@ HResult QueryValue(HKEY key, const WString& value_name, DWORD* type, void* data,
   return FromStatus(::SHQueryValueExW(key, AsWin(value_name), nullptr, type, data, size));
 }
 
-template <typename Integer>
+constexpr HResult kE_MORE_DATA = static_cast<HResult>(0x800700EAu);  // ERROR_MORE_DATA
+
+// Reads an integer value stored as `kType` with exactly its size. A value of any
+// other type or size (text "0" would read as 0x30) reads as absent: the result
+// of a missing value, with `*value` unchanged.
+template <DWORD kType, typename Integer>
 HResult QueryInteger(RegKey& key, const WString& value_name, Integer* value) {
-  Integer local = 0;
-  DWORD size = sizeof(local);
-  VU_RETURN_IF_FAILED(QueryValue(key.handle(), value_name, nullptr, &local, &size));
-  *value = local;
+  std::uint8_t bytes[sizeof(std::uint64_t)] = {};  // room for either integer
+  DWORD type = REG_NONE;
+  DWORD size = sizeof(bytes);
+  const HResult hr = QueryValue(key.handle(), value_name, &type, bytes, &size);
+  VU_RETURN_IF(hr == kE_MORE_DATA, kE_FILE_NOT_FOUND);  // longer than any integer
+  VU_RETURN_IF_FAILED(hr);
+  VU_RETURN_IF(type != kType || size != sizeof(Integer), kE_FILE_NOT_FOUND);
+  std::memcpy(value, bytes, sizeof(Integer));
   return kS_OK;
 }
 
@@ -216,12 +231,12 @@ HResult RegKey::GetValue(const WString& key_path, const WString& value_name,
 
 HResult RegKey::GetValue(const WString& key_path, const WString& value_name, DWORD* value) {
   return WithKeyPath(key_path, KeyMode::kRead,
-                     [&](RegKey& key) { return QueryInteger(key, value_name, value); });
+                     [&](RegKey& key) { return QueryInteger<REG_DWORD>(key, value_name, value); });
 }
 
 HResult RegKey::GetValue(const WString& key_path, const WString& value_name, std::uint64_t* value) {
   return WithKeyPath(key_path, KeyMode::kRead,
-                     [&](RegKey& key) { return QueryInteger(key, value_name, value); });
+                     [&](RegKey& key) { return QueryInteger<REG_QWORD>(key, value_name, value); });
 }
 
 HResult RegKey::GetValue(const WString& key_path, const WString& value_name,

@@ -30,14 +30,26 @@ const char* ReasonPhrase(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 303:
+      return "See Other";
     case 304:
       return "Not Modified";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
     case 404:
       return "Not Found";
     case 407:
       return "Proxy Authentication Required";
     case 500:
       return "Internal Server Error";
+    case 502:
+      return "Bad Gateway";
     default:
       return "Status";
   }
@@ -53,13 +65,29 @@ bool SendAll(SOCKET s, const std::string& data) {
   return true;
 }
 
+// One recv that gives up when the server stops: Wine does not wake a blocked
+// recv when its socket is shut down, so a client that keeps a connection open
+// would otherwise hold Stop for ever.
+int ReceiveUnlessStopping(SOCKET s, char* buffer, int size, const std::atomic<bool>& stopping) {
+  while (!stopping) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait{0, 100 * 1000};
+    const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
+    if (ready < 0) return -1;
+    if (ready > 0) return ::recv(s, buffer, size, 0);
+  }
+  return -1;
+}
+
 // Reads one request; false when the peer closed or sent something unreadable.
-bool ReadRequest(SOCKET s, RecordedRequest* request) {
+bool ReadRequest(SOCKET s, RecordedRequest* request, const std::atomic<bool>& stopping) {
   std::string data;
   char chunk[4096];
   std::size_t header_end;
   while ((header_end = data.find("\r\n\r\n")) == std::string::npos) {
-    const int n = ::recv(s, chunk, sizeof(chunk), 0);
+    const int n = ReceiveUnlessStopping(s, chunk, sizeof(chunk), stopping);
     if (n <= 0) return false;
     data.append(chunk, static_cast<std::size_t>(n));
   }
@@ -86,7 +114,7 @@ bool ReadRequest(SOCKET s, RecordedRequest* request) {
   const std::string length_text = request->Header("Content-Length");
   const std::size_t length = length_text.empty() ? 0 : std::stoul(length_text);
   while (request->body.size() < length) {
-    const int n = ::recv(s, chunk, sizeof(chunk), 0);
+    const int n = ReceiveUnlessStopping(s, chunk, sizeof(chunk), stopping);
     if (n <= 0) return false;
     request->body.append(chunk, static_cast<std::size_t>(n));
   }
@@ -94,6 +122,14 @@ bool ReadRequest(SOCKET s, RecordedRequest* request) {
 }
 
 }  // namespace
+
+CannedResponse RedirectTo(const LoopbackHttpServer& target, const std::string& path, int status) {
+  CannedResponse response;
+  response.status = status;
+  response.header_lines = {"Location: http://" + target.address() + ":" +
+                           std::to_string(target.port()) + path};
+  return response;
+}
 
 std::string RecordedRequest::Header(const std::string& name) const {
   for (const auto& [key, value] : headers) {
@@ -186,7 +222,7 @@ void LoopbackHttpServer::AcceptLoop() {
 void LoopbackHttpServer::Serve(std::uintptr_t socket) {
   const SOCKET s = static_cast<SOCKET>(socket);
   RecordedRequest request;
-  if (ReadRequest(s, &request)) {
+  if (ReadRequest(s, &request, stopping_)) {
     CannedResponse response;
     {
       std::unique_lock<std::mutex> lock(mutex_);
@@ -202,14 +238,28 @@ void LoopbackHttpServer::Serve(std::uintptr_t socket) {
       std::string text = "HTTP/1.1 " + std::to_string(response.status) + " " +
                          ReasonPhrase(response.status) + "\r\n";
       for (const std::string& line : response.header_lines) text += line + "\r\n";
-      text += "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+      const long long length = response.content_length >= 0
+                                   ? response.content_length
+                                   : static_cast<long long>(response.body.size());
+      text += "Content-Length: " + std::to_string(length) + "\r\n";
       text += "Connection: close\r\n\r\n";
-      text += response.body;
-      SendAll(s, text);
+      if (response.trickle_ms <= 0) {
+        SendAll(s, text + response.body);
+      } else if (SendAll(s, text)) {
+        for (char byte : response.body) {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (changed_.wait_for(lock, std::chrono::milliseconds(response.trickle_ms),
+                                [this] { return stopping_.load(); })) {
+            break;
+          }
+          lock.unlock();
+          if (!SendAll(s, std::string(1, byte))) break;
+        }
+      }
       ::shutdown(s, SD_SEND);
       // Let the client read everything before the socket goes away.
       char sink[256];
-      while (::recv(s, sink, sizeof(sink), 0) > 0) {
+      while (ReceiveUnlessStopping(s, sink, sizeof(sink), stopping_) > 0) {
       }
     }
   }

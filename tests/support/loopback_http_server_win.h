@@ -1,8 +1,9 @@
 // A small HTTP/1.1 server for tests, on a literal loopback address and an
 // ephemeral port, running on threads of the test process. Each request is
 // recorded and answered by the test's responder: a chosen status, header lines,
-// body, a delay, or a connection dropped without an answer. One request per
-// connection ("Connection: close").
+// body, a delay, or a connection dropped without an answer; a body shorter than
+// the length it promises, a body trickled out byte by byte, a redirect to another
+// server of the test. One request per connection ("Connection: close").
 //
 //   LoopbackHttpServer server;
 //   ASSERT_TRUE(server.Start("127.0.0.2"));
@@ -41,7 +42,17 @@ struct CannedResponse {
   std::string body;
   int delay_ms = 0;   // wait before answering (cut short by Stop)
   bool drop = false;  // close the connection without an answer
+  // The Content-Length sent; -1: the body's size. A larger one promises bytes
+  // that never come: the connection is closed after the body.
+  long long content_length = -1;
+  int trickle_ms = 0;  // pause before each byte of the body (cut short by Stop)
 };
+
+class LoopbackHttpServer;
+// A `status` answer whose Location names `path` at `target` (another server of
+// the test, which records whatever follows the redirect).
+CannedResponse RedirectTo(const LoopbackHttpServer& target, const std::string& path,
+                          int status = 307);
 
 class LoopbackHttpServer {
  public:

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ci/base/secret_wstring.h"
 
 namespace ci {
@@ -40,6 +42,25 @@ TEST(SecretWString, AssignFromItsOwnCharacters) {
   EXPECT_EQ(secret.value(), u"word");
   secret = secret;
   EXPECT_EQ(secret.value(), u"word");
+}
+
+TEST(SecretWString, PrepareAndTruncateLeaveNoCharactersBehind) {
+  // As a library call uses it: a zeroed buffer to write into, then cut to the
+  // length the call reports.
+  SecretWString secret(WString(u"an old and longer password"));
+  WChar* chars = secret.Prepare(12);
+  ASSERT_EQ(secret.size(), 12u);
+  EXPECT_TRUE(StorageIsZero(secret.value()));  // the old value is gone too
+  const WString written = u"secret!!";
+  std::copy(written.begin(), written.end(), chars);
+  secret.Truncate(6);
+  EXPECT_EQ(secret.value(), u"secret");
+  const WChar* data = secret.value().data();
+  for (std::size_t i = 6; i < secret.value().capacity(); ++i) {
+    EXPECT_EQ(data[i], 0) << i;
+  }
+  secret.Truncate(50);  // longer than the value: nothing changes
+  EXPECT_EQ(secret.value(), u"secret");
 }
 
 }  // namespace

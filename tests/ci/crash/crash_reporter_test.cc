@@ -1,7 +1,8 @@
-// The crash reporter with a fake clock and a recording upload: throttles, consent,
-// dump type, size limit, read-back, real minidumps, and a dump file that follows
-// no link planted at its name. The bookkeeping values are tested with the real
-// upload (report_upload_test.cc).
+// The crash reporter with a fake clock and a recording upload: throttles, consent
+// and dump type (of the right value type only), size limit, read-back, real
+// minidumps, the dump writer bound before the file exists, a dump file that
+// admits Administrators and SYSTEM only and follows no link planted at its name.
+// The bookkeeping values are tested with the real upload (report_upload_test.cc).
 #include "ci/crash/crash_reporter.h"
 
 #include <gtest/gtest.h>
@@ -173,6 +174,141 @@ TEST_F(CrashReporterTest, NoConsentWritesNoDump) {
     EXPECT_EQ(uploads_.size(), c.reported ? 1u : 0u) << c.name;
     EXPECT_EQ(reporter.state().last_attempt_time, kStart) << c.name << ": still an attempt";
   }
+}
+
+TEST_F(CrashReporterTest, ConsentAndDumpTypeOfAnotherValueTypeReadAsAbsent) {
+  struct Case {
+    const char* name;
+    DWORD type;
+    std::vector<std::uint8_t> bytes;
+  };
+  const std::uint64_t one = 1;
+  const Case cases[] = {
+      {"text \"0\"", REG_SZ, {'0', 0, 0, 0}},  // read as a DWORD it was 0x30: consent
+      {"text \"1\"", REG_SZ, {'1', 0, 0, 0}},
+      {"a QWORD", REG_QWORD,
+       std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(&one),
+                                 reinterpret_cast<const std::uint8_t*>(&one) + 8)},
+      {"binary", REG_BINARY, {1, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ::DeleteFileW(dump_path_.c_str());
+    uploads_.clear();
+    ASSERT_TRUE(WriteRaw(key_.root(), key_.sub_key(), u"SendAnonymousData", c.type, c.bytes.data(),
+                         static_cast<DWORD>(c.bytes.size())));
+    CrashReporter reporter(Settings());
+    EXPECT_FALSE(reporter.ReportingConsent());
+    reporter.OnFailure(nullptr, 0);
+    EXPECT_FALSE(test::FileExists(dump_path_));
+    EXPECT_TRUE(uploads_.empty());
+  }
+
+  // "minidump_type" as text "2" would ask for a full-memory dump.
+  SetConsent(1);
+  ASSERT_TRUE(WriteRaw(key_.root(), key_.sub_key(), u"minidump_type", REG_SZ, u"2", 4));
+  CrashReporter reporter(Settings());
+  reporter.WriteDumpAndReport(nullptr);
+  EXPECT_EQ(g_dump_type, kDefaultMinidumpType);
+}
+
+// The access entries of a DACL as the dump file is created with it.
+struct DumpAcl {
+  bool read = false;
+  bool is_protected = false;
+  int administrators = 0;  // full-access entries for each
+  int system = 0;
+  int others = 0;  // any other entry
+};
+
+DumpAcl AclOf(PSECURITY_DESCRIPTOR descriptor) {
+  DumpAcl acl;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (descriptor == nullptr ||
+      !::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present ||
+      dacl == nullptr || !::GetSecurityDescriptorControl(descriptor, &control, &revision)) {
+    return acl;
+  }
+  acl.read = true;
+  acl.is_protected = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* ace = nullptr;
+    if (!::GetAce(dacl, i, &ace)) continue;
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+    PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+    const bool full = allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+                      (allowed->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
+    if (full && ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+      ++acl.administrators;
+    } else if (full && ::IsWellKnownSid(sid, WinLocalSystemSid)) {
+      ++acl.system;
+    } else {
+      ++acl.others;
+    }
+  }
+  return acl;
+}
+
+// Creates the file as asked and keeps the DACL it was asked to carry.
+DumpAcl g_created_acl;
+int g_creations = 0;
+HANDLE WINAPI InspectingCreate(LPCWSTR name, DWORD access, DWORD share,
+                               LPSECURITY_ATTRIBUTES attributes, DWORD disposition, DWORD flags,
+                               HANDLE template_file) {
+  ++g_creations;
+  g_created_acl = AclOf(attributes != nullptr ? attributes->lpSecurityDescriptor : nullptr);
+  return ::CreateFileW(name, access, share, attributes, disposition, flags, template_file);
+}
+
+TEST_F(CrashReporterTest, TheDumpIsCreatedForAdministratorsAndSystemOnly) {
+  // Wine keeps no DACL of a file (it maps one onto the host's mode bits and
+  // reads back the user and Everyone), so the descriptor is looked at where the
+  // file is created with it.
+  g_creations = 0;
+  g_created_acl = DumpAcl{};
+  UniqueFileHandle file = CreateDumpFile(DumpFilePath(), InspectingCreate);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(g_creations, 1);
+  ASSERT_TRUE(g_created_acl.read) << "a DACL of its own, not the directory's";
+  EXPECT_TRUE(g_created_acl.is_protected) << "nothing inherited from the temporary directory";
+  EXPECT_EQ(g_created_acl.administrators, 1);
+  EXPECT_EQ(g_created_acl.system, 1);
+  EXPECT_EQ(g_created_acl.others, 0);
+
+  // The creating handle reads and writes the file whatever its DACL says.
+  const char bytes[] = "dump";
+  DWORD done = 0;
+  EXPECT_TRUE(::WriteFile(file.get(), bytes, 4, &done, nullptr) && done == 4);
+  ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
+  char back[4] = {};
+  EXPECT_TRUE(::ReadFile(file.get(), back, 4, &done, nullptr) && done == 4);
+  EXPECT_EQ(std::memcmp(back, bytes, 4), 0);
+}
+
+bool g_writer_bound = false;
+bool FakeBinder() { return g_writer_bound; }
+
+TEST_F(CrashReporterTest, TheDumpWriterIsBoundBeforeTheFileIsCreated) {
+  CrashReporterSettings settings = Settings();
+  settings.bind_dump_writer = FakeBinder;
+  g_writer_bound = false;
+  CrashReporter unbound(settings);
+  unbound.WriteDumpAndReport(nullptr);
+  EXPECT_FALSE(test::FileExists(dump_path_)) << "no empty dump left behind";
+  EXPECT_EQ(g_dumps_written, 0);
+  EXPECT_TRUE(uploads_.empty());
+
+  g_writer_bound = true;
+  CrashReporter bound(settings);
+  bound.WriteDumpAndReport(nullptr);
+  EXPECT_TRUE(test::FileExists(dump_path_));
+  EXPECT_EQ(uploads_.size(), 1u);
+  // The product's binder finds the debug-help library of the system.
+  EXPECT_TRUE(BindMiniDumpWriter());
+  EXPECT_EQ(CrashReporterSettings::Defaults(nullptr).bind_dump_writer, &BindMiniDumpWriter);
 }
 
 TEST_F(CrashReporterTest, DumpSizeDecidesWhatIsSent) {

@@ -1,5 +1,7 @@
 // The report upload against a collector on a loopback address at the fixed
-// report port, and the observer's installation.
+// report port: what is sent, what is accepted and booked (a redirect is a refused
+// report), and a crash path on which no failed allocation escapes; the
+// observer's installation and its refusal to be re-entered.
 #include "ci/crash/report_upload.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +15,9 @@
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/dump_file.h"
 #include "ci/crash/report_request.h"
+#include "ci/net/http_client_creators.h"
 #include "failure_at.h"
+#include "tests/support/allocation_seams.h"
 #include "tests/support/hresult_checks.h"
 #include "tests/support/loopback_http_server_win.h"
 #include "tests/support/registry_win.h"
@@ -177,6 +181,71 @@ TEST_F(ReportUploadTest, AcceptedReportsAreBookedAndRejectedOnesAreNot) {
   EXPECT_EQ(ReadDword(u"md_signature"), 0x401000u);
 }
 
+TEST_F(ReportUploadTest, ARedirectedReportIsRefusedAndGoesNowhereElse) {
+  test::LoopbackHttpServer elsewhere;
+  ASSERT_TRUE(elsewhere.Start("127.0.0.84"));
+  const std::vector<std::uint8_t> dump(100, 0x42);
+  for (HttpClientFactory factory : {&CreateWinHttpClient, &CreateInetHttpClient}) {
+    for (int status : {301, 302, 303, 307, 308}) {
+      SCOPED_TRACE(status);
+      collector_.Respond(test::RedirectTo(elsewhere, "/cr", status));
+      EXPECT_FALSE(UploadReport(kCollectorHost, dump, factory));
+    }
+  }
+  EXPECT_TRUE(elsewhere.Requests().empty());
+
+  // Through the reporter: nothing is booked, so the next failure reports again.
+  collector_.Respond(test::RedirectTo(elsewhere, "/cr", 307));
+  CrashReporter reporter(Settings());
+  FailureAt a(0x401000);
+  reporter.OnFailure(&a.pointers, 0);
+  RawValue value;
+  EXPECT_FALSE(ReadValue(u"md_num", &value));
+  EXPECT_FALSE(ReadValue(u"md_signature", &value));
+  EXPECT_EQ(reporter.state().last_upload_time, 0u);
+  EXPECT_TRUE(elsewhere.Requests().empty());
+}
+
+TEST_F(ReportUploadTest, NoFailedAllocationOnTheCrashPathEscapes) {
+  // Every allocation of the crash path, the upload over HTTP included, fails in
+  // turn (and every one after it): the report ends quietly, and only a report the
+  // collector accepted is booked.
+  {
+    CrashReporter warm_up(Settings());  // binds the libraries and builds the statics
+    warm_up.OnFailure(nullptr, 0);
+  }
+  ASSERT_EQ(collector_.Requests().size(), 1u);
+  std::size_t allowed = 0;
+  for (;; ++allowed) {
+    SCOPED_TRACE(allowed);
+    for (const char16_t* name : {u"md_num", u"md_time", u"md_signature"}) {
+      ::RegDeleteKeyValueW(key_.root(), AsWin(key_.sub_key()), AsWin(name));
+    }
+    const std::size_t requests_before = collector_.Requests().size();
+    CrashReporter reporter(Settings());
+    FailureAt failure(0x401000);
+    bool returned = false, refused = false;
+    {
+      test::FailingAllocations failing(allowed);
+      returned = reporter.OnFailure(&failure.pointers, 0);
+      refused = failing.refused_any();
+    }
+    ASSERT_TRUE(returned);
+    RawValue count;
+    if (ReadValue(u"md_num", &count)) {
+      EXPECT_GT(collector_.Requests().size(), requests_before) << "booked, never sent";
+    }
+    if (!refused) {
+      // The whole path ran: sent and booked.
+      EXPECT_EQ(collector_.Requests().size(), requests_before + 1);
+      EXPECT_EQ(ReadDword(u"md_num"), 1u);
+      break;
+    }
+    ASSERT_LT(allowed, 5000u) << "the path never got through";
+  }
+  EXPECT_GT(allowed, 10u) << "the path allocates; every allocation was failed once";
+}
+
 TEST_F(ReportUploadTest, UploadTimeIsTheCurrentTime) {
   CrashReporterSettings settings = Settings();
   settings.clock = CurrentFileTime;
@@ -201,6 +270,36 @@ class OtherObserver : public DebugObserver {
  public:
   bool OnFailure(std::uint32_t, EXCEPTION_POINTERS*, std::uint64_t) override { return true; }
 };
+
+TEST_F(ReportUploadTest, AFailureInsideTheObserverDoesNotReenterIt) {
+  // The failure handler calls the observer again for a fault inside the report
+  // (here: inside the upload); that call returns at once.
+  ServerDebugObserver* observer = nullptr;
+  int uploads = 0, nested_returned = 0;
+  CrashReporterSettings settings = Settings();
+  settings.upload = [&](const WString& host, const std::vector<std::uint8_t>& bytes) {
+    ++uploads;
+    FailureAt inner(0x402000);
+    if (observer->OnFailure(0, &inner.pointers, 0)) ++nested_returned;
+    return UploadReport(host, bytes);
+  };
+  CrashReporter reporter(std::move(settings));
+  ServerDebugObserver server_observer(&reporter);
+  observer = &server_observer;
+  FailureAt outer(0x401000);
+  EXPECT_TRUE(observer->OnFailure(0, &outer.pointers, 0));
+  EXPECT_EQ(uploads, 1);
+  EXPECT_EQ(nested_returned, 1);
+  EXPECT_EQ(collector_.Requests().size(), 1u);
+  EXPECT_EQ(ReadDword(u"md_signature"), 0x401000u);
+
+  // Once it has returned, the next failure is reported again.
+  g_now += kOneDayFileTime + 1;
+  FailureAt later(0x403000);
+  EXPECT_TRUE(observer->OnFailure(0, &later.pointers, 0));
+  EXPECT_EQ(uploads, 2);
+  EXPECT_EQ(ReadDword(u"md_signature"), 0x403000u);
+}
 
 TEST(DebugObserverInstallationTest, InstallsOnlyOverNothingAndClearsOnlyItsOwn) {
   ASSERT_EQ(CurrentDebugObserver, nullptr);

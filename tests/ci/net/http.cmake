@@ -10,8 +10,10 @@ vu_add_test(NAME ci_net_http_client_test WINDOWS_ONLY TIMEOUT 180
   LIBS vu_http_test_clients vu_loopback_http_server vu_test_support)
 vu_add_test(NAME ci_net_http_seams_test WINDOWS_ONLY
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/winhttp_fault_test.cc
+    ${CMAKE_CURRENT_LIST_DIR}/winhttp_settings_test.cc
     ${CMAKE_CURRENT_LIST_DIR}/network_available_test.cc
-  LIBS vu_http_test_clients vu_loopback_http_server vu_test_support)
+    ${CMAKE_CURRENT_LIST_DIR}/url_crack_test.cc
+  LIBS vu_http_test_clients vu_loopback_http_server vu_test_support vu_allocation_seams)
 
 # Through tinyproxy: the program runs inside with_tinyproxy.sh, which starts the
 # proxy on a free loopback port and ends it after.

@@ -64,13 +64,13 @@ TEST_F(WinHttpFaultTest, AFaultWithHandlesOpenFailsTheSendAndTheHandlesAreClosed
   EXPECT_EQ(server_.Requests().size(), 2u);
 }
 
-TEST_F(WinHttpFaultTest, AFaultWhileReadingTheBodyEndsTheBodyAndTheClientGoesOn) {
+TEST_F(WinHttpFaultTest, AFaultWhileReadingTheBodyFailsTheReadAndTheClientGoesOn) {
   api_.read_data = &FaultingRead;
   WinHttpClient client(&api_);
   ASSERT_HR_OK(Send(client));
   std::vector<std::uint8_t> bytes;
-  // A failed read ends the body, as the library's own failures do.
-  EXPECT_HR_OK(client.ReadResponseBodyToBuffer(&bytes, 0));
+  // The faulted read fails the body, as the library's own failures do.
+  EXPECT_HR_EQ(client.ReadResponseBodyToBuffer(&bytes, 0), HResultFromWin32(ERROR_NOACCESS));
   EXPECT_TRUE(bytes.empty());
   // The same client sends again through the table it was given.
   ASSERT_HR_OK(Send(client));

@@ -243,6 +243,55 @@ TEST(RegKeyValues, MissingValuesAndKeys) {
   EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, key.sub_key()));  // the key stays
 }
 
+TEST(RegKeyValues, IntegersAreReadOnlyFromValuesOfTheirOwnTypeAndSize) {
+  TestKey key;
+  const std::uint64_t qword = 2;
+  const DWORD dword = 7;
+  const std::uint8_t two_bytes[] = {1, 0};
+  struct Stored {
+    const char16_t* name;
+    DWORD type;
+    const void* data;
+    DWORD size;
+    bool as_dword;  // reads as a DWORD (7)
+    bool as_qword;  // reads as a QWORD (2)
+  };
+  const Stored stored[] = {
+      {u"dword", REG_DWORD, &dword, 4, true, false},
+      {u"qword", REG_QWORD, &qword, 8, false, true},
+      {u"text zero", REG_SZ, u"0", 4, false, false},  // would read as 0x30
+      {u"text long", REG_SZ, u"12345678", 18, false, false},
+      {u"expandable", REG_EXPAND_SZ, u"1", 4, false, false},
+      {u"binary of four", REG_BINARY, &dword, 4, false, false},
+      {u"binary of eight", REG_BINARY, &qword, 8, false, false},
+      {u"big-endian", REG_DWORD_BIG_ENDIAN, &dword, 4, false, false},
+      {u"short dword", REG_DWORD, two_bytes, 2, false, false},
+      {u"long dword", REG_DWORD, &qword, 8, false, false},
+      {u"short qword", REG_QWORD, &dword, 4, false, false},
+      {u"none", REG_NONE, &dword, 4, false, false},
+  };
+  for (const Stored& value : stored) {
+    ASSERT_TRUE(
+        WriteRaw(HKEY_CURRENT_USER, key.sub_key(), value.name, value.type, value.data, value.size));
+  }
+  for (const Stored& value : stored) {
+    const std::u16string name(value.name);
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    DWORD as_dword = 99;
+    std::uint64_t as_qword = 99;
+    EXPECT_HR_EQ(RegKey::GetValue(key.path(), value.name, &as_dword),
+                 value.as_dword ? kS_OK : kE_FILE_NOT_FOUND);
+    EXPECT_EQ(as_dword, value.as_dword ? 7u : 99u);
+    EXPECT_HR_EQ(RegKey::GetValue(key.path(), value.name, REG_QWORD, &as_qword),
+                 value.as_qword ? kS_OK : kE_FILE_NOT_FOUND);
+    EXPECT_EQ(as_qword, value.as_qword ? 2u : 99u);
+  }
+  // Text reads take any stored type, as before.
+  WString text;
+  EXPECT_HR_OK(RegKey::GetValue(key.path(), u"text zero", &text));
+  EXPECT_EQ(text, u"0");
+}
+
 TEST(RegKeyValues, EmptyDataCountsAsPresent) {
   TestKey key;
   ASSERT_HR_OK(RegKey::SetValue(key.path(), u"empty", REG_BINARY, nullptr, 0));
