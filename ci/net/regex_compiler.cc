@@ -1,6 +1,8 @@
 // Pattern to instruction list: a recursive-descent parser (its depth bounded by
 // the pattern's nesting, never by a text) builds a small tree, which is then
-// laid out as instructions for the backtracking search.
+// laid out as instructions for the backtracking search. Every recursion here
+// is bounded: the parser's by kMaxNesting, the emitter's by the tree's height.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,8 +14,11 @@
 namespace ci {
 namespace {
 
-// Beyond these a pattern is refused as too large (error 1).
+// Beyond these a pattern is refused as too large (error 1). The nesting counts
+// groups, "!" and repetitions of one item; the height bounds the tree a long
+// chain of such items builds (each repetition wraps what it repeats).
 constexpr int kMaxNesting = 200;
+constexpr int kMaxTreeHeight = 1000;
 constexpr std::size_t kMaxInstructions = (std::size_t(1) << kRegexInstructionBits) - 2;
 // Beyond this many search states per text position the search is bounded by
 // steps instead of visited states.
@@ -131,6 +136,7 @@ class Parser {
 
   // ['!'] atom {repetition}
   int ParseItem(WChar closer, int depth, int* out) {
+    if (depth > kMaxNesting) return kRegexOutOfMemory;
     if (Peek() == u'!' && pos_ + 1 < length_ && text_[pos_ + 1] != u'|' &&
         !(closer && text_[pos_ + 1] == closer)) {
       ++pos_;
@@ -456,6 +462,18 @@ void CountStates(RegexProgram* program) {
   program->states_per_position = states;
 }
 
+// Children come before their parents in `nodes`, so one pass finds every
+// subtree's height.
+int TreeHeight(const std::vector<Node>& nodes) {
+  std::vector<int> height(nodes.size(), 1);
+  int highest = 0;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    for (int kid : nodes[i].kids) height[i] = std::max(height[i], height[kid] + 1);
+    highest = std::max(highest, height[i]);
+  }
+  return highest;
+}
+
 // The characters that can begin a match, found by following every path that
 // takes no text from the first instruction; none when such a path can match.
 void ComputeFirstSet(RegexProgram* program) {
@@ -527,6 +545,7 @@ int CompileRegex(const WChar* pattern, RegexProgram* program) {
   Parser parser(lowered, program);
   int root;
   if (int error = parser.Parse(&root)) return error;
+  if (TreeHeight(parser.nodes()) > kMaxTreeHeight) return kRegexOutOfMemory;
   Emitter emitter(parser.nodes(), program);
   if (!emitter.Emit(root) || program->insts.size() > kMaxInstructions) return kRegexOutOfMemory;
   RegexInst match;
