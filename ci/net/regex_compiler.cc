@@ -379,10 +379,11 @@ class Emitter {
       case Node::kRepeat:
         return EmitRepeat(node);
       case Node::kNotAhead: {
-        program_->needs_step_budget = true;
         const std::size_t head = Push(RegexOp::kNotAhead);
+        ++look_aheads_;
         if (!Emit(node.kids[0])) return false;
         Push(RegexOp::kNotAheadEnd);
+        --look_aheads_;
         program_->insts[head].arg = Here();
         return true;
       }
@@ -395,6 +396,7 @@ class Emitter {
     RegexInst inst;
     inst.op = op;
     inst.loops = static_cast<std::uint8_t>(loops_);
+    inst.in_look_ahead = look_aheads_ > 0;
     inst.arg = arg;
     program_->insts.push_back(inst);
     return program_->insts.size() - 1;
@@ -445,6 +447,7 @@ class Emitter {
   const std::vector<Node>& nodes_;
   RegexProgram* program_;
   int loops_ = 0;
+  int look_aheads_ = 0;  // "!" bodies around the instruction being emitted
 };
 
 // Numbers the search states of one text position.
@@ -452,7 +455,7 @@ void CountStates(RegexProgram* program) {
   std::size_t states = 0;
   for (RegexInst& inst : program->insts) {
     inst.state_offset = static_cast<std::uint32_t>(states);
-    states += std::size_t(1) << inst.loops;
+    states += (std::size_t(1) << inst.loops) * (inst.in_look_ahead ? 2 : 1);
     if (states > kMaxStatesPerPosition) {
       program->needs_step_budget = true;
       program->states_per_position = 0;

@@ -343,6 +343,18 @@ TEST(RegexMatch, WalkOverEmptyMatchesEnds) {
   EXPECT_EQ(next, nullptr);
 }
 
+// Unlike a further iteration of * or +, the one iteration of ? may take no text.
+TEST(RegexMatch, OptionalTakesAnOperandThatMatchesEmptyText) {
+  for (RegexStrategy strategy : {RegexStrategy::kAuto, RegexStrategy::kStepBudget}) {
+    const Found optional = Search(u"{a*}?b", u"b", strategy);
+    ASSERT_EQ(optional.outcome, RegexOutcome::kMatch);
+    EXPECT_TRUE(optional.participated[0]);
+    const Found star = Search(u"({a*})*b", u"b", strategy);
+    ASSERT_EQ(star.outcome, RegexOutcome::kMatch);
+    EXPECT_FALSE(star.participated[0]);
+  }
+}
+
 TEST(RegexMatch, EmptyTextCanMatchEmptyPattern) {
   const AtlRE re(u"a*");
   const WChar* next = u"sentinel";
