@@ -28,12 +28,13 @@
 // without back-references it never repeats work: each search state
 // (instruction, text position, which enclosing loop iterations took no text
 // yet) is explored at most once per Match, the states inside a "!" included,
-// so time is bounded by text length times pattern size. Patterns with
-// back-references, and searches whose memory for visited states (2^27 bits)
-// or pending alternatives (2^22) would be exceeded, are backtracked plainly
-// from where they are. Every search counts its steps against the expression's
-// budget and reports no match when that runs out, the one case in which a
-// match can be missed.
+// so time is bounded by text length times pattern size. Text that cannot
+// start a match (it lacks a literal every match contains, or a character a
+// match can begin with) costs no search. Patterns with back-references, and
+// searches whose memory for visited states (2^27 bits) or pending alternatives
+// (2^22) would be exceeded, are backtracked plainly from where they are. Every
+// search counts its steps against the expression's budget and reports no match
+// when that runs out, the one case in which a match can be missed.
 #pragma once
 
 #include <cstddef>

@@ -9,7 +9,9 @@
 
 #include "ci/base/string_utils.h"
 #include "ci/net/regex.h"
+#include "ci/net/regex_prefilter.h"
 #include "ci/net/regex_program.h"
+#include "ci/net/regex_tree.h"
 
 namespace ci {
 namespace {
@@ -50,29 +52,8 @@ const WChar* Abbreviation(WChar letter) {
   }
 }
 
-struct Node {
-  enum Kind {
-    kEmpty,
-    kChar,
-    kAny,
-    kSet,
-    kEnd,
-    kBackRef,
-    kConcat,
-    kAlt,
-    kGroup,
-    kRepeat,
-    kNotAhead
-  };
-  Kind kind = kEmpty;
-  std::uint32_t value = 0;  // character, set index, group (-1 as all ones: no capture)
-  bool at_least_one = false;
-  bool at_most_one = false;
-  bool greedy = true;
-  std::vector<int> kids;
-};
-
-constexpr std::uint32_t kNoCapture = 0xFFFFFFFFu;
+using Node = RegexNode;
+constexpr std::uint32_t kNoCapture = kRegexNoCapture;
 
 class Parser {
  public:
@@ -477,66 +458,6 @@ int TreeHeight(const std::vector<Node>& nodes) {
   return highest;
 }
 
-// The characters that can begin a match, found by following every path that
-// takes no text from the first instruction; none when such a path can match.
-void ComputeFirstSet(RegexProgram* program) {
-  std::vector<bool> seen(program->insts.size(), false);
-  std::vector<std::uint32_t> work = {0};
-  std::uint64_t ascii[2] = {0, 0};
-  bool beyond = false;
-  while (!work.empty()) {
-    const std::uint32_t pc = work.back();
-    work.pop_back();
-    if (seen[pc]) continue;
-    seen[pc] = true;
-    const RegexInst& inst = program->insts[pc];
-    switch (inst.op) {
-      case RegexOp::kChar:
-        if (inst.arg < 0x80) {
-          ascii[inst.arg >> 6] |= std::uint64_t(1) << (inst.arg & 63);
-        } else {
-          beyond = true;
-        }
-        break;
-      case RegexOp::kSet: {
-        const RegexCharSet& set = program->sets[inst.arg];
-        ascii[0] |= set.ascii[0];
-        ascii[1] |= set.ascii[1];
-        beyond = beyond || set.negated || !set.ranges.empty();
-        break;
-      }
-      case RegexOp::kSplit:
-        work.push_back(inst.arg);
-        work.push_back(inst.alt);
-        break;
-      case RegexOp::kJmp:
-        work.push_back(inst.arg);
-        break;
-      case RegexOp::kGroupOpen:
-      case RegexOp::kGroupClose:
-      case RegexOp::kLoopMark:
-      case RegexOp::kLoopCheck:
-        work.push_back(pc + 1);
-        break;
-      default:  // any character, end, back-reference, look-ahead, match
-        program->has_first_set = false;
-        return;
-    }
-  }
-  program->has_first_set = true;
-  program->first_ascii[0] = ascii[0];
-  program->first_ascii[1] = ascii[1];
-  program->first_ascii_any_case[0] = ascii[0];
-  program->first_ascii_any_case[1] = ascii[1];
-  for (unsigned c = u'a'; c <= u'z'; ++c) {
-    if ((ascii[c >> 6] >> (c & 63)) & 1) {
-      const unsigned upper = c - 32;
-      program->first_ascii_any_case[upper >> 6] |= std::uint64_t(1) << (upper & 63);
-    }
-  }
-  program->first_beyond_ascii = beyond;
-}
-
 }  // namespace
 
 int CompileRegex(const WChar* pattern, RegexProgram* program) {
@@ -555,7 +476,8 @@ int CompileRegex(const WChar* pattern, RegexProgram* program) {
   match.op = RegexOp::kMatch;
   program->insts.push_back(match);
   CountStates(program);
-  ComputeFirstSet(program);
+  FindFirstCharacters(program);
+  FindRequiredLiteral(parser.nodes(), root, program);
   return kRegexOk;
 }
 

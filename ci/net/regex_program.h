@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ci/base/wide_string.h"
+#include "ci/net/regex_prefilter.h"
 
 namespace ci {
 
@@ -48,6 +49,8 @@ struct RegexInst {
 // has fewer instructions than 2^kRegexInstructionBits.
 constexpr int kRegexMaxLoopNesting = 12;
 constexpr int kRegexInstructionBits = 18;
+// Text positions are 32-bit; a match cannot start beyond this one.
+constexpr std::uint32_t kRegexMaxPosition = 0x7FFFFFF0u;
 
 struct RegexCharSet {
   bool negated = false;
@@ -75,17 +78,8 @@ struct RegexProgram {
   // the loops nest too deep to count states), so the search is bounded by
   // steps instead of visited states.
   bool needs_step_budget = false;
-  // Characters (lower case) that can begin a match; only valid when
-  // `has_first_set`, which is false when a match can begin with empty text.
-  bool has_first_set = false;
-  std::uint64_t first_ascii[2] = {0, 0};
-  std::uint64_t first_ascii_any_case[2] = {0, 0};  // the same, tested before lowering
-  bool first_beyond_ascii = false;
-
-  bool CanBegin(WChar lowered) const {
-    if (lowered < 0x80) return (first_ascii[lowered >> 6] >> (lowered & 63)) & 1;
-    return first_beyond_ascii;
-  }
+  // Where a match can start.
+  RegexPrefilter prefilter;
 };
 
 // Compiles `pattern` (zero-terminated, may be null). Returns 0 and fills

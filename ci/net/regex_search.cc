@@ -29,20 +29,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "ci/base/string_utils.h"
+#include "ci/net/regex_prefilter.h"
 #include "ci/net/regex_program.h"
 
 namespace ci {
 namespace {
 
 constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
-// Positions are 32-bit; a longer text ends the search as over limit.
-constexpr std::uint32_t kMaxPosition = 0x7FFFFFF0u;
-
-inline WChar Lower(WChar c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<WChar>(c + 32) : c;
-  return ToLowerChar(c);
-}
 
 // kFailed: the exploration of a look-ahead body state ended without a match.
 enum FrameKind : std::uint32_t { kTry = 0, kRestore = 1, kBarrier = 2, kFailed = 3 };
@@ -114,11 +107,12 @@ std::size_t RowBits(std::size_t states) {
 class Searcher {
  public:
   Searcher(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
-           bool use_visited, Scratch* scratch)
+           bool use_visited, Scratch* scratch, RegexStartFinder* starts)
       : program_(program),
         insts_(program.insts.data()),
         text_(text),
         limits_(limits),
+        starts_(*starts),
         use_visited_(use_visited),
         row_bits_(RowBits(program.states_per_position)),
         stack_(&scratch->stack),
@@ -129,24 +123,9 @@ class Searcher {
 
   const RegexWork& work() const { return work_; }
 
-  RegexOutcome Run(RegexMatchSpan* span) {
-    for (std::uint32_t start = 0;; ++start) {
-      if (program_.has_first_set) {
-        // Skip positions whose character cannot begin a match (such a program
-        // never matches empty text, so the end of the text ends the search).
-        const std::uint64_t* any_case = program_.first_ascii_any_case;
-        for (;;) {
-          const WChar c = text_[start];
-          if (c < 0x80) {
-            if ((any_case[c >> 6] >> (c & 63)) & 1) break;
-            if (c == 0) return RegexOutcome::kNoMatch;
-          } else if (program_.CanBegin(Lower(c))) {
-            break;
-          }
-          if (program_.anchored) return RegexOutcome::kNoMatch;
-          if (++start >= kMaxPosition) return RegexOutcome::kLimitReached;
-        }
-      }
+  RegexOutcome Run(std::uint32_t start, RegexMatchSpan* span) {
+    for (;;) {
+      if (start == RegexStartFinder::kTooFar) return RegexOutcome::kLimitReached;
       start_ = start;
       Try result = TryAt(start);
       if (result == Try::kOutOfMemory && use_visited_) {
@@ -160,7 +139,8 @@ class Searcher {
       }
       if (result != Try::kNotHere) return RegexOutcome::kLimitReached;
       if (program_.anchored || text_[start] == 0) return RegexOutcome::kNoMatch;
-      if (start + 1 >= kMaxPosition) return RegexOutcome::kLimitReached;
+      start = starts_.Next(start + 1);
+      if (start == RegexStartFinder::kNone) return RegexOutcome::kNoMatch;
     }
   }
 
@@ -314,7 +294,7 @@ class Searcher {
         switch (inst.op) {
           case RegexOp::kChar: {
             const WChar c = text_[pos];
-            ok = c != 0 && Lower(c) == inst.arg;
+            ok = c != 0 && RegexLower(c) == inst.arg;
             ++pos;
             ++pc;
             empty_loops = 0;
@@ -328,7 +308,7 @@ class Searcher {
             break;
           case RegexOp::kSet: {
             const WChar c = text_[pos];
-            ok = c != 0 && program_.sets[inst.arg].Contains(Lower(c));
+            ok = c != 0 && program_.sets[inst.arg].Contains(RegexLower(c));
             ++pos;
             ++pc;
             empty_loops = 0;
@@ -410,11 +390,11 @@ class Searcher {
     const std::uint32_t end = slots_[3 * group + 2];
     if (begin == kUnset || end == kUnset) return true;
     const std::uint32_t length = end - begin;
-    if (length > kMaxPosition - *pos) return false;
+    if (length > kRegexMaxPosition - *pos) return false;
     for (std::uint32_t i = 0; i < length; ++i) {
       if (++work_.plain_steps > limits_.step_budget) return false;
       const WChar c = text_[*pos + i];
-      if (c == 0 || Lower(c) != Lower(text_[begin + i])) return false;
+      if (c == 0 || RegexLower(c) != RegexLower(text_[begin + i])) return false;
     }
     *pos += length;
     return true;
@@ -437,6 +417,7 @@ class Searcher {
   const RegexInst* insts_;
   const WChar* text_;
   const RegexLimits& limits_;
+  RegexStartFinder& starts_;
   bool use_visited_;
   const std::size_t row_bits_;
   std::size_t ring_rows_ = 0;   // a power of two
@@ -454,12 +435,17 @@ class Searcher {
 RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
                          RegexStrategy strategy, RegexMatchSpan* span, RegexWork* work) {
   if (work != nullptr) *work = RegexWork();
+  // Most texts that cannot match are told so here, before anything is set up.
+  RegexStartFinder starts(program, text);
+  const std::uint32_t first = starts.Next(0);
+  if (first == RegexStartFinder::kNone) return RegexOutcome::kNoMatch;
+  if (first == RegexStartFinder::kTooFar) return RegexOutcome::kLimitReached;
   thread_local Scratch scratch;
   const bool use_visited = strategy != RegexStrategy::kStepBudget && !program.needs_step_budget;
   RegexOutcome outcome;
   {
-    Searcher searcher(program, text, limits, use_visited, &scratch);
-    outcome = searcher.Run(span);
+    Searcher searcher(program, text, limits, use_visited, &scratch, &starts);
+    outcome = searcher.Run(first, span);
     if (work != nullptr) *work = searcher.work();
   }
   scratch.ReleaseIfLarge();
