@@ -86,12 +86,16 @@ class FrameStack {
 struct Scratch {
   std::vector<Frame> stack;
   std::vector<std::uint64_t> visited;
+  std::vector<std::uint64_t> spare_visited;  // what the ring grows into
   std::vector<std::uint32_t> slots;
 
   void ReleaseIfLarge() {
-    // Up to 2 MiB of frames and 1 MiB of visited rows stay for the next search.
+    // Up to 2 MiB of frames and twice 1 MiB of visited rows stay for the next
+    // search.
     if (stack.size() > (std::size_t(1) << 18)) std::vector<Frame>().swap(stack);
-    if (visited.size() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(visited);
+    for (std::vector<std::uint64_t>* rows : {&visited, &spare_visited}) {
+      if (rows->size() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(*rows);
+    }
   }
 };
 
@@ -117,6 +121,7 @@ class Searcher {
         row_bits_(RowBits(program.states_per_position)),
         stack_(&scratch->stack),
         visited_(scratch->visited),
+        spare_visited_(scratch->spare_visited),
         slots_(scratch->slots) {
     slots_.assign(3 * std::size_t(program.group_count), kUnset);
   }
@@ -228,7 +233,8 @@ class Searcher {
       ring_rows_ = rows;
       return true;
     }
-    std::vector<std::uint64_t> grown(words);
+    std::vector<std::uint64_t>& grown = spare_visited_;
+    grown.assign(words, 0);
     for (std::int64_t pos = start_; pos <= furthest_; ++pos) {
       const std::size_t from = RowStart(static_cast<std::uint32_t>(pos));
       const std::size_t to = (static_cast<std::size_t>(pos) & (rows - 1)) * row_bits_;
@@ -425,6 +431,7 @@ class Searcher {
   std::int64_t furthest_ = -1;  // furthest position whose row is live
   FrameStack stack_;
   std::vector<std::uint64_t>& visited_;
+  std::vector<std::uint64_t>& spare_visited_;
   std::vector<std::uint32_t>& slots_;
   RegexWork work_;
   std::uint32_t end_ = 0;
