@@ -4,7 +4,12 @@
 //   Walk:   every Proxy-Authenticate scheme of a 4 KiB proxy answer header block.
 //   Prefs:  each of the six preference expressions on each line of a 1,000-line
 //           preferences file.
-//   Hostile: (a|aa)*c, (.*)*x and {(a*)*}b over runs of 'a' (no match).
+//   Hostile: (a|aa)*c, (.*)*x and {(a*)*}b over runs of 'a' (no match; the
+//           literal every match needs is missing, so a scan decides).
+//   HostileLiteral: the same followed by \d, over runs of 'a' ending in that
+//           literal (no match; the search itself does the work).
+//   Budget: searches that end at the default step budget, on 100,000
+//           characters (back-references, and 1,000 alternatives).
 #include <benchmark/benchmark.h>
 #include <re2/re2.h>
 
@@ -199,6 +204,56 @@ void BM_Hostile_RE2(benchmark::State& state) {
   state.SetLabel("n=" + std::to_string(state.range(1)));
 }
 
+// The literal is there, the digit after it is not.
+const char16_t* const kHostileLiteralOurs[] = {u"(a|aa)*c\\d", u"(.*)*x\\d", u"{(a*)*}b\\d"};
+const char* const kHostileLiteralRE2[] = {"(?i)(?:a|aa)*c[0-9]", "(?is)(?:.*)*x[0-9]",
+                                          "(?i)((?:a*)*)b[0-9]"};
+const char kHostileLiteral[] = {'c', 'x', 'b'};
+
+void BM_HostileLiteral_Ours(benchmark::State& state) {
+  const ci::AtlRE re(kHostileLiteralOurs[state.range(0)]);
+  const ci::WString text = ci::WString(static_cast<std::size_t>(state.range(1)), u'a') +
+                           static_cast<char16_t>(kHostileLiteral[state.range(0)]);
+  for (auto _ : state) {
+    if (re.Match(text.c_str(), nullptr, 0, nullptr)) state.SkipWithError("unexpected match");
+  }
+  state.SetLabel("n=" + std::to_string(state.range(1)));
+}
+
+void BM_HostileLiteral_RE2(benchmark::State& state) {
+  const RE2 re(kHostileLiteralRE2[state.range(0)]);
+  const std::string text =
+      std::string(static_cast<std::size_t>(state.range(1)), 'a') + kHostileLiteral[state.range(0)];
+  for (auto _ : state) {
+    if (RE2::PartialMatch(text, re)) state.SkipWithError("unexpected match");
+  }
+  state.SetLabel("n=" + std::to_string(state.range(1)));
+}
+
+// Searches that run until the default budget ends them: the time the budget
+// allows one Match on 100,000 characters.
+ci::WString ManyAlternatives() {
+  ci::WString pattern = u"(";
+  for (int i = 0; i < 1000; ++i) {
+    if (i > 0) pattern += u"|";
+    pattern += u"a";
+    pattern += static_cast<char16_t>(u'b' + i % 20);
+  }
+  return pattern + u")";
+}
+
+void BM_Budget_Ours(benchmark::State& state) {
+  static const char16_t* const kPatterns[] = {u"{a*?}\\0b", u"{(a|b)*}\\0\\0c", nullptr};
+  static const char16_t kEnds[] = {u'b', u'c', u'a'};
+  const ci::AtlRE re(kPatterns[state.range(0)] ? ci::WString(kPatterns[state.range(0)])
+                                               : ManyAlternatives());
+  const ci::WString text = ci::WString(100000, u'a') + kEnds[state.range(0)];
+  for (auto _ : state) {
+    if (re.Match(text.c_str(), nullptr, 0, nullptr)) state.SkipWithError("unexpected match");
+  }
+  state.SetLabel(state.range(0) == 2 ? "1000 alternatives" : "back-references");
+}
+
 // std::regex backtracks these exponentially (and recursively): only tiny texts.
 void BM_Hostile_StdRegex(benchmark::State& state) {
   const std::regex re("(?:a|aa)*c", std::regex::ECMAScript | std::regex::icase);
@@ -219,6 +274,13 @@ BENCHMARK(BM_Hostile_Ours)
     ->ArgsProduct({{0, 1, 2}, {10000, 100000}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Hostile_RE2)->ArgsProduct({{0, 1, 2}, {10000, 100000}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HostileLiteral_Ours)
+    ->ArgsProduct({{0, 1, 2}, {10000, 100000}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HostileLiteral_RE2)
+    ->ArgsProduct({{0, 1, 2}, {10000, 100000}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Budget_Ours)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Hostile_StdRegex)->Arg(20)->Arg(24)->Arg(28)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

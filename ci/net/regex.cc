@@ -43,6 +43,9 @@ bool AtlRE::Match(const WChar* text, WString* groups, int group_count, const WCh
   if (group_count > 0 && groups == nullptr) return false;
   RegexLimits limits;
   limits.step_budget = step_budget_;
+  limits.visited_step_budget = step_budget_ <= UINT64_MAX / kVisitedStepsPerStep
+                                   ? step_budget_ * kVisitedStepsPerStep
+                                   : UINT64_MAX;
   RegexMatchSpan span;
   // Captured texts go to the caller's strings only when the whole call worked.
   WString few[4];

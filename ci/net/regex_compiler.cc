@@ -1,19 +1,26 @@
 // Pattern to instruction list: a recursive-descent parser (its depth bounded by
 // the pattern's nesting, never by a text) builds a small tree, which is then
-// laid out as instructions for the backtracking search.
+// laid out as instructions for the backtracking search. Every recursion here
+// is bounded: the parser's by kMaxNesting, the emitter's by the tree's height.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "ci/base/string_utils.h"
 #include "ci/net/regex.h"
+#include "ci/net/regex_prefilter.h"
 #include "ci/net/regex_program.h"
+#include "ci/net/regex_tree.h"
 
 namespace ci {
 namespace {
 
-// Beyond these a pattern is refused as too large (error 1).
+// Beyond these a pattern is refused as too large (error 1). The nesting counts
+// groups, "!" and repetitions of one item; the height bounds the tree a long
+// chain of such items builds (each repetition wraps what it repeats).
 constexpr int kMaxNesting = 200;
+constexpr int kMaxTreeHeight = 1000;
 constexpr std::size_t kMaxInstructions = (std::size_t(1) << kRegexInstructionBits) - 2;
 // Beyond this many search states per text position the search is bounded by
 // steps instead of visited states.
@@ -45,29 +52,8 @@ const WChar* Abbreviation(WChar letter) {
   }
 }
 
-struct Node {
-  enum Kind {
-    kEmpty,
-    kChar,
-    kAny,
-    kSet,
-    kEnd,
-    kBackRef,
-    kConcat,
-    kAlt,
-    kGroup,
-    kRepeat,
-    kNotAhead
-  };
-  Kind kind = kEmpty;
-  std::uint32_t value = 0;  // character, set index, group (-1 as all ones: no capture)
-  bool at_least_one = false;
-  bool at_most_one = false;
-  bool greedy = true;
-  std::vector<int> kids;
-};
-
-constexpr std::uint32_t kNoCapture = 0xFFFFFFFFu;
+using Node = RegexNode;
+constexpr std::uint32_t kNoCapture = kRegexNoCapture;
 
 class Parser {
  public:
@@ -131,6 +117,7 @@ class Parser {
 
   // ['!'] atom {repetition}
   int ParseItem(WChar closer, int depth, int* out) {
+    if (depth > kMaxNesting) return kRegexOutOfMemory;
     if (Peek() == u'!' && pos_ + 1 < length_ && text_[pos_ + 1] != u'|' &&
         !(closer && text_[pos_ + 1] == closer)) {
       ++pos_;
@@ -373,10 +360,11 @@ class Emitter {
       case Node::kRepeat:
         return EmitRepeat(node);
       case Node::kNotAhead: {
-        program_->needs_step_budget = true;
         const std::size_t head = Push(RegexOp::kNotAhead);
+        ++look_aheads_;
         if (!Emit(node.kids[0])) return false;
         Push(RegexOp::kNotAheadEnd);
+        --look_aheads_;
         program_->insts[head].arg = Here();
         return true;
       }
@@ -389,6 +377,7 @@ class Emitter {
     RegexInst inst;
     inst.op = op;
     inst.loops = static_cast<std::uint8_t>(loops_);
+    inst.in_look_ahead = look_aheads_ > 0;
     inst.arg = arg;
     program_->insts.push_back(inst);
     return program_->insts.size() - 1;
@@ -439,6 +428,7 @@ class Emitter {
   const std::vector<Node>& nodes_;
   RegexProgram* program_;
   int loops_ = 0;
+  int look_aheads_ = 0;  // "!" bodies around the instruction being emitted
 };
 
 // Numbers the search states of one text position.
@@ -446,7 +436,7 @@ void CountStates(RegexProgram* program) {
   std::size_t states = 0;
   for (RegexInst& inst : program->insts) {
     inst.state_offset = static_cast<std::uint32_t>(states);
-    states += std::size_t(1) << inst.loops;
+    states += (std::size_t(1) << inst.loops) * (inst.in_look_ahead ? 2 : 1);
     if (states > kMaxStatesPerPosition) {
       program->needs_step_budget = true;
       program->states_per_position = 0;
@@ -456,64 +446,16 @@ void CountStates(RegexProgram* program) {
   program->states_per_position = states;
 }
 
-// The characters that can begin a match, found by following every path that
-// takes no text from the first instruction; none when such a path can match.
-void ComputeFirstSet(RegexProgram* program) {
-  std::vector<bool> seen(program->insts.size(), false);
-  std::vector<std::uint32_t> work = {0};
-  std::uint64_t ascii[2] = {0, 0};
-  bool beyond = false;
-  while (!work.empty()) {
-    const std::uint32_t pc = work.back();
-    work.pop_back();
-    if (seen[pc]) continue;
-    seen[pc] = true;
-    const RegexInst& inst = program->insts[pc];
-    switch (inst.op) {
-      case RegexOp::kChar:
-        if (inst.arg < 0x80) {
-          ascii[inst.arg >> 6] |= std::uint64_t(1) << (inst.arg & 63);
-        } else {
-          beyond = true;
-        }
-        break;
-      case RegexOp::kSet: {
-        const RegexCharSet& set = program->sets[inst.arg];
-        ascii[0] |= set.ascii[0];
-        ascii[1] |= set.ascii[1];
-        beyond = beyond || set.negated || !set.ranges.empty();
-        break;
-      }
-      case RegexOp::kSplit:
-        work.push_back(inst.arg);
-        work.push_back(inst.alt);
-        break;
-      case RegexOp::kJmp:
-        work.push_back(inst.arg);
-        break;
-      case RegexOp::kGroupOpen:
-      case RegexOp::kGroupClose:
-      case RegexOp::kLoopMark:
-      case RegexOp::kLoopCheck:
-        work.push_back(pc + 1);
-        break;
-      default:  // any character, end, back-reference, look-ahead, match
-        program->has_first_set = false;
-        return;
-    }
+// Children come before their parents in `nodes`, so one pass finds every
+// subtree's height.
+int TreeHeight(const std::vector<Node>& nodes) {
+  std::vector<int> height(nodes.size(), 1);
+  int highest = 0;
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    for (int kid : nodes[i].kids) height[i] = std::max(height[i], height[kid] + 1);
+    highest = std::max(highest, height[i]);
   }
-  program->has_first_set = true;
-  program->first_ascii[0] = ascii[0];
-  program->first_ascii[1] = ascii[1];
-  program->first_ascii_any_case[0] = ascii[0];
-  program->first_ascii_any_case[1] = ascii[1];
-  for (unsigned c = u'a'; c <= u'z'; ++c) {
-    if ((ascii[c >> 6] >> (c & 63)) & 1) {
-      const unsigned upper = c - 32;
-      program->first_ascii_any_case[upper >> 6] |= std::uint64_t(1) << (upper & 63);
-    }
-  }
-  program->first_beyond_ascii = beyond;
+  return highest;
 }
 
 }  // namespace
@@ -527,13 +469,15 @@ int CompileRegex(const WChar* pattern, RegexProgram* program) {
   Parser parser(lowered, program);
   int root;
   if (int error = parser.Parse(&root)) return error;
+  if (TreeHeight(parser.nodes()) > kMaxTreeHeight) return kRegexOutOfMemory;
   Emitter emitter(parser.nodes(), program);
   if (!emitter.Emit(root) || program->insts.size() > kMaxInstructions) return kRegexOutOfMemory;
   RegexInst match;
   match.op = RegexOp::kMatch;
   program->insts.push_back(match);
   CountStates(program);
-  ComputeFirstSet(program);
+  FindFirstCharacters(program);
+  FindRequiredLiteral(parser.nodes(), root, program);
   return kRegexOk;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ci/base/wide_string.h"
+#include "ci/net/regex_prefilter.h"
 
 namespace ci {
 
@@ -32,10 +33,13 @@ enum class RegexOp : std::uint8_t {
 // The search state at an instruction is (instruction, position, for each loop
 // around it whether its current iteration has taken no text yet). `loops` is
 // the number of loops around the instruction; `state_offset` numbers its
-// 2^loops states within one text position.
+// 2^loops states within one text position. An instruction inside the body of
+// a "!" (up to and including its kNotAheadEnd) has 2^loops further slots after
+// those: whether the state is known to fail its body.
 struct RegexInst {
   RegexOp op;
   std::uint8_t loops = 0;
+  bool in_look_ahead = false;
   std::uint32_t arg = 0;
   std::uint32_t alt = 0;
   std::uint32_t state_offset = 0;
@@ -45,6 +49,8 @@ struct RegexInst {
 // has fewer instructions than 2^kRegexInstructionBits.
 constexpr int kRegexMaxLoopNesting = 12;
 constexpr int kRegexInstructionBits = 18;
+// Text positions are 32-bit; a match cannot start beyond this one.
+constexpr std::uint32_t kRegexMaxPosition = 0x7FFFFFF0u;
 
 struct RegexCharSet {
   bool negated = false;
@@ -65,23 +71,15 @@ struct RegexProgram {
   std::vector<RegexCharSet> sets;
   int group_count = 0;
   bool anchored = false;
-  // Search states per text position (the sum of 2^loops over instructions).
+  // Search states per text position (the sum over instructions of 2^loops,
+  // twice that inside a "!").
   std::size_t states_per_position = 0;
-  // Back-references or look-aheads make results depend on more than the
-  // search state (or the loops nest too deep to count states), so the search
-  // is bounded by steps instead of visited states.
+  // Back-references make results depend on more than the search state (or
+  // the loops nest too deep to count states), so the search is bounded by
+  // steps instead of visited states.
   bool needs_step_budget = false;
-  // Characters (lower case) that can begin a match; only valid when
-  // `has_first_set`, which is false when a match can begin with empty text.
-  bool has_first_set = false;
-  std::uint64_t first_ascii[2] = {0, 0};
-  std::uint64_t first_ascii_any_case[2] = {0, 0};  // the same, tested before lowering
-  bool first_beyond_ascii = false;
-
-  bool CanBegin(WChar lowered) const {
-    if (lowered < 0x80) return (first_ascii[lowered >> 6] >> (lowered & 63)) & 1;
-    return first_beyond_ascii;
-  }
+  // Where a match can start.
+  RegexPrefilter prefilter;
 };
 
 // Compiles `pattern` (zero-terminated, may be null). Returns 0 and fills
@@ -92,12 +90,24 @@ int CompileRegex(const WChar* pattern, RegexProgram* program);
 enum class RegexStrategy {
   kAuto,          // visited pairs when the program allows it, else the step budget
   kVisitedPairs,  // each search state explored once; programs that need the
-                  // step budget get it anyway
-  kStepBudget,    // plain backtracking, at most `step_budget` instructions
+                  // step budget get it anyway, and so does the rest of a search
+                  // whose visited states or pending alternatives outgrow their
+                  // memory limits
+  kStepBudget,    // plain backtracking, at most `step_budget` steps
 };
 
+// A search with visited states never repeats work, so a long text can need
+// many of its steps without anything going wrong: an AtlRE allows it this many
+// per step of its budget.
+constexpr std::uint64_t kVisitedStepsPerStep = 4;
+
 struct RegexLimits {
+  // Plain backtracking: one step per instruction and per character a
+  // back-reference compares.
   std::uint64_t step_budget = 1000000;
+  // The search with visited states: one step per instruction, and one per
+  // eight words of visited-state memory it clears or copies.
+  std::uint64_t visited_step_budget = 1000000 * kVisitedStepsPerStep;
   std::size_t max_visited_bits = std::size_t(1) << 27;
   std::size_t max_stack_frames = std::size_t(1) << 22;
 };
@@ -111,8 +121,15 @@ struct RegexMatchSpan {
   std::vector<std::int64_t> groups;
 };
 
+// What a search did, in the units of its limits.
+struct RegexWork {
+  std::uint64_t visited_steps = 0;
+  std::uint64_t plain_steps = 0;
+};
+
 // Finds the first match of `program` in `text` (zero-terminated, not null).
+// `work`, when given, receives what the search did, whatever its outcome.
 RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
-                         RegexStrategy strategy, RegexMatchSpan* span);
+                         RegexStrategy strategy, RegexMatchSpan* span, RegexWork* work = nullptr);
 
 }  // namespace ci

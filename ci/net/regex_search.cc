@@ -1,6 +1,6 @@
 // The backtracking search. It never recurses: the alternatives still to try,
-// the capture values to restore and the look-ahead barriers live on one
-// explicit stack.
+// the capture values to restore, the look-ahead barriers and the marks that
+// end a look-ahead state's exploration live on one explicit stack.
 //
 // A search state is (instruction, position, for each loop around the
 // instruction whether its current iteration has taken no text yet); the last
@@ -11,33 +11,38 @@
 // plain backtracking finds, and a start position whose search failed leaves
 // only failed states behind, so the visited set is kept across start positions:
 // the whole search costs at most text length times states per position.
-// Back-references and look-aheads make outcomes depend on captures; such
-// programs are backtracked plainly under a step budget.
+//
+// The body of a "!" asks only whether it can reach its end from a position, so
+// its states are explored once too. Such a state is unknown, then being
+// explored (it is on the way to the state being tried), then either known to
+// fail (its exploration ended without reaching the end: a mark on the stack,
+// popped when that happens, records it) or left visited when the body reached
+// its end through it. Met again, a visited state that is not known to fail
+// cannot be on the way to itself, so it reaches the end: the body matches.
+//
+// Back-references make outcomes depend on captures; such programs are
+// backtracked plainly under a step budget, and so is the rest of a search whose
+// visited states or pending alternatives outgrow their memory limits. Every
+// search also counts its steps, so that no text or pattern makes it run long.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "ci/base/string_utils.h"
+#include "ci/net/regex_prefilter.h"
 #include "ci/net/regex_program.h"
 
 namespace ci {
 namespace {
 
 constexpr std::uint32_t kUnset = 0xFFFFFFFFu;
-// Positions are 32-bit; a longer text ends the search as over limit.
-constexpr std::uint32_t kMaxPosition = 0x7FFFFFF0u;
 
-inline WChar Lower(WChar c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<WChar>(c + 32) : c;
-  return ToLowerChar(c);
-}
+// kFailed: the exploration of a look-ahead body state ended without a match.
+enum FrameKind : std::uint32_t { kTry = 0, kRestore = 1, kBarrier = 2, kFailed = 3 };
 
-enum FrameKind : std::uint32_t { kTry = 0, kRestore = 1, kBarrier = 2 };
-
-// Eight bytes: the kind in the top two bits of `head`; for a try or a barrier
-// the instruction and the loops that took no text yet (bit k: the loop at
-// nesting level k) below it, for a restore the slot.
+// Eight bytes: the kind in the top two bits of `head`; for a restore the slot
+// below it, for the other kinds the instruction and the loops that took no
+// text yet (bit k: the loop at nesting level k).
 struct Frame {
   std::uint32_t head;
   std::uint32_t value;  // position, or the value to restore
@@ -62,6 +67,7 @@ class FrameStack {
     data_[size_++] = frame;
   }
   Frame Pop() { return data_[--size_]; }
+  void Clear() { size_ = 0; }
 
  private:
   void Grow() {
@@ -80,110 +86,167 @@ class FrameStack {
 struct Scratch {
   std::vector<Frame> stack;
   std::vector<std::uint64_t> visited;
+  std::vector<std::uint64_t> spare_visited;  // what the ring grows into
   std::vector<std::uint32_t> slots;
 
   void ReleaseIfLarge() {
-    // Up to 2 MiB of frames and 1 MiB of visited rows stay for the next search.
+    // Up to 2 MiB of frames and twice 1 MiB of visited rows stay for the next
+    // search.
     if (stack.size() > (std::size_t(1) << 18)) std::vector<Frame>().swap(stack);
-    if (visited.size() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(visited);
+    for (std::vector<std::uint64_t>* rows : {&visited, &spare_visited}) {
+      if (rows->size() > (std::size_t(1) << 17)) std::vector<std::uint64_t>().swap(*rows);
+    }
   }
 };
+
+// Bits of one position's row of visited states: a power of two up to a word,
+// so that rows never straddle words, whole words beyond.
+std::size_t RowBits(std::size_t states) {
+  if (states > 64) return (states + 63) / 64 * 64;
+  std::size_t bits = 1;
+  while (bits < states) bits *= 2;
+  return bits;
+}
 
 class Searcher {
  public:
   Searcher(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
-           bool use_visited, Scratch* scratch)
+           bool use_visited, Scratch* scratch, RegexStartFinder* starts)
       : program_(program),
         insts_(program.insts.data()),
         text_(text),
         limits_(limits),
+        starts_(*starts),
         use_visited_(use_visited),
-        row_words_((program.states_per_position + 63) / 64),
-        row_bits_(row_words_ * 64),
+        row_bits_(RowBits(program.states_per_position)),
         stack_(&scratch->stack),
         visited_(scratch->visited),
+        spare_visited_(scratch->spare_visited),
         slots_(scratch->slots) {
     slots_.assign(3 * std::size_t(program.group_count), kUnset);
   }
 
-  RegexOutcome Run(RegexMatchSpan* span) {
-    for (std::uint32_t start = 0;; ++start) {
-      if (program_.has_first_set) {
-        // Skip positions whose character cannot begin a match (such a program
-        // never matches empty text, so the end of the text ends the search).
-        const std::uint64_t* any_case = program_.first_ascii_any_case;
-        for (;;) {
-          const WChar c = text_[start];
-          if (c < 0x80) {
-            if ((any_case[c >> 6] >> (c & 63)) & 1) break;
-            if (c == 0) return RegexOutcome::kNoMatch;
-          } else if (program_.CanBegin(Lower(c))) {
-            break;
-          }
-          if (program_.anchored) return RegexOutcome::kNoMatch;
-          if (++start >= kMaxPosition) return RegexOutcome::kLimitReached;
-        }
-      }
+  const RegexWork& work() const { return work_; }
+
+  RegexOutcome Run(std::uint32_t start, RegexMatchSpan* span) {
+    for (;;) {
+      if (start == RegexStartFinder::kTooFar) return RegexOutcome::kLimitReached;
       start_ = start;
-      const int result = TryAt(start);
-      if (result > 0) {
+      Try result = TryAt(start);
+      if (result == Try::kOutOfMemory && use_visited_) {
+        // Every earlier start failed exactly; backtrack plainly from this one.
+        SwitchToPlainSearch();
+        result = TryAt(start);
+      }
+      if (result == Try::kFound) {
         Fill(start, span);
         return RegexOutcome::kMatch;
       }
-      if (result < 0) return RegexOutcome::kLimitReached;
+      if (result != Try::kNotHere) return RegexOutcome::kLimitReached;
       if (program_.anchored || text_[start] == 0) return RegexOutcome::kNoMatch;
-      if (start + 1 >= kMaxPosition) return RegexOutcome::kLimitReached;
+      start = starts_.Next(start + 1);
+      if (start == RegexStartFinder::kNone) return RegexOutcome::kNoMatch;
     }
   }
 
  private:
-  // Marks the state visited; false when it was already, or when the visited
-  // set would outgrow its limit (then `over_limit_` is set). Positions before
-  // the current start are never reached again, so the set keeps one row of
-  // states per position in a ring covering the start to the furthest position
-  // reached; a row is cleared when the search first gets that far.
-  bool FirstVisit(const RegexInst& inst, std::uint32_t pos, std::uint32_t empty_loops) {
-    if (static_cast<std::int64_t>(pos) > furthest_ && !ReachRow(pos)) {
-      over_limit_ = true;
-      return false;
-    }
+  enum class Try { kFound, kNotHere, kOutOfSteps, kOutOfMemory };
+  enum class Visit { kFirst, kAgain, kReachesItsEnd, kOverLimit };
+
+  void SwitchToPlainSearch() {
+    use_visited_ = false;
+    stack_.Clear();
+    std::fill(slots_.begin(), slots_.end(), kUnset);
+  }
+
+  std::size_t RowStart(std::uint32_t pos) const { return (pos & (ring_rows_ - 1)) * row_bits_; }
+
+  // Marks the state visited. Positions before the current start are never
+  // reached again, so the set keeps one row of states per position in a ring
+  // covering the start to the furthest position reached; a row is cleared when
+  // the search first gets that far.
+  Visit VisitState(const RegexInst& inst, std::uint32_t pos, std::uint32_t empty_loops) {
+    if (static_cast<std::int64_t>(pos) > furthest_ && !ReachRow(pos)) return Visit::kOverLimit;
     const std::uint32_t own = empty_loops & ((std::uint32_t(1) << inst.loops) - 1);
-    const std::size_t bit = (pos & (ring_rows_ - 1)) * row_bits_ + inst.state_offset + own;
+    const std::size_t bit = RowStart(pos) + inst.state_offset + own;
     std::uint64_t& word = visited_[bit >> 6];
     const std::uint64_t mask = std::uint64_t(1) << (bit & 63);
-    if (word & mask) return false;
-    word |= mask;
-    return true;
+    if (!(word & mask)) {
+      word |= mask;
+      return Visit::kFirst;
+    }
+    if (!inst.in_look_ahead || TestBit(bit + (std::size_t(1) << inst.loops))) return Visit::kAgain;
+    return Visit::kReachesItsEnd;
   }
+
+  void MarkFailed(const Frame& frame) {
+    const RegexInst& inst = insts_[frame.head & kPcMask];
+    const std::uint32_t empty_loops = (frame.head & kIndexMask) >> kRegexInstructionBits;
+    const std::uint32_t own = empty_loops & ((std::uint32_t(1) << inst.loops) - 1);
+    const std::size_t bit =
+        RowStart(frame.value) + inst.state_offset + (std::size_t(1) << inst.loops) + own;
+    visited_[bit >> 6] |= std::uint64_t(1) << (bit & 63);
+  }
+
+  bool TestBit(std::size_t bit) const { return (visited_[bit >> 6] >> (bit & 63)) & 1; }
 
   bool ReachRow(std::uint32_t pos) {
     const std::size_t needed = std::size_t(pos) - start_ + 1;
     if (needed > ring_rows_ && !GrowRing(needed)) return false;
     std::int64_t from = furthest_ + 1;
     if (from < static_cast<std::int64_t>(start_)) from = start_;
-    for (std::int64_t row = from; row <= static_cast<std::int64_t>(pos); ++row) {
-      std::uint64_t* words = &visited_[(row & (ring_rows_ - 1)) * row_words_];
-      std::fill(words, words + row_words_, 0);
+    // Rows [from, pos], in at most two runs of the ring.
+    std::size_t row = static_cast<std::size_t>(from) & (ring_rows_ - 1);
+    std::size_t count = static_cast<std::size_t>(pos - from + 1);
+    while (count > 0) {
+      const std::size_t run = std::min(count, ring_rows_ - row);
+      ClearBits(row * row_bits_, (row + run) * row_bits_);
+      row = 0;
+      count -= run;
     }
     furthest_ = pos;
     return true;
   }
 
+  void ClearBits(std::size_t begin, std::size_t end) {
+    const std::size_t first = begin >> 6, last = (end - 1) >> 6;
+    const std::uint64_t head = ~std::uint64_t(0) << (begin & 63);
+    const std::uint64_t tail = ~std::uint64_t(0) >> (63 - ((end - 1) & 63));
+    if (first == last) {
+      visited_[first] &= ~(head & tail);
+      return;
+    }
+    visited_[first] &= ~head;
+    std::fill(&visited_[first + 1], &visited_[last], 0);
+    visited_[last] &= ~tail;
+    work_.visited_steps += (last - first) / 8;
+  }
+
   bool GrowRing(std::size_t needed) {
     // A small ring stays in the cache; it grows only for a try that reaches far.
-    std::size_t rows = ring_rows_ ? ring_rows_ * 2 : 16;
+    std::size_t rows = ring_rows_ ? ring_rows_ * 2 : std::max<std::size_t>(16, 64 / row_bits_);
     while (rows < needed) rows *= 2;
     if (rows * row_bits_ > limits_.max_visited_bits) return false;
+    const std::size_t words = rows * row_bits_ / 64;
     if (ring_rows_ == 0) {  // reuses the thread's buffer; rows are cleared when reached
-      if (visited_.size() < rows * row_words_) visited_.resize(rows * row_words_);
+      if (visited_.size() < words) visited_.resize(words);
       ring_rows_ = rows;
       return true;
     }
-    std::vector<std::uint64_t> grown(rows * row_words_);
-    for (std::int64_t row = start_; row <= furthest_; ++row) {
-      std::copy_n(&visited_[(row & (ring_rows_ - 1)) * row_words_], row_words_,
-                  &grown[(row & (rows - 1)) * row_words_]);
+    std::vector<std::uint64_t>& grown = spare_visited_;
+    grown.assign(words, 0);
+    for (std::int64_t pos = start_; pos <= furthest_; ++pos) {
+      const std::size_t from = RowStart(static_cast<std::uint32_t>(pos));
+      const std::size_t to = (static_cast<std::size_t>(pos) & (rows - 1)) * row_bits_;
+      if (row_bits_ >= 64) {
+        std::copy_n(&visited_[from >> 6], row_bits_ / 64, &grown[to >> 6]);
+      } else {
+        const std::uint64_t row =
+            (visited_[from >> 6] >> (from & 63)) & ((std::uint64_t(1) << row_bits_) - 1);
+        grown[to >> 6] |= row << (to & 63);
+      }
     }
+    work_.visited_steps += words / 8;
     visited_.swap(grown);
     ring_rows_ = rows;
     return true;
@@ -200,14 +263,17 @@ class Searcher {
     slots_[slot] = value;
   }
 
-  // 1: match (end_ set), 0: no match from `start`, -1: a limit was reached.
-  int TryAt(std::uint32_t start) {
+  Try TryAt(std::uint32_t start) {
     Push(kTry, 0, start, 0);
     while (!stack_.empty()) {
       const Frame frame = stack_.Pop();
       const std::uint32_t kind = frame.head >> 30;
       if (kind == kRestore) {
         slots_[frame.head & kIndexMask] = frame.value;
+        continue;
+      }
+      if (kind == kFailed) {
+        MarkFailed(frame);
         continue;
       }
       // A try, or a barrier reached by backtracking: the body of its negative
@@ -218,19 +284,23 @@ class Searcher {
       for (;;) {
         const RegexInst& inst = insts_[pc];
         if (use_visited_) {
-          if (!FirstVisit(inst, pos, empty_loops)) {
-            if (over_limit_) return -1;
+          if (++work_.visited_steps > limits_.visited_step_budget) return Try::kOutOfSteps;
+          const Visit visit = VisitState(inst, pos, empty_loops);
+          if (visit != Visit::kFirst) {
+            if (visit == Visit::kOverLimit) return Try::kOutOfMemory;
+            if (visit == Visit::kReachesItsEnd) DropLookAhead();
             break;
           }
-        } else if (++steps_ > limits_.step_budget) {
-          return -1;
+          if (inst.in_look_ahead) Push(kFailed, pc, pos, empty_loops);
+        } else if (++work_.plain_steps > limits_.step_budget) {
+          return Try::kOutOfSteps;
         }
-        if (stack_.size() > limits_.max_stack_frames) return -1;
+        if (stack_.size() > limits_.max_stack_frames) return Try::kOutOfMemory;
         bool ok = true;
         switch (inst.op) {
           case RegexOp::kChar: {
             const WChar c = text_[pos];
-            ok = c != 0 && Lower(c) == inst.arg;
+            ok = c != 0 && RegexLower(c) == inst.arg;
             ++pos;
             ++pc;
             empty_loops = 0;
@@ -244,7 +314,7 @@ class Searcher {
             break;
           case RegexOp::kSet: {
             const WChar c = text_[pos];
-            ok = c != 0 && program_.sets[inst.arg].Contains(Lower(c));
+            ok = c != 0 && program_.sets[inst.arg].Contains(RegexLower(c));
             ++pos;
             ++pc;
             empty_loops = 0;
@@ -269,6 +339,7 @@ class Searcher {
           case RegexOp::kBackRef: {
             const std::uint32_t before = pos;
             ok = MatchBackReference(inst.arg, &pos);
+            if (work_.plain_steps > limits_.step_budget) return Try::kOutOfSteps;
             if (pos != before) empty_loops = 0;
             ++pc;
             break;
@@ -288,6 +359,7 @@ class Searcher {
           case RegexOp::kNotAhead:
             Push(kBarrier, inst.arg, pos, empty_loops);
             ++pc;
+            empty_loops = 0;  // the body checks only its own loops
             break;
           case RegexOp::kNotAheadEnd:
             DropLookAhead();
@@ -295,16 +367,18 @@ class Searcher {
             break;
           case RegexOp::kMatch:
             end_ = pos;
-            return 1;
+            return Try::kFound;
         }
         if (!ok) break;
       }
     }
-    return 0;
+    return Try::kNotHere;
   }
 
   // The body of the innermost negative look-ahead matched: unwinds to its
-  // barrier, undoing what the body set and dropping its alternatives.
+  // barrier, undoing what the body set and dropping its alternatives. The
+  // body states still being explored reach the body's end, so they stay
+  // visited without being marked as failed.
   void DropLookAhead() {
     while (!stack_.empty()) {
       const Frame frame = stack_.Pop();
@@ -315,16 +389,18 @@ class Searcher {
   }
 
   // Compares the text group `group` last captured (empty if none) with the
-  // text at *pos, ignoring case; advances *pos past it on success.
+  // text at *pos, ignoring case; advances *pos past it on success. Each
+  // compared character is a step; the comparison fails when the budget ends.
   bool MatchBackReference(std::uint32_t group, std::uint32_t* pos) {
     const std::uint32_t begin = slots_[3 * group + 1];
     const std::uint32_t end = slots_[3 * group + 2];
     if (begin == kUnset || end == kUnset) return true;
     const std::uint32_t length = end - begin;
-    if (length > kMaxPosition - *pos) return false;
+    if (length > kRegexMaxPosition - *pos) return false;
     for (std::uint32_t i = 0; i < length; ++i) {
+      if (++work_.plain_steps > limits_.step_budget) return false;
       const WChar c = text_[*pos + i];
-      if (c == 0 || Lower(c) != Lower(text_[begin + i])) return false;
+      if (c == 0 || RegexLower(c) != RegexLower(text_[begin + i])) return false;
     }
     *pos += length;
     return true;
@@ -347,30 +423,37 @@ class Searcher {
   const RegexInst* insts_;
   const WChar* text_;
   const RegexLimits& limits_;
-  const bool use_visited_;
-  const std::size_t row_words_;
+  RegexStartFinder& starts_;
+  bool use_visited_;
   const std::size_t row_bits_;
   std::size_t ring_rows_ = 0;   // a power of two
   std::uint32_t start_ = 0;     // start position of the current try
   std::int64_t furthest_ = -1;  // furthest position whose row is live
   FrameStack stack_;
   std::vector<std::uint64_t>& visited_;
+  std::vector<std::uint64_t>& spare_visited_;
   std::vector<std::uint32_t>& slots_;
-  std::uint64_t steps_ = 0;
-  bool over_limit_ = false;
+  RegexWork work_;
   std::uint32_t end_ = 0;
 };
 
 }  // namespace
 
 RegexOutcome SearchRegex(const RegexProgram& program, const WChar* text, const RegexLimits& limits,
-                         RegexStrategy strategy, RegexMatchSpan* span) {
+                         RegexStrategy strategy, RegexMatchSpan* span, RegexWork* work) {
+  if (work != nullptr) *work = RegexWork();
+  // Most texts that cannot match are told so here, before anything is set up.
+  RegexStartFinder starts(program, text);
+  const std::uint32_t first = starts.Next(0);
+  if (first == RegexStartFinder::kNone) return RegexOutcome::kNoMatch;
+  if (first == RegexStartFinder::kTooFar) return RegexOutcome::kLimitReached;
   thread_local Scratch scratch;
   const bool use_visited = strategy != RegexStrategy::kStepBudget && !program.needs_step_budget;
   RegexOutcome outcome;
   {
-    Searcher searcher(program, text, limits, use_visited, &scratch);
-    outcome = searcher.Run(span);
+    Searcher searcher(program, text, limits, use_visited, &scratch, &starts);
+    outcome = searcher.Run(first, span);
+    if (work != nullptr) *work = searcher.work();
   }
   scratch.ReleaseIfLarge();
   return outcome;

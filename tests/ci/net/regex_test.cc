@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <vector>
 
@@ -176,6 +177,101 @@ TEST(RegexCompile, RefusesNestingBeyondItsLimit) {
   EXPECT_EQ(AtlRE(nested).error(), kRegexOutOfMemory);
 }
 
+// "!" takes the following item, so a chain of them nests like parentheses.
+TEST(RegexCompile, RefusesNegationChainsBeyondTheNestingLimit) {
+  EXPECT_EQ(AtlRE(WString(5000, u'!') + u"a").error(), kRegexOutOfMemory);
+  EXPECT_EQ(AtlRE(WString(201, u'!') + u"a").error(), kRegexOutOfMemory);
+  const AtlRE even(WString(150, u'!') + u"a.");  // not not "a", then any character
+  ASSERT_EQ(even.error(), kRegexOk);
+  WString groups[1];
+  EXPECT_TRUE(even.Match(u"ba", groups, 0, nullptr));
+  EXPECT_FALSE(even.Match(u"bb", groups, 0, nullptr));
+}
+
+// Groups nested `levels` deep, each repeated `repetitions` times ("??" is one
+// lazy "?"): within the nesting limit, but each repetition wraps the tree once more.
+WString RepeatedNest(int levels, int repetitions) {
+  WString pattern = u"a";
+  for (int i = 0; i < levels; ++i) {
+    pattern = u"(" + pattern + u")";
+    for (int r = 0; r < repetitions; ++r) pattern += u"??";
+  }
+  return pattern;
+}
+
+TEST(RegexCompile, RefusesTreesTallerThanItsLimit) {
+  EXPECT_EQ(AtlRE(RepeatedNest(100, 50)).error(), kRegexOutOfMemory);
+  const AtlRE tall(RepeatedNest(10, 50));
+  ASSERT_EQ(tall.error(), kRegexOk);
+  EXPECT_TRUE(tall.Match(u"b", nullptr, 0, nullptr));
+}
+
+WString Nested(int depth, const WString& inner) {
+  return WString(depth, u'(') + inner + WString(depth, u')');
+}
+
+// Each level a group holding an alternation whose second branch is a sequence.
+WString NestedAlternatives(int depth) {
+  WString pattern = u"a";
+  for (int i = 0; i < depth; ++i) pattern = u"(x|" + pattern + u"y)z";
+  return pattern;
+}
+
+struct StackCase {
+  WString pattern;
+  int error;
+  int compiled = -1;
+};
+
+void* CompileOnThisThread(void* cases) {
+  for (StackCase* c = static_cast<StackCase*>(cases); !c->pattern.empty(); ++c) {
+    const AtlRE re(c->pattern);
+    c->compiled = re.error();
+    re.Match(u"'x'", nullptr, 0, nullptr);
+  }
+  return nullptr;
+}
+
+// 1 MiB is the platform's default thread stack (the largest patterns need a
+// quarter of it); AddressSanitizer makes frames about eight times larger.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VU_REGEX_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VU_REGEX_TEST_ASAN)
+constexpr std::size_t kPlatformStack = std::size_t(8) << 20;
+#else
+constexpr std::size_t kPlatformStack = std::size_t(1) << 20;
+#endif
+
+TEST(RegexCompile, TheLargestPatternsCompileOnThePlatformsThreadStack) {
+  StackCase cases[] = {
+      {Nested(200, u"a"), kRegexOk},
+      {Nested(201, u"a"), kRegexOutOfMemory},
+      {Nested(197, u"\\q"), kRegexOk},  // the abbreviation nests two levels further
+      {Nested(198, u"\\q"), kRegexOutOfMemory},
+      {NestedAlternatives(199), kRegexOk},
+      {WString(200, u'!') + u"a", kRegexOk},
+      {WString(100000, u'!') + u"a", kRegexOutOfMemory},
+      {RepeatedNest(19, 50), kRegexOk},
+      {RepeatedNest(100, 50), kRegexOutOfMemory},
+      {WString(), 0},
+  };
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, kPlatformStack), 0);
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, CompileOnThisThread, cases), 0);
+  ASSERT_EQ(pthread_join(thread, nullptr), 0);
+  pthread_attr_destroy(&attributes);
+  for (const StackCase& c : cases) {
+    if (!c.pattern.empty()) {
+      EXPECT_EQ(c.compiled, c.error) << Show(c.pattern.substr(0, 40));
+    }
+  }
+}
+
 TEST(RegexCompile, NullPatternIsNoPattern) {
   const AtlRE re(static_cast<const WChar*>(nullptr));
   EXPECT_EQ(re.error(), kRegexNoPattern);
@@ -245,6 +341,18 @@ TEST(RegexMatch, WalkOverEmptyMatchesEnds) {
   while (matches < 10 && re.Match(next, nullptr, 0, &next)) ++matches;
   EXPECT_EQ(matches, 2);
   EXPECT_EQ(next, nullptr);
+}
+
+// Unlike a further iteration of * or +, the one iteration of ? may take no text.
+TEST(RegexMatch, OptionalTakesAnOperandThatMatchesEmptyText) {
+  for (RegexStrategy strategy : {RegexStrategy::kAuto, RegexStrategy::kStepBudget}) {
+    const Found optional = Search(u"{a*}?b", u"b", strategy);
+    ASSERT_EQ(optional.outcome, RegexOutcome::kMatch);
+    EXPECT_TRUE(optional.participated[0]);
+    const Found star = Search(u"({a*})*b", u"b", strategy);
+    ASSERT_EQ(star.outcome, RegexOutcome::kMatch);
+    EXPECT_FALSE(star.participated[0]);
+  }
 }
 
 TEST(RegexMatch, EmptyTextCanMatchEmptyPattern) {

@@ -18,6 +18,9 @@ struct Found {
   std::vector<bool> participated;
   std::size_t begin = 0;
   std::size_t end = 0;
+  RegexWork work;                       // whatever the outcome
+  std::size_t states_per_position = 0;  // of the compiled program
+  bool needs_step_budget = false;
 };
 
 inline Found Search(const WString& pattern, const WString& text,
@@ -27,8 +30,10 @@ inline Found Search(const WString& pattern, const WString& text,
   RegexProgram program;
   found.error = CompileRegex(pattern.c_str(), &program);
   if (found.error) return found;
+  found.states_per_position = program.states_per_position;
+  found.needs_step_budget = program.needs_step_budget;
   RegexMatchSpan span;
-  found.outcome = SearchRegex(program, text.c_str(), limits, strategy, &span);
+  found.outcome = SearchRegex(program, text.c_str(), limits, strategy, &span, &found.work);
   if (found.outcome != RegexOutcome::kMatch) return found;
   found.begin = span.begin;
   found.end = span.end;
