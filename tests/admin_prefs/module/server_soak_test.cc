@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <string>
 #include <thread>
 
 #include "ci/prefs/stored_value.h"
@@ -187,16 +188,19 @@ TEST_F(ServerSoakTest, EightClientsForAMinute) {
       << "the server did not end by itself with S_OK";
 
   const auto kib = [](SIZE_T bytes) { return static_cast<unsigned long long>(bytes / 1024); };
+  std::string medians;
+  for (double median : trend.medians) {
+    medians += (medians.empty() ? "" : " ") + std::to_string(static_cast<long long>(median / 1024));
+  }
   std::printf(
       "soak: %d clients, %.1f s, %lld calls, %.0f calls/s (warm-up %.0f calls/s); "
       "%lld stored-value checks; server private bytes %llu KiB after warm-up, %llu KiB after "
-      "the soak; through the soak %zu samples, medians of %d windows %.0f .. %.0f KiB, "
-      "growth %+.1f bytes per call (a leak is over %.0f)\n",
+      "the soak; through the soak %zu samples, medians of %d windows %s KiB, growth %+.1f "
+      "bytes per call (a leak is over %.0f)\n",
       kClients, soak.seconds, soak.calls, soak.calls / soak.seconds,
       warm_up.calls / warm_up.seconds, soak.stored_checks + warm_up.stored_checks,
       kib(after_warm_up.private_bytes), kib(after_soak.private_bytes), samples.size(),
-      kMemoryWindows, trend.medians[1] / 1024, trend.medians[kMemoryWindows - 1] / 1024,
-      trend.bytes_per_call, kLeakBytesPerCall);
+      kMemoryWindows, medians.c_str(), trend.bytes_per_call, kLeakBytesPerCall);
 }
 
 }  // namespace
