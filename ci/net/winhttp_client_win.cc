@@ -208,11 +208,7 @@ HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
 
 BOOL WinHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
   *read = 0;
-  DWORD available = 0;
-  if (!GuardedBool([&] { return api_->query_data_available(request, &available); })) return FALSE;
-  if (available == 0) return TRUE;  // the end of the body
-  const DWORD wanted = available < capacity ? available : capacity;
-  return GuardedBool([&] { return api_->read_data(request, buffer, wanted, read); });
+  return GuardedBool([&] { return api_->read_data(request, buffer, capacity, read); });
 }
 
 void WinHttpClient::LimitReceiveWait(void* request, DWORD ms) {
