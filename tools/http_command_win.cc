@@ -122,7 +122,7 @@ int RunHttp(const HttpCommand& command) {
 
   UrlComponents url;
   const HResult cracked = client->CrackUrl(Wide(command.url), false, &url);
-  WipeText(&url.password);  // none: URLs with credentials are refused before
+  url.password.Wipe();  // none: URLs with credentials are refused before
   if (Failed(cracked) || url.host.empty() || (url.scheme != u"http" && url.scheme != u"https")) {
     std::fprintf(stderr, "adminprefs http: not an http or https URL: %s\n",
                  RedactUrl(command.url).c_str());
