@@ -254,11 +254,11 @@ TEST(SendAttemptsTest, TheObserverIsToldOfEveryAttemptAsItEnds) {
   settings.proxy_server = u"p:1";
   ScriptedSends script;
   // Through the proxy: refused, then 502 (the direct retry fails), then 200.
-  script.outcomes = {{kE_INTERNET_CANNOT_CONNECT, 0},
-                     {kE_FAIL, 0},
-                     {kS_OK, 502},
-                     {kE_HTTP_TIMEOUT, 0},
-                     {kS_OK, 200}};
+  script.outcomes = std::vector<ScriptedSends::Outcome>{{kE_INTERNET_CANNOT_CONNECT, 0},
+                                                        {kE_FAIL, 0},
+                                                        {kS_OK, 502},
+                                                        {kE_HTTP_TIMEOUT, 0},
+                                                        {kS_OK, 200}};
   std::vector<Report> told;
   settings.attempt_observer = [&](const SendAttemptReport& report) {
     // Attempt N is told after N pauses: before the pause that follows it.
@@ -274,10 +274,12 @@ TEST(SendAttemptsTest, TheObserverIsToldOfEveryAttemptAsItEnds) {
   // An abort during a send is told as E_ABORT, whatever the send returned.
   told.clear();
   ScriptedSends aborted;
-  aborted.outcomes = {{kS_OK, 200}};
+  aborted.outcomes = std::vector<ScriptedSends::Outcome>{{kS_OK, 200}};
   aborted.abort_in_send = 0;
-  script = aborted;
-  EXPECT_HR_EQ(RunSendAttempts(settings, script.Hooks()), kE_ABORT);
+  settings.attempt_observer = [&](const SendAttemptReport& report) {
+    told.emplace_back(report.attempt, report.direct_retry, report.result, report.status);
+  };
+  EXPECT_HR_EQ(RunSendAttempts(settings, aborted.Hooks()), kE_ABORT);
   EXPECT_EQ(told, (std::vector<Report>{Report{0, false, kE_ABORT, 0}}));
 }
 
