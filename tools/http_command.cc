@@ -105,8 +105,14 @@ const OptionTable<HttpCommand>& HttpOptions() {
       {"--max-bytes", "N", SetNumber(&C::max_bytes, 0, 0xFFFFFFFFll), "refuse a body longer than N bytes"},
       {"--output", "FILE", SetText(&C::output_file), "write the body to FILE instead"},
       {"--fail", nullptr, SetFlag(&C::fail), "a status of 400 or more: no body, exit code 22"},
-      {"-i", nullptr, SetFlag(&C::show_headers), "print the response headers before the body"},
+      {"-i", nullptr, SetFlag(&C::show_headers), "print the response headers (with -L each hop's) before the body"},
       {"--json", nullptr, SetFlag(&C::json), "print one JSON object instead of the body"},
+      {"--max-time", "SECONDS", SetSeconds(&C::max_time_ms, 86400), "deadline of each exchange (default 60, as the updater; 0: none)"},
+      {"-L", nullptr, SetFlag(&C::follow_redirects), "follow redirects (default: a 3xx answer is the result)"},
+      {"--location", nullptr, SetFlag(&C::follow_redirects), "the same as -L"},
+      {"--max-redirs", "N", SetNumber(&C::max_redirects, 0, 50), "with -L, follow at most N redirects (default 10)"},
+      {"-v", nullptr, SetFlag(&C::verbose), "print the exchange on standard error as it happens"},
+      {"--verbose", nullptr, SetFlag(&C::verbose), "the same as -v"},
   };
   // clang-format on
   return table;
@@ -161,6 +167,10 @@ bool ParseHttpCommand(const std::vector<std::string>& args, HttpCommand* command
     *error = "--proxy and --auto-config-url exclude each other";
     return false;
   }
+  if (!command->auto_config_url.empty() && command->client == HttpClientChoice::kWinInet) {
+    *error = "--auto-config-url needs the WinHTTP client: the WinINet client runs no script";
+    return false;
+  }
   return true;
 }
 
@@ -186,13 +196,20 @@ std::string HttpUsageText() {
   return "usage: adminprefs http [OPTION...] URL\n"
          "Sends one request through the updater's HTTP stack, as the updater sends it (a\n"
          "proxy that asks for authentication gets the user and password), prints the\n"
-         "body, then the status and the result on standard error. The URL's #fragment\n"
-         "is not sent. The clients choose TLS by the port: an https URL must use port\n"
-         "443 and an http URL another port.\n\n" +
+         "body, then the status and the result on standard error. The scheme decides:\n"
+         "https is TLS and http plain HTTP, on any port. The URL's #fragment is not\n"
+         "sent; a URL with a user name or password is refused.\n\n" +
          OptionHelpLines(HttpOptions()) +
+         "\nWith -L the tool follows 301, 302, 303, 307 and 308 itself, one exchange per\n"
+         "hop, each with the same rules (its scheme decides TLS; no URL with a password;\n"
+         "a POST becomes a GET after 301, 302 and 303); to another server it sends no\n"
+         "Authorization or Cookie header of --header, and proxy credentials only ever\n"
+         "go to the configured proxy. -v shows the proxy, every hop, every attempt with\n"
+         "its result, the response headers and the body's size; never a password.\n"
+         "--max-time bounds each exchange (one attempt and the reading of its answer).\n"
          "\nExit code 0 when the exchange succeeded, whatever the status (with --fail: 22\n"
-         "for a status of 400 or more); 1 when it failed; 2 for a bad command line or a\n"
-         "URL the clients cannot send.\n";
+         "for a status of 400 or more); 1 when it failed (a deadline passed, a redirect\n"
+         "not followed); 2 for a bad command line.\n";
 }
 
 std::string ProxyConfigUsageText() {

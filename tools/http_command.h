@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ci/base/secret_wstring.h"
+#include "tools/http_redirect.h"
 
 namespace ci {
 
@@ -17,7 +18,7 @@ enum class HttpClientChoice { kFactory, kWinHttp, kWinInet };
 // Exit codes of both commands.
 constexpr int kHttpExitOk = 0;          // the exchange (or the lookup) was done
 constexpr int kHttpExitFailed = 1;      // it failed
-constexpr int kHttpExitUsage = 2;       // a bad command line, or a URL the clients cannot send
+constexpr int kHttpExitUsage = 2;       // a bad command line (a URL that is not http or https)
 constexpr int kHttpExitHttpError = 22;  // --fail and a status of 400 or more
 
 struct HttpCommand {
@@ -37,8 +38,12 @@ struct HttpCommand {
   std::uint32_t max_bytes = 0;
   std::string output_file;
   bool fail = false;          // --fail
-  bool show_headers = false;  // -i
+  bool show_headers = false;  // -i, each hop's
   bool json = false;
+  bool verbose = false;           // -v: the exchange on standard error as it happens
+  bool follow_redirects = false;  // -L: the tool follows them, hop by hop
+  std::uint32_t max_redirects = kDefaultMaxRedirects;
+  std::uint32_t max_time_ms = 60000;  // the deadline of one exchange; 0: none
 };
 
 struct ProxyConfigCommand {

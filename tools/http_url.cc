@@ -70,18 +70,6 @@ std::string RedactUrl(const std::string& url) {
   return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
-std::string TransportRefusal(const std::string& scheme, std::uint16_t port) {
-  if (scheme == "https" && port != 443) {
-    return "an https URL on port " + std::to_string(port) +
-           " would go out as plain HTTP: the updater's clients use TLS on port 443 only";
-  }
-  if (scheme == "http" && port == 443) {
-    return "an http URL on port 443 would go out as TLS: the updater's clients use TLS on "
-           "port 443 whatever the scheme";
-  }
-  return std::string();
-}
-
 bool ParseProxySpec(const std::string& text, ProxySpec* spec, std::string* error) {
   // Positions only: the text's credentials are copied nowhere but into `spec`.
   std::size_t begin = 0;

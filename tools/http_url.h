@@ -4,7 +4,6 @@
 // URLs are UTF-8.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "ci/base/secret_wstring.h"
@@ -20,11 +19,6 @@ bool UrlHasCredentials(const std::string& url);
 
 // `url` for messages: a password in its authority replaced by "***".
 std::string RedactUrl(const std::string& url);
-
-// The reason why the updater's clients cannot send `scheme` to `port` as asked,
-// or empty when they can: they choose TLS by the port (443), so an https URL on
-// another port would go out as plain text and an http URL on port 443 as TLS.
-std::string TransportRefusal(const std::string& scheme, std::uint16_t port);
 
 // A named proxy: "HOST:PORT", or as a URL "[http://][USER[:PASSWORD]@]HOST:PORT"
 // with the user and password percent-decoded. False with a reason for anything

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -63,6 +64,25 @@ auto SetNumber(Integer Command::*member, long long low, long long high) {
       return false;
     }
     command->*member = static_cast<Integer>(parsed);
+    return true;
+  };
+}
+
+// Seconds as a decimal with up to three places ("2", "0.5"), from 0 to
+// `max_seconds`, in milliseconds.
+bool ParseSecondsAsMs(const std::string& text, std::uint32_t max_seconds, std::uint32_t* ms);
+
+template <typename Command>
+auto SetSeconds(std::uint32_t Command::*member_ms, std::uint32_t max_seconds) {
+  return [member_ms, max_seconds](const std::string& name, const std::string& value,
+                                  Command* command, std::string* error) {
+    std::uint32_t ms = 0;
+    if (!ParseSecondsAsMs(value, max_seconds, &ms)) {
+      *error = name + " takes seconds from 0 to " + std::to_string(max_seconds) +
+               ", with up to three decimals";
+      return false;
+    }
+    command->*member_ms = ms;
     return true;
   };
 }

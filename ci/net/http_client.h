@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -75,6 +76,19 @@ struct UrlComponents {
   WString path;
   WString extra;  // query and fragment
 };
+
+// One attempt of Send as it ended, for a caller that shows the exchange as it
+// happens. Attempts are numbered from 0 within each Send; the direct retry after
+// a failure through the proxy carries the number of the attempt it belongs to.
+struct SendAttemptReport {
+  std::int32_t attempt = 0;
+  bool direct_retry = false;
+  // This attempt's own result (E_ABORT once aborted), before Send maps its final
+  // result (a TLS failure to kE_HTTP_SECURE_CHANNEL_FAILED).
+  HResult result = kS_OK;
+  std::uint32_t status = 0;  // 0: no answer
+};
+using SendAttemptObserver = std::function<void(const SendAttemptReport&)>;
 
 class HttpClient {
  public:
@@ -149,6 +163,9 @@ class HttpClient {
   // time-out as set, 0 there meaning the library's own unlimited wait).
   std::uint32_t exchange_timeout_ms = 60000;
   TransportSecurity transport_security = TransportSecurity::kByPort;
+  // Called on the sending thread after every attempt of Send (and its direct
+  // retry), before the pause to the next; empty: nobody is told.
+  SendAttemptObserver attempt_observer;
 };
 
 // A client over the first HTTP stack that can be bound (WinHTTP, then WinINet), or

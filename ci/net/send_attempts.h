@@ -26,7 +26,8 @@ struct SendAttemptHooks {
 // when it fails after the proxy answered, its failure is the attempt's result
 // (the proxy's answer went with its handles), otherwise the proxy's failure
 // stands. Once aborted, no further send or pause is made and the result is
-// E_ABORT.
+// E_ABORT. Every send, the direct retry included, is told to
+// settings.attempt_observer when it has ended.
 HResult RunSendAttempts(const HttpClient& settings, const SendAttemptHooks& hooks);
 
 }  // namespace ci

@@ -82,7 +82,10 @@ int ReceiveUnlessStopping(SOCKET s, char* buffer, int size, const std::atomic<bo
 }
 
 // Reads one request; false when the peer closed or sent something unreadable.
-bool ReadRequest(SOCKET s, RecordedRequest* request, const std::atomic<bool>& stopping) {
+// A connection whose first byte cannot begin a request line (a TLS handshake,
+// for instance) is given up at once; its first bytes go to `opening`.
+bool ReadRequest(SOCKET s, RecordedRequest* request, const std::atomic<bool>& stopping,
+                 std::string* opening) {
   std::string data;
   char chunk[4096];
   std::size_t header_end;
@@ -90,6 +93,10 @@ bool ReadRequest(SOCKET s, RecordedRequest* request, const std::atomic<bool>& st
     const int n = ReceiveUnlessStopping(s, chunk, sizeof(chunk), stopping);
     if (n <= 0) return false;
     data.append(chunk, static_cast<std::size_t>(n));
+    if (data[0] < 'A' || data[0] > 'Z') {
+      *opening = data.substr(0, 16);
+      return false;
+    }
   }
   std::size_t line_start = 0;
   bool first = true;
@@ -199,6 +206,11 @@ std::vector<RecordedRequest> LoopbackHttpServer::Requests() const {
   return requests_;
 }
 
+std::vector<std::string> LoopbackHttpServer::UnreadableOpenings() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return unreadable_;
+}
+
 bool LoopbackHttpServer::WaitForRequests(std::size_t count, int timeout_ms) const {
   std::unique_lock<std::mutex> lock(mutex_);
   return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
@@ -222,7 +234,13 @@ void LoopbackHttpServer::AcceptLoop() {
 void LoopbackHttpServer::Serve(std::uintptr_t socket) {
   const SOCKET s = static_cast<SOCKET>(socket);
   RecordedRequest request;
-  if (ReadRequest(s, &request, stopping_)) {
+  std::string opening;
+  const bool read = ReadRequest(s, &request, stopping_, &opening);
+  if (!opening.empty()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    unreadable_.push_back(opening);
+  }
+  if (read) {
     CannedResponse response;
     {
       std::unique_lock<std::mutex> lock(mutex_);

@@ -3,7 +3,9 @@
 // recorded and answered by the test's responder: a chosen status, header lines,
 // body, a delay, or a connection dropped without an answer; a body shorter than
 // the length it promises, a body trickled out byte by byte, a redirect to another
-// server of the test. One request per connection ("Connection: close").
+// server of the test. One request per connection ("Connection: close"); a
+// connection that opens with something else (a TLS handshake) is closed and its
+// first bytes kept.
 //
 //   LoopbackHttpServer server;
 //   ASSERT_TRUE(server.Start("127.0.0.2"));
@@ -76,6 +78,10 @@ class LoopbackHttpServer {
   void SetResponder(Responder responder);
   void Respond(CannedResponse response);  // the same answer to every request
   std::vector<RecordedRequest> Requests() const;
+  // The first bytes (at most 16) of each connection that did not begin like a
+  // request, such as a TLS handshake (0x16 0x03 ...); the server closes such a
+  // connection at once and records no request for it.
+  std::vector<std::string> UnreadableOpenings() const;
   // Waits until at least `count` requests arrived; false after `timeout_ms`.
   bool WaitForRequests(std::size_t count, int timeout_ms) const;
 
@@ -94,6 +100,7 @@ class LoopbackHttpServer {
   mutable std::condition_variable changed_;
   Responder responder_;
   std::vector<RecordedRequest> requests_;
+  std::vector<std::string> unreadable_;
 };
 
 }  // namespace ci::test

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/option_table.h"
+
 namespace ci {
 namespace {
 
@@ -52,8 +54,9 @@ TEST(HttpCommandTest, DefaultsAndHelp) {
   ASSERT_TRUE(ParseHttpCommand({"--help", "--bogus"}, &command, &error));
   EXPECT_TRUE(command.help);
   // Every option of the table is in the help, with its value form.
-  for (const char* line : {"--proxy-password-file=FILE", "--fail", "--retry-without-proxy",
-                           "--header=\"NAME: VALUE\"", "-i"}) {
+  for (const char* line :
+       {"--proxy-password-file=FILE", "--fail", "--retry-without-proxy", "--header=\"NAME: VALUE\"",
+        "-i", "-v", "-L", "--max-time=SECONDS", "--max-redirs=N"}) {
     EXPECT_NE(HttpUsageText().find(line), std::string::npos) << line;
   }
 }
@@ -162,6 +165,53 @@ TEST(HttpCommandTest, ThePasswordFileGivesItsFirstLineAndIsWiped) {
     EXPECT_EQ(password.value(), c.password);
     EXPECT_TRUE(bytes.empty());
     EXPECT_EQ(error.empty(), c.ok);
+  }
+}
+
+TEST(HttpCommandTest, VerboseRedirectsAndTheDeadline) {
+  HttpCommand command;
+  std::string error;
+  ASSERT_TRUE(ParseHttpCommand({kUrl}, &command, &error));
+  EXPECT_FALSE(command.verbose);
+  EXPECT_FALSE(command.follow_redirects);  // a 3xx is the answer, as for the crash upload
+  EXPECT_EQ(command.max_redirects, 10u);
+  EXPECT_EQ(command.max_time_ms, 60000u);  // the updater's own deadline
+  ASSERT_TRUE(
+      ParseHttpCommand({"-v", "-L", "--max-redirs=0", "--max-time=2.5", kUrl}, &command, &error))
+      << error;
+  EXPECT_TRUE(command.verbose);
+  EXPECT_TRUE(command.follow_redirects);
+  EXPECT_EQ(command.max_redirects, 0u);
+  EXPECT_EQ(command.max_time_ms, 2500u);
+  ASSERT_TRUE(
+      ParseHttpCommand({"--verbose", "--location", "--max-time", "0", kUrl}, &command, &error));
+  EXPECT_TRUE(command.verbose);
+  EXPECT_TRUE(command.follow_redirects);
+  EXPECT_EQ(command.max_time_ms, 0u);
+
+  // The WinINet client runs no auto-config script: it would send directly.
+  EXPECT_FALSE(ParseHttpCommand(
+      {"--client=wininet", "--auto-config-url=http://127.0.0.2/p.pac", kUrl}, &command, &error));
+  EXPECT_NE(error.find("WinHTTP"), std::string::npos) << error;
+  for (const char* bad :
+       {"--max-redirs=51", "--max-redirs=-1", "--max-time=-1", "--max-time=1.", "--max-time=.5",
+        "--max-time=0.1234", "--max-time=86400.001", "--max-time=2s", "-L=1"}) {
+    EXPECT_FALSE(ParseHttpCommand({bad, kUrl}, &command, &error)) << bad;
+  }
+}
+
+TEST(HttpCommandTest, SecondsBecomeMilliseconds) {
+  const std::pair<const char*, std::uint32_t> good[] = {
+      {"0", 0}, {"1", 1000}, {"0.5", 500}, {"1.25", 1250}, {"2.005", 2005}, {"86400", 86400000}};
+  for (const auto& [text, ms] : good) {
+    std::uint32_t parsed = 7;
+    EXPECT_TRUE(ParseSecondsAsMs(text, 86400, &parsed)) << text;
+    EXPECT_EQ(parsed, ms) << text;
+  }
+  for (const char* text : {"", "x", "1.2.3", "1,5", " 1", "+1", "86401", "4294968"}) {
+    std::uint32_t parsed = 7;
+    EXPECT_FALSE(ParseSecondsAsMs(text, 86400, &parsed)) << text;
+    EXPECT_EQ(parsed, 7u);
   }
 }
 

@@ -34,14 +34,6 @@ TEST(HttpUrlTest, TheFragmentIsCutAtItsFirstHash) {
   EXPECT_EQ(WithoutFragment("http://h/p"), "http://h/p");
 }
 
-TEST(HttpUrlTest, OnlyTheCombinationsTheClientsMakeAreAllowed) {
-  EXPECT_EQ(TransportRefusal("https", 443), "");
-  EXPECT_EQ(TransportRefusal("http", 80), "");
-  EXPECT_EQ(TransportRefusal("http", 8443), "");
-  EXPECT_NE(TransportRefusal("https", 8443).find("plain HTTP"), std::string::npos);
-  EXPECT_NE(TransportRefusal("http", 443).find("as TLS"), std::string::npos);
-}
-
 TEST(HttpUrlTest, ProxySpecsGiveTheirPartsAndRefuseTheRest) {
   struct Good {
     const char* text;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ci/net/body_reader.h"
@@ -243,6 +244,43 @@ TEST(SendAttemptsTest, AnAbortEndsTheAttemptsAtOnce) {
   script.aborted = true;
   EXPECT_HR_EQ(RunSendAttempts(settings, script.Hooks()), kE_ABORT);
   EXPECT_TRUE(script.use_proxy_log.empty());
+}
+
+TEST(SendAttemptsTest, TheObserverIsToldOfEveryAttemptAsItEnds) {
+  using Report = std::tuple<std::int32_t, bool, HResult, std::uint32_t>;
+  FakeClient settings;
+  settings.retries = 2;
+  settings.retry_without_proxy = true;
+  settings.proxy_server = u"p:1";
+  ScriptedSends script;
+  // Through the proxy: refused, then 502 (the direct retry fails), then 200.
+  script.outcomes = std::vector<ScriptedSends::Outcome>{{kE_INTERNET_CANNOT_CONNECT, 0},
+                                                        {kE_FAIL, 0},
+                                                        {kS_OK, 502},
+                                                        {kE_HTTP_TIMEOUT, 0},
+                                                        {kS_OK, 200}};
+  std::vector<Report> told;
+  settings.attempt_observer = [&](const SendAttemptReport& report) {
+    // Attempt N is told after N pauses: before the pause that follows it.
+    EXPECT_EQ(script.sleeps.size(), static_cast<std::size_t>(report.attempt));
+    told.emplace_back(report.attempt, report.direct_retry, report.result, report.status);
+  };
+  EXPECT_HR_OK(RunSendAttempts(settings, script.Hooks()));
+  EXPECT_EQ(told, (std::vector<Report>{Report{0, false, kE_INTERNET_CANNOT_CONNECT, 0},
+                                       Report{0, true, kE_FAIL, 0}, Report{1, false, kS_OK, 502},
+                                       Report{1, true, kE_HTTP_TIMEOUT, 0},
+                                       Report{2, false, kS_OK, 200}}));
+
+  // An abort during a send is told as E_ABORT, whatever the send returned.
+  told.clear();
+  ScriptedSends aborted;
+  aborted.outcomes = std::vector<ScriptedSends::Outcome>{{kS_OK, 200}};
+  aborted.abort_in_send = 0;
+  settings.attempt_observer = [&](const SendAttemptReport& report) {
+    told.emplace_back(report.attempt, report.direct_retry, report.result, report.status);
+  };
+  EXPECT_HR_EQ(RunSendAttempts(settings, aborted.Hooks()), kE_ABORT);
+  EXPECT_EQ(told, (std::vector<Report>{Report{0, false, kE_ABORT, 0}}));
 }
 
 TEST(SendWithProxyAuthTest, SendsAgainWithCredentialsOnlyWhenItCan) {
