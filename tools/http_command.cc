@@ -62,16 +62,16 @@ bool SetPassword(const std::string& name, const std::string& value, HttpCommand*
 
 bool SetProxy(const std::string& name, const std::string& value, HttpCommand* command,
               std::string* error) {
-  ProxySpec spec;
-  if (!ParseProxySpec(value, &spec, error)) return false;
-  command->proxy = spec.host_port;
-  if (!spec.user.empty() && !SetProxyUser(name, spec.user, command, error)) return false;
-  if (!spec.password.empty()) {
+  ProxyAddress address;
+  if (!ParseProxyAddress(value, &address, error)) return false;
+  command->proxy = address.host_port;
+  if (!address.user.empty() && !SetProxyUser(name, address.user, command, error)) return false;
+  if (!address.password.empty()) {
     if (!command->proxy_password.empty()) {
       *error = kPasswordTwice;
       return false;
     }
-    command->proxy_password = spec.password;
+    command->proxy_password = address.password;
   }
   return true;
 }

@@ -70,8 +70,8 @@ std::string RedactUrl(const std::string& url) {
   return url.substr(0, colon + 1) + "***" + url.substr(at);
 }
 
-bool ParseProxySpec(const std::string& text, ProxySpec* spec, std::string* error) {
-  // Positions only: the text's credentials are copied nowhere but into `spec`.
+bool ParseProxyAddress(const std::string& text, ProxyAddress* address, std::string* error) {
+  // Positions only: the text's credentials are copied nowhere but into `address`.
   std::size_t begin = 0;
   std::size_t end = text.size();
   const std::size_t scheme_end = text.find("://");
@@ -96,16 +96,16 @@ bool ParseProxySpec(const std::string& text, ProxySpec* spec, std::string* error
     *error = "--proxy takes HOST:PORT or http://[USER[:PASSWORD]@]HOST:PORT";
     return false;
   }
-  spec->host_port = text.substr(host, end - host);
-  spec->user.clear();
-  spec->password.Wipe();
+  address->host_port = text.substr(host, end - host);
+  address->user.clear();
+  address->password.Wipe();
   if (!has_credentials) return true;
   const std::size_t split = text.find(':', begin);
   const std::size_t user_end = split != std::string::npos && split < at ? split : at;
-  spec->user = PercentDecoded(text, begin, user_end);
+  address->user = PercentDecoded(text, begin, user_end);
   if (user_end < at) {
     std::string password = PercentDecoded(text, user_end + 1, at);
-    SetSecretFromUtf8(password, &spec->password);
+    SetSecretFromUtf8(password, &address->password);
     WipeText(&password);
   }
   return true;

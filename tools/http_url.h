@@ -23,11 +23,11 @@ std::string RedactUrl(const std::string& url);
 // A named proxy: "HOST:PORT", or as a URL "[http://][USER[:PASSWORD]@]HOST:PORT"
 // with the user and password percent-decoded. False with a reason for anything
 // else (another scheme, a path, no port).
-struct ProxySpec {
+struct ProxyAddress {
   std::string host_port;
   std::string user;
   SecretWString password;
 };
-bool ParseProxySpec(const std::string& text, ProxySpec* spec, std::string* error);
+bool ParseProxyAddress(const std::string& text, ProxyAddress* address, std::string* error);
 
 }  // namespace ci

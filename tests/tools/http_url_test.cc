@@ -34,7 +34,7 @@ TEST(HttpUrlTest, TheFragmentIsCutAtItsFirstHash) {
   EXPECT_EQ(WithoutFragment("http://h/p"), "http://h/p");
 }
 
-TEST(HttpUrlTest, ProxySpecsGiveTheirPartsAndRefuseTheRest) {
+TEST(HttpUrlTest, ProxyAddressesGiveTheirPartsAndRefuseTheRest) {
   struct Good {
     const char* text;
     const char* host_port;
@@ -50,19 +50,19 @@ TEST(HttpUrlTest, ProxySpecsGiveTheirPartsAndRefuseTheRest) {
       {"u:%zz@127.0.0.1:1", "127.0.0.1:1", "u", u"%zz"},
   };
   for (const Good& g : good) {
-    ProxySpec spec;
+    ProxyAddress address;
     std::string error;
-    ASSERT_TRUE(ParseProxySpec(g.text, &spec, &error)) << g.text << ": " << error;
-    EXPECT_EQ(spec.host_port, g.host_port) << g.text;
-    EXPECT_EQ(spec.user, g.user) << g.text;
-    EXPECT_EQ(spec.password.value(), g.password) << g.text;
+    ASSERT_TRUE(ParseProxyAddress(g.text, &address, &error)) << g.text << ": " << error;
+    EXPECT_EQ(address.host_port, g.host_port) << g.text;
+    EXPECT_EQ(address.user, g.user) << g.text;
+    EXPECT_EQ(address.password.value(), g.password) << g.text;
   }
   for (const char* bad :
        {"", "127.0.0.1", "127.0.0.1:", ":80", "127.0.0.1:8x", "https://127.0.0.1:443",
         "socks5://u:pw@127.0.0.1:1080", "http://127.0.0.1:80/path", "u:pw@127.0.0.1"}) {
-    ProxySpec spec;
+    ProxyAddress address;
     std::string error;
-    EXPECT_FALSE(ParseProxySpec(bad, &spec, &error)) << bad;
+    EXPECT_FALSE(ParseProxyAddress(bad, &address, &error)) << bad;
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(error.find("pw"), std::string::npos) << error;
   }
