@@ -25,6 +25,9 @@ HResult ReadBodyChunks(std::uint32_t max_bytes, std::uint64_t declared_length,
     total += read;
     if (max_bytes != 0 && total > max_bytes) return kE_HTTP_BODY_TOO_LARGE;
     VU_RETURN_IF_FAILED(hooks.append(chunk, read));
+    // The whole declared body: no further read is needed to learn that it ended
+    // (each read is a call into the library, and the last one would only say 0).
+    if (declared_length != kNoDeclaredLength && total >= declared_length) return kS_OK;
   }
 }
 

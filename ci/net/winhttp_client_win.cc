@@ -208,7 +208,13 @@ HResult WinHttpClient::GetRawResponseHeaders(WString* value) {
 
 BOOL WinHttpClient::ReadChunk(void* request, void* buffer, DWORD capacity, DWORD* read) {
   *read = 0;
-  return GuardedBool([&] { return api_->read_data(request, buffer, capacity, read); });
+  // A read asks only for what has arrived: the library otherwise waits to fill
+  // the buffer, and a server that trickles would hold it past the deadline.
+  DWORD available = 0;
+  if (!GuardedBool([&] { return api_->query_data_available(request, &available); })) return FALSE;
+  if (available == 0) return TRUE;  // the end of the body
+  const DWORD wanted = available < capacity ? available : capacity;
+  return GuardedBool([&] { return api_->read_data(request, buffer, wanted, read); });
 }
 
 void WinHttpClient::LimitReceiveWait(void* request, DWORD ms) {

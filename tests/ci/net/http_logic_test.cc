@@ -449,6 +449,8 @@ TEST(BodyReaderTest, ABodyThatDoesNotArriveWholeIsAFailure) {
        kE_HTTP_CONNECTION_ABORTED,
        2000},
       {"exactly as declared", {1024, 976}, kS_OK, 2000, -1, -1, kS_OK, 2000},
+      // The declared length read, nothing more is asked: a read past it would fail.
+      {"no read past the declared length", {1024, 976}, kReset, 2000, -1, -1, kS_OK, 2000},
       {"declared empty", {}, kS_OK, 0, -1, -1, kS_OK, 0},
       {"abort between reads", {1024, 1024}, kS_OK, kNoDeclaredLength, 1, -1, kE_ABORT, 0},
       {"an abort cuts a read short that then fails", {}, kReset, 10, 1, -1, kE_ABORT, 0},
