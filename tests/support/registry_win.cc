@@ -89,6 +89,12 @@ bool SetBinary(HKEY root, const WString& sub_key, const WString& name, const std
   return WriteRaw(root, sub_key, name, REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
+bool CreateKey(HKEY root, const WString& sub_key) {
+  UniqueKey key;
+  return ::RegCreateKeyExW(root, AsWin(sub_key), 0, nullptr, 0, KEY_READ, nullptr, key.put(),
+                           nullptr) == ERROR_SUCCESS;
+}
+
 bool CreateVolatileKey(HKEY root, const WString& sub_key) {
   UniqueKey key;
   return ::RegCreateKeyExW(root, AsWin(sub_key), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,

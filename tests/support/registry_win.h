@@ -40,6 +40,8 @@ bool WriteRaw(HKEY root, const WString& sub_key, const WString& name, DWORD type
 bool SetString(HKEY root, const WString& sub_key, const WString& name, const WString& text);
 bool SetDword(HKEY root, const WString& sub_key, const WString& name, DWORD value);
 bool SetBinary(HKEY root, const WString& sub_key, const WString& name, const std::string& bytes);
+// Creates a key (and the keys above it) when it is not there; true when it is.
+bool CreateKey(HKEY root, const WString& sub_key);
 // Creates a key that lives only until the registry is unloaded; below it no
 // lasting key can be created. True when created.
 bool CreateVolatileKey(HKEY root, const WString& sub_key);

@@ -99,6 +99,9 @@ class ServerSoakTest : public testing::Test {
     ASSERT_TRUE(WaitForNoServer()) << "a server from before is still running";
     // With these set, every EULA call would start the first-run program.
     ASSERT_EQ(StoredBytes(L"install_dir"), "<absent>");
+    // An installation has its machine key; without it an EULA call that comes
+    // before any save fails.
+    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, FromWin(kMachineRootPath)));
     DeleteStoredValues();
   }
   void TearDown() override {

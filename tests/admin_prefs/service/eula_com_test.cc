@@ -37,6 +37,9 @@ class EulaComTest : public testing::Test {
   void TearDown() override {
     manager_.Reset();
     ClearProductValues();
+    // An installed product has its key: the tests that run next (an EULA call
+    // first fails on a missing key) find it as an installation leaves it.
+    EXPECT_TRUE(test::CreateKey(kMachine.root, FromWin(kMachine.path.c_str())));
   }
 
   static void ClearProductValues() {
