@@ -1,9 +1,12 @@
-// Classification of the running Windows version. The classification itself is a
-// pure function of the version record; the probe and its cache live in
+// What the code knows of the system it runs on: the class of the Windows version
+// and the integrity level of the process. The classification is a pure function
+// of the version record; the probes and the version cache live in
 // os_version_win.cc.
 #pragma once
 
 #include <cstdint>
+
+#include "ci/base/wide_string.h"
 
 namespace ci {
 
@@ -40,5 +43,13 @@ OsVersionClass GetOsVersionClass(int* service_pack_major = nullptr);
 
 // True for the Vista class and above.
 bool IsVistaClass();
+
+// The string form of the process token's integrity label ("S-1-16-12288" for
+// high). False when any step of the query fails.
+bool QueryProcessIntegritySid(WString* sid);
+
+// True only on a system of the Vista class whose process token carries the low
+// label "S-1-16-4096"; any failure of the query counts as not low.
+bool IsLowIntegrityProcess();
 
 }  // namespace ci

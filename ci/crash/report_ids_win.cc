@@ -1,9 +1,34 @@
 #include "ci/crash/report_ids.h"
 
-#include "ci/crash/integrity_win.h"
-#include "ci/crash/security_attributes_win.h"
+#include <windows.h>
+
+#include "ci/prefs/key_paths.h"
+#include "ci/prefs/reg_key.h"
 
 namespace ci {
+namespace {
+
+// The shared tally as the REG_BINARY value "report_ids" under kSharedRoot.
+constexpr char16_t kReportIdsValueName[] = u"report_ids";
+
+class RegistryStore : public ReportIdStore {
+ public:
+  bool Read(std::vector<std::uint8_t>* bytes) override {
+    return Succeeded(RegKey::GetValue(kSharedRoot, kReportIdsValueName, bytes));
+  }
+  void Write(const ReportIdBytes& bytes) override {
+    RegKey::SetValue(kSharedRoot, kReportIdsValueName, REG_BINARY, bytes.data(),
+                     static_cast<DWORD>(bytes.size()));
+  }
+};
+
+}  // namespace
+
+ReportIdStore& RegistryReportIdStore() {
+  // Stateless: it only names the value.
+  static RegistryStore store;
+  return store;
+}
 
 ReportIds::ReportIds()
     : GLock(kReportIdsLockName, NullDaclSecurityAttributes()), store_(&RegistryReportIdStore()) {}
@@ -11,29 +36,11 @@ ReportIds::ReportIds()
 ReportIds::ReportIds(const wchar_t* mutex_name, ReportIdStore* store)
     : GLock(mutex_name, NullDaclSecurityAttributes()), store_(store) {}
 
-namespace {
-
-// The store's own mutex, waited on through the virtual timed Lock.
-class FlushLock : public ReportIdLock {
- public:
-  explicit FlushLock(GLock* lock) : lock_(lock) {}
-  Wait Acquire(std::uint32_t timeout_ms) override {
-    if (!lock_->has_handle()) return Wait::kNoLock;
-    return lock_->Lock(static_cast<DWORD>(timeout_ms)) ? Wait::kHeld : Wait::kTimedOut;
-  }
-  void Release() override { lock_->Unlock(); }
-
- private:
-  GLock* lock_;
-};
-
-}  // namespace
-
 ReportIds::~ReportIds() {
   // A low-integrity process cannot write the machine key; it keeps its counts.
   if (IsLowIntegrityProcess()) return;
-  FlushLock lock(this);
-  FlushReportIds(record_, lock, store_);
+  // The store's own mutex, waited on through the virtual timed wait.
+  FlushReportIds(record_, *this, store_);
 }
 
 bool ReportIds::RecordReportId(std::uint32_t id) {

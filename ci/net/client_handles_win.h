@@ -11,7 +11,7 @@
 
 #include "ci/base/hresult.h"
 #include "ci/base/win_handles.h"
-#include "ci/crash/llock.h"
+#include "ci/crash/locks.h"
 
 namespace ci {
 

@@ -8,7 +8,7 @@
 
 #include "ci/base/secret_wstring.h"
 #include "ci/base/wide_string.h"
-#include "ci/crash/llock.h"
+#include "ci/crash/locks.h"
 
 namespace ci {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "ci/base/win_handles.h"
-#include "ci/crash/glock.h"
+#include "ci/crash/locks.h"
 
 namespace {
 

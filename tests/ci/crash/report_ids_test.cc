@@ -2,313 +2,293 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <cstring>
 #include <optional>
-#include <set>
-#include <thread>
-
-#include "tests/support/processes_win.h"
-#include "tests/support/registry_win.h"
+#include <utility>
+#include <vector>
 
 namespace ci {
 namespace {
 
-// ---------------------------------------------------------------------------
-// The store object over a private mutex and a fake store.
+using Entries = std::vector<std::pair<std::uint32_t, std::uint16_t>>;
 
-class MemoryStore : public ReportIdStore {
+Entries EntriesOf(const ReportIdRecord& record) {
+  Entries entries;
+  for (std::size_t i = 0; i < UsedEntries(record); ++i)
+    entries.emplace_back(record.ids[i], record.hits[i]);
+  return entries;
+}
+
+ReportIdRecord RecordOf(const Entries& entries) {
+  ReportIdRecord record;
+  for (const auto& [id, hits] : entries) {
+    record.ids[record.count] = id;
+    record.hits[record.count] = hits;
+    ++record.count;
+  }
+  return record;
+}
+
+TEST(ReportIdRecord, RepeatedIdIsOneEntry) {
+  ReportIdRecord record;
+  for (int i = 0; i < 3; ++i) AddReportId(&record, 0x0E41DB6B);
+  AddReportId(&record, 7);
+  EXPECT_EQ(EntriesOf(record), (Entries{{0x0E41DB6B, 3}, {7, 1}}));
+}
+
+TEST(ReportIdRecord, KeepsTheFirstTwentyDistinctIds) {
+  ReportIdRecord record;
+  for (std::uint32_t id = 100; id < 121; ++id) AddReportId(&record, id);
+  AddReportId(&record, 120);  // still dropped
+  AddReportId(&record, 119);  // still counted
+  ASSERT_EQ(record.count, 20u);
+  EXPECT_EQ(record.ids[0], 100u);
+  EXPECT_EQ(record.ids[19], 119u);
+  EXPECT_EQ(record.hits[19], 2);
+}
+
+TEST(ReportIdRecord, HitCountWrapsAtSixteenBits) {
+  ReportIdRecord record = RecordOf({{5, 65535}});
+  AddReportId(&record, 5);
+  EXPECT_EQ(record.hits[0], 0);
+  ReportIdRecord stored = RecordOf({{5, 65535}});
+  MergeReportIds(RecordOf({{5, 2}}), &stored);
+  EXPECT_EQ(stored.hits[0], 1);
+}
+
+TEST(ReportIdRecord, ByteImageIsLittleEndianWithoutPadding) {
+  const ReportIdRecord record = RecordOf({{0x0E41DB6B, 0x0102}, {0xA1B2C3D4, 7}});
+  const ReportIdBytes bytes = ReportIdRecordToBytes(record);
+  ReportIdBytes expected{};
+  const std::uint8_t head[] = {2, 0, 0, 0, 0x6B, 0xDB, 0x41, 0x0E, 0xD4, 0xC3, 0xB2, 0xA1};
+  std::memcpy(expected.data(), head, sizeof(head));
+  expected[84] = 0x02;
+  expected[85] = 0x01;
+  expected[86] = 7;
+  EXPECT_EQ(bytes, expected);
+
+  ReportIdRecord read;
+  ASSERT_TRUE(ReportIdRecordFromBytes(bytes.data(), bytes.size(), &read));
+  EXPECT_EQ(EntriesOf(read), EntriesOf(record));
+  EXPECT_EQ(ReportIdRecordToBytes(read), bytes);
+}
+
+TEST(ReportIdRecord, OnlyTheExactSizeIsRead) {
+  const ReportIdBytes bytes = ReportIdRecordToBytes(RecordOf({{1, 1}}));
+  ReportIdRecord untouched = RecordOf({{9, 9}});
+  EXPECT_FALSE(ReportIdRecordFromBytes(bytes.data(), 120, &untouched));
+  EXPECT_FALSE(ReportIdRecordFromBytes(bytes.data(), 123, &untouched));
+  std::vector<std::uint8_t> longer(bytes.begin(), bytes.end());
+  longer.push_back(0);
+  EXPECT_FALSE(ReportIdRecordFromBytes(longer.data(), longer.size(), &untouched));
+  EXPECT_FALSE(ReportIdRecordFromBytes(nullptr, 124, &untouched));
+  EXPECT_EQ(EntriesOf(untouched), (Entries{{9, 9}}));
+}
+
+TEST(ReportIdRecord, CountAboveCapacityIsRepairedToTwenty) {
+  ReportIdRecord full;
+  for (std::uint32_t i = 0; i < 20; ++i) {
+    full.ids[i] = 1000 + i;
+    full.hits[i] = static_cast<std::uint16_t>(i + 1);
+  }
+  for (std::uint32_t damaged : {21u, 0xFFFFFFFFu}) {
+    full.count = damaged;
+    const ReportIdBytes bytes = ReportIdRecordToBytes(full);
+    ReportIdRecord read;
+    ASSERT_TRUE(ReportIdRecordFromBytes(bytes.data(), bytes.size(), &read));
+    EXPECT_EQ(read.count, 20u);
+    EXPECT_EQ(read.ids[19], 1019u);
+    EXPECT_EQ(read.hits[19], 20);
+  }
+  // Even unrepaired, nothing past the last entry is read or written.
+  full.count = 0xFFFFFFFFu;
+  MergeReportIds(RecordOf({{1019, 1}, {5, 1}}), &full);
+  EXPECT_EQ(full.hits[19], 21);
+  AddReportId(&full, 6);
+  EXPECT_EQ(full.count, 0xFFFFFFFFu);
+}
+
+TEST(ReportIdRecord, EntriesPastTheCountAreClearedOnRead) {
+  ReportIdRecord record = RecordOf({{1, 1}, {2, 2}});
+  record.count = 1;
+  const ReportIdBytes bytes = ReportIdRecordToBytes(record);
+  ReportIdRecord read;
+  ASSERT_TRUE(ReportIdRecordFromBytes(bytes.data(), bytes.size(), &read));
+  EXPECT_EQ(read.ids[1], 0u);
+  EXPECT_EQ(read.hits[1], 0);
+  // A later append starts from a clean slot.
+  AddReportId(&read, 3);
+  EXPECT_EQ(EntriesOf(read), (Entries{{1, 1}, {3, 1}}));
+}
+
+TEST(ReportIdMerge, AddsToMatchesAndAppendsNewIdsInOrder) {
+  ReportIdRecord stored = RecordOf({{0xA, 2}});
+  MergeReportIds(RecordOf({{0xA, 1}, {0xB, 1}}), &stored);
+  EXPECT_EQ(EntriesOf(stored), (Entries{{0xA, 3}, {0xB, 1}}));
+}
+
+TEST(ReportIdMerge, IntoAnEmptyRecord) {
+  ReportIdRecord stored;
+  MergeReportIds(RecordOf({{4, 2}, {5, 7}}), &stored);
+  EXPECT_EQ(EntriesOf(stored), (Entries{{4, 2}, {5, 7}}));
+}
+
+TEST(ReportIdMerge, EveryDuplicateStoredEntryReceivesTheHits) {
+  ReportIdRecord stored = RecordOf({{7, 1}, {8, 1}, {7, 4}});
+  MergeReportIds(RecordOf({{7, 2}}), &stored);
+  EXPECT_EQ(EntriesOf(stored), (Entries{{7, 3}, {8, 1}, {7, 6}}));
+}
+
+TEST(ReportIdMerge, DropsNewIdsWhenFull) {
+  ReportIdRecord stored;
+  for (std::uint32_t id = 0; id < 20; ++id) AddReportId(&stored, id);
+  MergeReportIds(RecordOf({{100, 5}, {3, 5}}), &stored);
+  EXPECT_EQ(stored.count, 20u);
+  EXPECT_EQ(stored.hits[3], 6);
+  for (std::uint32_t id : stored.ids) EXPECT_NE(id, 100u);
+}
+
+// ---------------------------------------------------------------------------
+// The flush into the shared tally, over a fake lock and store.
+
+// The machine-wide lock as the flush sees it: each timed wait ends as `wait` says.
+class FakeLock : public Lockable {
  public:
+  bool Lock() override {
+    ADD_FAILURE() << "the flush waits without limit";
+    return false;
+  }
+  LockWait TryLockFor(std::uint32_t timeout_ms) override {
+    ++waits;
+    last_timeout_ms = timeout_ms;
+    held = wait == LockWait::kHeld;
+    return wait;
+  }
+  bool Unlock() override {
+    EXPECT_TRUE(held) << "released a lock that was not held";
+    held = false;
+    ++releases;
+    return true;
+  }
+  LockWait wait = LockWait::kHeld;
+  bool held = false;
+  int waits = 0;
+  int releases = 0;
+  std::uint32_t last_timeout_ms = 0;
+};
+
+class FakeStore : public ReportIdStore {
+ public:
+  explicit FakeStore(const FakeLock* lock) : lock_(lock) {}
   bool Read(std::vector<std::uint8_t>* bytes) override {
+    EXPECT_TRUE(lock_->held || lock_->wait == LockWait::kNoLock) << "read outside the lock";
     if (!value) return false;
     *bytes = *value;
     return true;
   }
-  void Write(const ReportIdBytes& bytes) override { value.emplace(bytes.begin(), bytes.end()); }
-  std::optional<std::vector<std::uint8_t>> value;
-};
-
-std::wstring PrivateMutexName() {
-  return L"Global\\vu_report_ids_test_" + std::to_wstring(::GetCurrentProcessId());
-}
-
-TEST(ReportIds, DestructionAddsTheCountsToTheStore) {
-  MemoryStore store;
-  {
-    ReportIds report_ids(PrivateMutexName().c_str(), &store);
-    ASSERT_TRUE(report_ids.has_handle());
-    EXPECT_TRUE(report_ids.RecordReportId(kReportIdGuidCreationFailed));
-    EXPECT_TRUE(report_ids.RecordReportId(kReportIdGuidCreationFailed));
-    EXPECT_TRUE(report_ids.RecordReportId(3));
-    EXPECT_FALSE(store.value) << "recording touches no store";
+  void Write(const ReportIdBytes& bytes) override {
+    EXPECT_TRUE(lock_->held || lock_->wait == LockWait::kNoLock) << "write outside the lock";
+    value.emplace(bytes.begin(), bytes.end());
+    ++writes;
   }
-  ASSERT_TRUE(store.value);
-  ReportIdRecord stored;
-  ASSERT_TRUE(ReportIdRecordFromBytes(store.value->data(), store.value->size(), &stored));
-  ASSERT_EQ(stored.count, 2u);
-  EXPECT_EQ(stored.ids[0], kReportIdGuidCreationFailed);
-  EXPECT_EQ(stored.hits[0], 2);
-  EXPECT_EQ(stored.ids[1], 3u);
-}
-
-TEST(ReportIds, NothingRecordedWritesNothing) {
-  MemoryStore store;
-  { ReportIds report_ids(PrivateMutexName().c_str(), &store); }
-  EXPECT_FALSE(store.value);
-}
-
-TEST(ReportIds, ProcessWideInstanceHoldsTheSharedMutex) {
-  ReportIds& report_ids = GlobalReportIds();
-  EXPECT_EQ(&GlobalReportIds(), &report_ids);
-  EXPECT_TRUE(report_ids.has_handle());
-  EXPECT_EQ(report_ids.record().count, 0u);
-  // The name is one machine-wide object: a second lock on it waits for the first.
-  ASSERT_TRUE(report_ids.Lock());
-  bool other = true;
-  std::thread([&] { other = GLock(kReportIdsLockName).Lock(0); }).join();
-  EXPECT_FALSE(other);
-  EXPECT_TRUE(report_ids.Unlock());
-}
-
-// Starts `program` from beside this test program with `arguments`.
-UniqueHandle StartBeside(const char16_t* program, const std::wstring& arguments) {
-  return test::StartProcess(test::Quoted(test::BesideTestProgram(program)) + u" " +
-                            FromWin(arguments.c_str()));
-}
-
-// Another process holds `mutex_name` from construction until destruction.
-class LockHolder {
- public:
-  explicit LockHolder(const std::wstring& mutex_name)
-      : release_name_(L"vu_report_ids_release_" + std::to_wstring(::GetCurrentProcessId())) {
-    release_.reset(::CreateEventW(nullptr, TRUE, FALSE, release_name_.c_str()));
-    held_.reset(::CreateEventW(nullptr, TRUE, FALSE, (release_name_ + L"_held").c_str()));
-    process_ = StartBeside(u"glock_helper.exe", L"hold " + mutex_name + L" " + release_name_);
-  }
-  ~LockHolder() {
-    ::SetEvent(release_.get());
-    EXPECT_EQ(test::WaitForExit(process_.get(), 30000), 0u) << "holder";
-  }
-  // True once the other process holds the mutex.
-  bool WaitUntilHeld() const {
-    return process_ && ::WaitForSingleObject(held_.get(), 30000) == WAIT_OBJECT_0;
-  }
-
- private:
-  std::wstring release_name_;
-  UniqueHandle release_, held_, process_;
-};
-
-long long MillisecondsSince(DWORD start) {
-  return static_cast<long long>(::GetTickCount() - start);
-}
-
-TEST(ReportIds, FlushGivesUpAfterAFewSecondsWhenAnotherProcessHoldsTheLock) {
-  const std::wstring name = PrivateMutexName() + L"_held";
-  LockHolder holder(name);
-  ASSERT_TRUE(holder.WaitUntilHeld());
-  MemoryStore store;
-  const DWORD start = ::GetTickCount();
-  {
-    ReportIds report_ids(name.c_str(), &store);
-    report_ids.RecordReportId(kReportIdGuidCreationFailed);
-  }
-  const long long elapsed = MillisecondsSince(start);
-  EXPECT_GE(elapsed, static_cast<long long>(kReportIdFlushWaitMs) - 100);
-  EXPECT_LT(elapsed, static_cast<long long>(kReportIdFlushWaitMs) + 3000);
-  EXPECT_FALSE(store.value) << "written without the lock";
-}
-
-// ---------------------------------------------------------------------------
-// The registry tally under concurrency: several recorder processes at once.
-
-const wchar_t kSharedKey[] = L"Software\\Velmor\\Velmor Updater\\Shared";
-const wchar_t kValue[] = L"report_ids";
-
-std::optional<std::vector<std::uint8_t>> ReadStored() {
-  test::RawValue value;
-  if (!test::ReadRaw(HKEY_LOCAL_MACHINE, FromWin(kSharedKey), FromWin(kValue), &value) ||
-      value.type != REG_BINARY) {
-    return std::nullopt;
-  }
-  return value.bytes;
-}
-
-void WriteStored(const void* data, DWORD size) {
-  EXPECT_TRUE(test::WriteRaw(HKEY_LOCAL_MACHINE, FromWin(kSharedKey), FromWin(kValue), REG_BINARY,
-                             data, size));
-}
-
-void DeleteStored() { ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kSharedKey, kValue); }
-
-using Tally = std::map<std::uint32_t, std::uint32_t>;
-
-class Tallying : public testing::Test {
- protected:
-  void SetUp() override { DeleteStored(); }
-  void TearDown() override { DeleteStored(); }
-
-  // Starts one recorder per id list, releases them together and waits for all.
-  // Returns what all of them recorded together.
-  Tally RunRecorders(const std::vector<std::vector<std::uint32_t>>& lists) {
-    const std::wstring event_name =
-        L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
-    UniqueHandle start(::CreateEventW(nullptr, TRUE, FALSE, event_name.c_str()));
-    EXPECT_TRUE(start);
-    Tally recorded;
-    std::vector<UniqueHandle> processes;
-    for (const auto& ids : lists) {
-      std::wstring arguments = event_name;
-      for (std::uint32_t id : ids) {
-        wchar_t hex[16];
-        swprintf(hex, 16, L" %x", id);
-        arguments += hex;
-        ++recorded[id];
-      }
-      processes.push_back(StartBeside(u"report_ids_recorder.exe", arguments));
-      EXPECT_TRUE(processes.back());
-    }
-    ::Sleep(300);  // let them all reach the wait
-    ::SetEvent(start.get());
-    for (DWORD code : test::WaitForAll(processes, 120000)) EXPECT_EQ(code, 0u);
-    return recorded;
-  }
-
-  // The stored record, which must be exactly 124 bytes.
-  ReportIdRecord Stored() {
+  ReportIdRecord Stored() const {
     ReportIdRecord record;
-    const auto bytes = ReadStored();
-    EXPECT_TRUE(bytes);
-    if (bytes) {
-      EXPECT_EQ(bytes->size(), 124u);
-      EXPECT_TRUE(ReportIdRecordFromBytes(bytes->data(), bytes->size(), &record));
-      EXPECT_LE(bytes->at(0) | bytes->at(1) << 8 | bytes->at(2) << 16 | bytes->at(3) << 24, 20);
-    }
+    EXPECT_TRUE(ReportIdRecordFromBytes(value->data(), value->size(), &record));
     return record;
   }
+  std::optional<std::vector<std::uint8_t>> value;
+  int writes = 0;
 
-  static Tally TallyOf(const ReportIdRecord& record) {
-    Tally tally;
-    for (std::size_t i = 0; i < UsedEntries(record); ++i) tally[record.ids[i]] += record.hits[i];
-    return tally;
-  }
+ private:
+  const FakeLock* lock_;
 };
 
-// A process with counts to flush ends although another process holds the
-// machine-wide lock for longer than it would wait; the tally stays as it was.
-TEST_F(Tallying, ProcessEndsWhileAnotherHoldsTheSharedLock) {
-  LockHolder holder(kReportIdsLockName);
-  ASSERT_TRUE(holder.WaitUntilHeld());
-  const std::wstring event_name =
-      L"vu_report_ids_start_" + std::to_wstring(::GetCurrentProcessId());
-  UniqueHandle start(::CreateEventW(nullptr, TRUE, TRUE, event_name.c_str()));
-  const DWORD started = ::GetTickCount();
-  const UniqueHandle recorder =
-      StartBeside(u"report_ids_recorder.exe", event_name + L" e41db6b c0de0001");
-  ASSERT_TRUE(recorder);
-  EXPECT_EQ(test::WaitForExit(recorder.get(), 20000), 0u) << "the recorder did not end";
-  EXPECT_LT(MillisecondsSince(started), static_cast<long long>(kReportIdFlushWaitMs) + 10000);
-  EXPECT_FALSE(ReadStored()) << "written without the lock";
+ReportIdRecord Mine() {
+  ReportIdRecord mine;
+  AddReportId(&mine, 0xA);
+  AddReportId(&mine, 0xA);
+  AddReportId(&mine, 0xB);
+  return mine;
 }
 
-constexpr int kRecorders = 10;
-
-// Every recorder records the two common ids (k+1 and 2 times) and one of its own.
-std::vector<std::vector<std::uint32_t>> CommonMix() {
-  std::vector<std::vector<std::uint32_t>> lists;
-  for (int k = 0; k < kRecorders; ++k) {
-    std::vector<std::uint32_t> ids;
-    for (int i = 0; i <= k; ++i) ids.push_back(kReportIdGuidCreationFailed);
-    ids.push_back(0xC0DE0001);
-    ids.push_back(0xC0DE0001);
-    ids.push_back(0xAB000000u + k);
-    lists.push_back(ids);
-  }
-  return lists;
+TEST(ReportIdFlush, NothingRecordedWritesNothingAndTakesNoLock) {
+  FakeLock lock;
+  FakeStore store(&lock);
+  FlushReportIds(ReportIdRecord(), lock, &store);
+  EXPECT_FALSE(store.value);
+  EXPECT_EQ(lock.waits, 0);
 }
 
-TEST_F(Tallying, NoCountIsLostBetweenProcesses) {
-  const Tally recorded = RunRecorders(CommonMix());
-  EXPECT_EQ(TallyOf(Stored()), recorded);
+TEST(ReportIdFlush, MissingValueIsReplacedByOwnRecord) {
+  FakeLock lock;
+  FakeStore store(&lock);
+  FlushReportIds(Mine(), lock, &store);
+  ASSERT_TRUE(store.value);
+  const ReportIdBytes expected = ReportIdRecordToBytes(Mine());
+  EXPECT_EQ(*store.value, std::vector<std::uint8_t>(expected.begin(), expected.end()));
+  EXPECT_FALSE(lock.held);
 }
 
-TEST_F(Tallying, AddsToAnExistingRecord) {
-  ReportIdRecord existing;
-  existing.count = 2;
-  existing.ids[0] = 0x5EED;
-  existing.hits[0] = 7;
-  existing.ids[1] = kReportIdGuidCreationFailed;
-  existing.hits[1] = 5;
-  const ReportIdBytes image = ReportIdRecordToBytes(existing);
-  WriteStored(image.data(), static_cast<DWORD>(image.size()));
-
-  Tally expected = RunRecorders(CommonMix());
-  expected[0x5EED] += 7;
-  expected[kReportIdGuidCreationFailed] += 5;
-  const ReportIdRecord stored = Stored();
-  EXPECT_EQ(TallyOf(stored), expected);
-  // Existing entries keep their places.
-  EXPECT_EQ(stored.ids[0], 0x5EEDu);
-  EXPECT_EQ(stored.ids[1], kReportIdGuidCreationFailed);
+TEST(ReportIdFlush, WronglySizedValueIsReplacedByOwnRecord) {
+  FakeLock lock;
+  FakeStore store(&lock);
+  store.value = std::vector<std::uint8_t>(120, 0xFF);
+  FlushReportIds(Mine(), lock, &store);
+  ASSERT_EQ(store.value->size(), 124u);
+  const ReportIdRecord stored = store.Stored();
+  ASSERT_EQ(stored.count, 2u);
+  EXPECT_EQ(stored.hits[0], 2);
+  EXPECT_EQ(stored.hits[1], 1);
 }
 
-TEST_F(Tallying, WronglySizedValueIsReplaced) {
-  const std::vector<std::uint8_t> short_value(120, 0x11);
-  WriteStored(short_value.data(), static_cast<DWORD>(short_value.size()));
-  const Tally recorded = RunRecorders(CommonMix());
-  EXPECT_EQ(TallyOf(Stored()), recorded);
-}
-
-TEST_F(Tallying, KeepsTheFirstTwentyDistinctIds) {
-  // Each recorder has the two common ids first and three of its own: 32 distinct.
-  std::vector<std::vector<std::uint32_t>> lists;
-  std::set<std::uint32_t> own_ids;
-  for (int k = 0; k < kRecorders; ++k) {
-    std::vector<std::uint32_t> ids = {0xC0DE0001, 0xC0DE0002, 0xC0DE0002};
-    for (int j = 0; j < 3; ++j) {
-      ids.push_back(0xAB000000u + 16 * k + j);
-      own_ids.insert(ids.back());
-    }
-    lists.push_back(ids);
-  }
-  RunRecorders(lists);
-  const ReportIdRecord stored = Stored();
-  ASSERT_EQ(stored.count, 20u);
-  EXPECT_EQ(stored.ids[0], 0xC0DE0001u);
-  EXPECT_EQ(stored.hits[0], kRecorders);
-  EXPECT_EQ(stored.ids[1], 0xC0DE0002u);
-  EXPECT_EQ(stored.hits[1], 2 * kRecorders);
-  std::set<std::uint32_t> seen;
-  for (std::size_t i = 2; i < 20; ++i) {
-    EXPECT_EQ(own_ids.count(stored.ids[i]), 1u) << std::hex << stored.ids[i];
-    EXPECT_TRUE(seen.insert(stored.ids[i]).second) << "duplicate entry";
-    EXPECT_EQ(stored.hits[i], 1);
-  }
-}
-
-TEST_F(Tallying, CountAboveTwentyIsRepaired) {
+TEST(ReportIdFlush, StoredRecordIsMergedAndRepaired) {
+  FakeLock lock;
+  FakeStore store(&lock);
   ReportIdRecord existing;
   for (std::uint32_t i = 0; i < 20; ++i) {
-    existing.ids[i] = 0x7000 + i;
+    existing.ids[i] = 1000 + i;
     existing.hits[i] = 1;
   }
-  existing.ids[4] = kReportIdGuidCreationFailed;
-  existing.ids[9] = 0xC0DE0001;
-  existing.count = 0x7FFFFFFF;
+  existing.ids[5] = 0xA;
+  existing.count = 0xFFFFFFFF;
   const ReportIdBytes image = ReportIdRecordToBytes(existing);
-  WriteStored(image.data(), static_cast<DWORD>(image.size()));
+  store.value.emplace(image.begin(), image.end());
 
-  const Tally recorded = RunRecorders(CommonMix());
-  const ReportIdRecord stored = Stored();
-  EXPECT_EQ(stored.count, 20u);
-  Tally expected = TallyOf([&] {
-    ReportIdRecord repaired = existing;
-    repaired.count = 20;
-    return repaired;
-  }());
-  // The full record takes no new ids; the two it already had are added to.
-  expected[kReportIdGuidCreationFailed] += recorded.at(kReportIdGuidCreationFailed);
-  expected[0xC0DE0001] += recorded.at(0xC0DE0001);
-  EXPECT_EQ(TallyOf(stored), expected);
+  FlushReportIds(Mine(), lock, &store);
+  const std::vector<std::uint8_t>& raw = *store.value;
+  EXPECT_EQ(raw[0], 20);
+  EXPECT_EQ(raw[1] | raw[2] | raw[3], 0);
+  const ReportIdRecord stored = store.Stored();
+  EXPECT_EQ(stored.ids[5], 0xAu);
+  EXPECT_EQ(stored.hits[5], 3);
+  for (std::uint32_t id : stored.ids) EXPECT_NE(id, 0xBu);  // no room for it
+}
+
+TEST(ReportIdFlush, WaitsAFewSecondsAtMostAndReleasesWhatItTook) {
+  FakeLock lock;
+  FakeStore store(&lock);
+  FlushReportIds(Mine(), lock, &store);
+  EXPECT_EQ(lock.last_timeout_ms, kReportIdFlushWaitMs);
+  EXPECT_EQ(lock.releases, 1);
+}
+
+TEST(ReportIdFlush, SkipsTheFlushWhenTheWaitRunsOut) {
+  FakeLock lock;
+  lock.wait = LockWait::kTimedOut;
+  FakeStore store(&lock);
+  store.value = std::vector<std::uint8_t>(124, 0);
+  FlushReportIds(Mine(), lock, &store);
+  EXPECT_EQ(store.writes, 0);
+  EXPECT_EQ(lock.releases, 0);
+}
+
+TEST(ReportIdFlush, GoesOnWithoutALockThatDoesNotExist) {
+  FakeLock lock;
+  lock.wait = LockWait::kNoLock;
+  FakeStore store(&lock);
+  FlushReportIds(Mine(), lock, &store);
+  EXPECT_EQ(store.writes, 1);
+  EXPECT_EQ(lock.releases, 0);
 }
 
 }  // namespace

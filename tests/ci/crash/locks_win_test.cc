@@ -1,17 +1,13 @@
-#include "ci/crash/glock.h"
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
-#include "ci/crash/integrity_win.h"
-#include "ci/crash/mutex_creators_win.h"
-#include "ci/crash/os_version.h"
-#include "ci/crash/security_attributes_win.h"
+#include "ci/base/win_handles.h"
+#include "ci/crash/locks.h"
 #include "tests/support/processes_win.h"
 
 namespace ci {
@@ -67,7 +63,7 @@ TEST(GLock, WaitAfterTheOwnerDiedSucceeds) {
   UniqueHandle owner = StartHelper(L"abandon " + name);
   ASSERT_TRUE(owner);
   ASSERT_EQ(test::WaitForExit(owner.get(), 30000), 0u);
-  EXPECT_TRUE(lock.Lock(5000));
+  EXPECT_EQ(lock.TryLockFor(5000), LockWait::kHeld);
   EXPECT_TRUE(lock.Unlock());
 }
 
@@ -80,7 +76,8 @@ TEST(GLock, FailedCreationFailsEveryWaitAtOnce) {
   EXPECT_FALSE(lock.has_handle());
   const DWORD start = ::GetTickCount();
   EXPECT_FALSE(lock.Lock());
-  EXPECT_FALSE(lock.Lock(INFINITE));
+  EXPECT_EQ(lock.TryLockFor(INFINITE), LockWait::kNoLock);
+  EXPECT_EQ(lock.TryLockFor(0), LockWait::kNoLock);
   EXPECT_LT(::GetTickCount() - start, 1000u);
   EXPECT_FALSE(lock.Unlock());
 }
@@ -89,25 +86,24 @@ TEST(GLock, TimedWaitFailsWhileAnotherHolderHasIt) {
   const std::wstring name = UniqueName(L"held");
   GLock mine(name.c_str());
   ASSERT_TRUE(mine.Lock());
-  bool other_result = true;
+  LockWait other_result = LockWait::kHeld;
   std::thread other([&] {
     GLock theirs(name.c_str());
-    other_result = theirs.Lock(50);
+    other_result = theirs.TryLockFor(50);
   });
   other.join();
-  EXPECT_FALSE(other_result);
+  EXPECT_EQ(other_result, LockWait::kTimedOut);
   EXPECT_TRUE(mine.Unlock());
 }
 
 class RecordingGLock : public GLock {
  public:
   using GLock::GLock;
-  using GLock::Lock;
-  bool Lock(DWORD timeout_ms) override {
+  LockWait TryLockFor(std::uint32_t timeout_ms) override {
     seen_timeout = timeout_ms;
-    return GLock::Lock(0);
+    return GLock::TryLockFor(0);
   }
-  DWORD seen_timeout = 0;
+  std::uint32_t seen_timeout = 0;
 };
 
 TEST(GLock, UntimedLockGoesThroughTheTimedOverride) {
@@ -140,31 +136,6 @@ TEST(MutexCreators, PlainCreatorOnOlderClassesExtendedOnVista) {
   }
 }
 
-// Every system after Vista reports 6.1 or later (Wine reports 6.1). Only 6.0 is
-// the Vista class, so such a system takes the older paths: the plain mutex
-// creator, and no low-integrity probe before the flush.
-TEST(OsVersionProbe, SystemsAfterVistaTakeTheOlderPaths) {
-  OSVERSIONINFOEXW record = {};
-  record.dwOSVersionInfoSize = sizeof(record);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ASSERT_TRUE(::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record)));
-#pragma GCC diagnostic pop
-  if (record.dwMajorVersion < 6 || (record.dwMajorVersion == 6 && record.dwMinorVersion == 0)) {
-    GTEST_SKIP() << "a system of Vista or before";
-  }
-  int service_pack = 99;
-  EXPECT_EQ(GetOsVersionClass(&service_pack), kOsUnknown);
-  EXPECT_EQ(service_pack, -1);
-  EXPECT_FALSE(IsVistaClass());
-
-  GLock lock(UniqueName(L"choice").c_str());
-  EXPECT_TRUE(lock.has_handle());
-  EXPECT_EQ(ProcessExtendedCreators().create_mutex_ex, nullptr);
-  EXPECT_EQ(ProcessExtendedCreators().create_event_ex, nullptr);
-  EXPECT_FALSE(IsLowIntegrityProcess());
-}
-
 TEST(NullDacl, OneRecordOpenToEveryone) {
   SECURITY_ATTRIBUTES* attributes = NullDaclSecurityAttributes();
   ASSERT_NE(attributes, nullptr);
@@ -177,15 +148,6 @@ TEST(NullDacl, OneRecordOpenToEveryone) {
       ::GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted));
   EXPECT_TRUE(present);
   EXPECT_EQ(dacl, nullptr);
-}
-
-TEST(Integrity, ProcessLabelIsAMandatoryLevel) {
-  WString sid;
-  ASSERT_TRUE(QueryProcessIntegritySid(&sid));
-  const WString levels[] = {u"S-1-16-0",    u"S-1-16-4096",  u"S-1-16-8192",
-                            u"S-1-16-8448", u"S-1-16-12288", u"S-1-16-16384"};
-  EXPECT_NE(std::find(std::begin(levels), std::end(levels), sid), std::end(levels))
-      << std::string(sid.begin(), sid.end());
 }
 
 }  // namespace

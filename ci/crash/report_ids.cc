@@ -1,4 +1,4 @@
-#include "ci/crash/report_id_record.h"
+#include "ci/crash/report_ids.h"
 
 namespace ci {
 namespace {
@@ -14,6 +14,18 @@ std::uint32_t GetLe(const std::uint8_t* in, std::size_t size) {
   std::uint32_t value = 0;
   for (std::size_t i = 0; i < size; ++i) value |= static_cast<std::uint32_t>(in[i]) << (8 * i);
   return value;
+}
+
+void MergeIntoStore(const ReportIdRecord& mine, ReportIdStore* store) {
+  std::vector<std::uint8_t> stored_bytes;
+  ReportIdRecord stored;
+  if (store->Read(&stored_bytes) &&
+      ReportIdRecordFromBytes(stored_bytes.data(), stored_bytes.size(), &stored)) {
+    MergeReportIds(mine, &stored);
+    if (stored.count != 0) store->Write(ReportIdRecordToBytes(stored));
+  } else {
+    store->Write(ReportIdRecordToBytes(mine));
+  }
 }
 
 }  // namespace
@@ -81,6 +93,15 @@ bool ReportIdRecordFromBytes(const std::uint8_t* bytes, std::size_t size, Report
   }
   *record = read;
   return true;
+}
+
+void FlushReportIds(const ReportIdRecord& mine, Lockable& lock, ReportIdStore* store,
+                    std::uint32_t timeout_ms) {
+  if (UsedEntries(mine) == 0) return;
+  const LockWait wait = lock.TryLockFor(timeout_ms);
+  if (wait == LockWait::kTimedOut) return;  // counts lost rather than a hung exit
+  MergeIntoStore(mine, store);
+  if (wait == LockWait::kHeld) lock.Unlock();
 }
 
 }  // namespace ci
