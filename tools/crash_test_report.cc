@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ci/crash/report_request.h"
+#include "ci/crash/report_upload.h"
 #include "tools/hex.h"
 #include "tools/http_report.h"
 #include "tools/json_text.h"

@@ -11,7 +11,6 @@
 #include "ci/base/win_result.h"
 #include "ci/crash/crash_reporter.h"
 #include "ci/crash/debug_observer.h"
-#include "ci/crash/dump_file.h"
 #include "ci/crash/report_upload.h"
 #include "tools/crash_test_report.h"
 #include "tools/server_client_win.h"

@@ -1,14 +1,39 @@
-// The crash report's one HTTP POST to the crash-report server.
+// The crash report's one HTTP POST to the crash-report server: its path, its
+// content type header and the size limits of the dump it carries (platform-free),
+// and the upload itself (Windows).
 #pragma once
 
 #include <cstdint>
+
+#include "ci/base/wide_string.h"
+
+#ifdef _WIN32
 #include <memory>
 #include <vector>
 
-#include "ci/base/wide_string.h"
 #include "ci/net/http_client.h"
+#endif
 
 namespace ci {
+
+// Plain HTTP to the crash-report server.
+constexpr int kReportPort = 80;
+// The largest dump that is sent (256 KiB); a larger one stays on disk only.
+constexpr std::uint64_t kMaxReportBytes = 0x40000;
+
+// True for a dump size worth sending: 1 to kMaxReportBytes bytes.
+bool IsReportableDumpSize(std::uint64_t size);
+
+// "/cr?prod=Velmor_Updater&ver=093008_152008&app=<executable_name>": the build
+// tag with every "-" turned into "_", the values inserted as they are.
+WString BuildReportPath(const WString& executable_name);
+
+// Appends "Content-Type: binary" to a block of header lines (after a line feed when
+// the block is not empty), unless the block already names Content-Type in any
+// letter case.
+void AddReportContentType(WString* request_headers);
+
+#ifdef _WIN32
 
 using HttpClientFactory = std::unique_ptr<HttpClient> (*)();
 
@@ -29,5 +54,7 @@ struct ReportUploadOutcome {
 bool UploadReport(const WString& host, const std::vector<std::uint8_t>& dump_bytes,
                   HttpClientFactory create_client = &CreateHttpClient,
                   ReportUploadOutcome* outcome = nullptr);
+
+#endif  // _WIN32
 
 }  // namespace ci

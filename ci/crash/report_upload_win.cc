@@ -2,7 +2,6 @@
 
 #include "ci/base/no_throw.h"
 #include "ci/base/paths.h"
-#include "ci/crash/report_request.h"
 
 namespace ci {
 

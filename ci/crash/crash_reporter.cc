@@ -1,4 +1,4 @@
-#include "ci/crash/reporting_state.h"
+#include "ci/crash/crash_reporter.h"
 
 #include <limits>
 

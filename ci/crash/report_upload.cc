@@ -1,4 +1,4 @@
-#include "ci/crash/report_request.h"
+#include "ci/crash/report_upload.h"
 
 #include "ci/base/string_utils.h"
 
