@@ -112,11 +112,20 @@ class CrashReporter {
   CrashReporterSettings& settings() { return settings_; }
 
  private:
-  // The dump procedure itself. Its own allocations are checked; what a seam might
-  // still throw is kept from leaving by WriteDumpAndReport.
-  void Report(EXCEPTION_POINTERS* exception);
-  // Sends the dump; on acceptance records the report in memory and the registry.
+  // The steps of the dump procedure. Their own allocations are checked; what a
+  // seam might still throw is kept from leaving by WriteDumpAndReport.
+
+  // A dump writer is set and what it needs is bound.
+  bool DumpWriterReady() const;
+  // "minidump_type", or kDefaultMinidumpType when it cannot be read.
+  std::uint32_t DumpType() const;
+  // Creates the dump file, writes the dump, reads it back and uploads it; true
+  // when the upload was accepted. The file is closed before this returns; the
+  // dump stays in the temporary directory and the next report replaces it.
+  bool WriteAndUploadDump(EXCEPTION_POINTERS* exception);
+  // Sends the dump through the upload setting.
   bool Upload(const std::vector<std::uint8_t>& dump_bytes);
+  // Records an accepted report in memory and the registry.
   void RecordAcceptedUpload(std::uint32_t failure_address);
 
   CrashReporterSettings settings_;

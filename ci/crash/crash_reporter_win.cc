@@ -24,6 +24,13 @@ namespace ci {
 
 namespace {
 
+// The failure's address as the throttles know it: 0 without an exception record.
+std::uint32_t FailureAddress(const EXCEPTION_POINTERS* exception) {
+  if (exception == nullptr || exception->ExceptionRecord == nullptr) return 0;
+  return static_cast<std::uint32_t>(
+      reinterpret_cast<std::uintptr_t>(exception->ExceptionRecord->ExceptionAddress));
+}
+
 // Reads the flushed dump back in one piece; false for an empty, oversized or
 // short file.
 bool ReadDump(HANDLE file, std::vector<std::uint8_t>* bytes) {
@@ -82,33 +89,33 @@ bool CrashReporter::ReportingConsent() const {
 void CrashReporter::WriteDumpAndReport(EXCEPTION_POINTERS* exception) {
   // A failure handler has nowhere to send an exception: it would end in
   // std::terminate.
-  WithoutThrowing([&] { Report(exception); });
+  WithoutThrowing([&] {
+    const std::uint32_t failure_address = FailureAddress(exception);
+    if (!MayReport(state_, failure_address, settings_.clock())) return;
+    if (!DumpWriterReady()) return;
+    if (WriteAndUploadDump(exception)) RecordAcceptedUpload(failure_address);
+  });
 }
 
-void CrashReporter::Report(EXCEPTION_POINTERS* exception) {
-  const std::uint32_t failure_address =
-      exception != nullptr && exception->ExceptionRecord != nullptr
-          ? static_cast<std::uint32_t>(
-                reinterpret_cast<std::uintptr_t>(exception->ExceptionRecord->ExceptionAddress))
-          : 0;
-  if (!MayReport(state_, failure_address, settings_.clock())) return;
-  if (settings_.write_dump == nullptr) return;
-  if (settings_.bind_dump_writer != nullptr && !settings_.bind_dump_writer()) return;
+bool CrashReporter::DumpWriterReady() const {
+  if (settings_.write_dump == nullptr) return false;
+  return settings_.bind_dump_writer == nullptr || settings_.bind_dump_writer();
+}
 
-  bool accepted = false;
-  {
-    UniqueFileHandle file = CreateDumpFile(DumpFilePath());
-    if (!file) return;
-    DWORD dump_type = kDefaultMinidumpType;
-    if (Failed(RegKey::GetValue(settings_.key_path, kMinidumpTypeValue, &dump_type))) {
-      dump_type = kDefaultMinidumpType;
-    }
-    settings_.write_dump(file.get(), dump_type, exception);
-    std::vector<std::uint8_t> dump_bytes;
-    if (!ReadDump(file.get(), &dump_bytes)) return;
-    accepted = Upload(dump_bytes);
-  }  // the dump stays in the temporary directory; the next report replaces it
-  if (accepted) RecordAcceptedUpload(failure_address);
+std::uint32_t CrashReporter::DumpType() const {
+  DWORD dump_type = kDefaultMinidumpType;
+  if (Failed(RegKey::GetValue(settings_.key_path, kMinidumpTypeValue, &dump_type))) {
+    dump_type = kDefaultMinidumpType;
+  }
+  return dump_type;
+}
+
+bool CrashReporter::WriteAndUploadDump(EXCEPTION_POINTERS* exception) {
+  UniqueFileHandle file = CreateDumpFile(DumpFilePath());
+  if (!file) return false;
+  settings_.write_dump(file.get(), DumpType(), exception);
+  std::vector<std::uint8_t> dump_bytes;
+  return ReadDump(file.get(), &dump_bytes) && Upload(dump_bytes);
 }
 
 bool CrashReporter::Upload(const std::vector<std::uint8_t>& dump_bytes) {
