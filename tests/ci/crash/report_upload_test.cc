@@ -15,7 +15,7 @@
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/dump_file.h"
 #include "ci/crash/report_request.h"
-#include "ci/net/http_client_creators.h"
+#include "ci/net/http_client.h"
 #include "failure_at.h"
 #include "tests/support/allocation_seams.h"
 #include "tests/support/hresult_checks.h"
