@@ -5,7 +5,6 @@
 
 #include "ci/base/utf8.h"
 #include "ci/net/http_client.h"
-#include "ci/net/http_client_creators.h"
 #include "ci/net/winhttp_client_win.h"
 #include "tools/http_command.h"
 #include "tools/http_request_win.h"

@@ -5,7 +5,7 @@
 
 #include "ci/base/fault_guard_win.h"
 #include "ci/base/win_result.h"
-#include "ci/net/winhttp_api_win.h"
+#include "ci/net/winhttp_client_win.h"
 
 namespace ci {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bench/http/direct_exchanges.h"
-#include "ci/net/http_client_creators.h"
+#include "ci/net/http_client.h"
 #include "tests/support/loopback_http_server_win.h"
 
 namespace {

@@ -2,8 +2,14 @@
 // the settings and the body, send to a host, port and path, then read the status,
 // the headers and the body. Two implementations exist, over the platform's two
 // HTTP stacks; CreateHttpClient picks the first one that can be bound.
+//
+// Below the interface, the logic both implementations share, portable and
+// tested natively: the choice of proxy authentication scheme, the attempt loop,
+// the deadline of one exchange and the body-reading loop (its three forms are
+// Windows code, in http_client_win.cc with the factory).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -90,6 +96,15 @@ struct SendAttemptReport {
 };
 using SendAttemptObserver = std::function<void(const SendAttemptReport&)>;
 
+// Where CheckConnection and QueryProxyAuthScheme send their probe: a public web
+// server over plain HTTP, named by the build setting VU_HTTP_PROBE_HOST.
+struct ProbeEndpoint {
+  WString host;
+  std::uint16_t port = 80;
+};
+
+ProbeEndpoint DefaultProbeEndpoint();
+
 class HttpClient {
  public:
   HttpClient() = default;
@@ -171,5 +186,121 @@ class HttpClient {
 // A client over the first HTTP stack that can be bound (WinHTTP, then WinINet), or
 // null when neither can.
 std::unique_ptr<HttpClient> CreateHttpClient();
+// A WinHTTP client over the process-wide binding, or null when it cannot be bound.
+std::unique_ptr<HttpClient> CreateWinHttpClient();
+// A WinINet client with its own binding, or null when it cannot be bound.
+std::unique_ptr<HttpClient> CreateInetHttpClient();
+
+// Choosing among the proxy authentication schemes on offer (ProxyAuthScheme
+// above), and the platform's scheme flags (the WinHTTP numbering).
+
+constexpr std::uint32_t kSchemeFlagBasic = 0x1;
+constexpr std::uint32_t kSchemeFlagNtlm = 0x2;
+constexpr std::uint32_t kSchemeFlagDigest = 0x8;
+constexpr std::uint32_t kSchemeFlagNegotiate = 0x10;
+
+// The preferred scheme of a set of flags: NTLM, Negotiate, Digest, Basic; any
+// other non-empty set is "unsupported" (1); an empty set is none (0).
+std::uint32_t SchemeFromFlags(std::uint32_t supported);
+
+// The flag to hand the platform with credentials for `scheme`; 0 for none,
+// unsupported, and values out of range.
+std::uint32_t FlagForScheme(std::uint32_t scheme);
+
+// The rank of a scheme word of a Proxy-Authenticate header, ignoring case:
+// Negotiate 4, NTLM 5, Digest 3, Basic 2, anything else 1.
+std::uint32_t RankSchemeWord(const WString& word);
+
+// The highest-ranked scheme named by the Proxy-Authenticate lines of a raw
+// header block; 0 when there is none.
+std::uint32_t BestSchemeInHeaders(const WString& raw_headers);
+
+// The attempt loop shared by both HTTP clients: attempts 0..retries, a pause
+// before each extra one, and a direct retry when a send through the proxy failed.
+struct SendAttemptHooks {
+  std::function<HResult(bool use_proxy)> send_once;
+  std::function<std::uint32_t()> status;  // status of the last exchange
+  // Pauses before an extra attempt; false when an abort cut the pause short.
+  std::function<bool(std::uint32_t ms)> pause;
+  std::function<bool()> aborted;
+  std::function<void()> direct_works;  // a direct retry succeeded
+};
+
+// Runs the attempts for `settings` and returns the result of the last one (S_OK
+// when retries is -1 and no attempt is made). A direct retry is made when
+// retry_without_proxy is set, proxy_server is not empty, and the attempt failed or
+// answered neither 200 nor 304. When it succeeds the attempt counts as successful;
+// when it fails after the proxy answered, its failure is the attempt's result
+// (the proxy's answer went with its handles), otherwise the proxy's failure
+// stands. Once aborted, no further send or pause is made and the result is
+// E_ABORT. Every send, the direct retry included, is told to
+// settings.attempt_observer when it has ended.
+HResult RunSendAttempts(const HttpClient& settings, const SendAttemptHooks& hooks);
+
+// The deadline of one HTTP exchange (request and answer) in milliseconds of a
+// monotonic clock, and the library time-outs cut to what is left of it.
+class ExchangeDeadline {
+ public:
+  // No deadline until Start.
+  ExchangeDeadline() = default;
+
+  // The exchange begins at `now_ms` and may last `budget_ms`; 0: no deadline.
+  void Start(std::uint64_t now_ms, std::uint32_t budget_ms);
+  bool Expired(std::uint64_t now_ms) const;
+  // A library time-out of `setting_ms` (0: the library waits without limit) cut
+  // to the time left, and never 0 while a deadline stands (a library takes 0 for
+  // no limit), so 1 ms once the deadline has passed. Without a deadline the
+  // setting as it is.
+  std::uint32_t Clip(std::uint32_t setting_ms, std::uint64_t now_ms) const;
+
+ private:
+  bool limited_ = false;
+  std::uint64_t end_ms_ = 0;
+};
+
+// The body-reading loop shared by both HTTP clients and all three body forms.
+struct BodyReadHooks {
+  std::function<bool()> aborted;
+  std::function<bool()> expired;  // the exchange deadline has passed
+  // Reads up to `capacity` bytes; a failure ends the body with it. A read of 0
+  // bytes ends the body.
+  std::function<HResult(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read)> read;
+  // Takes the bytes read; a failure ends the loop with it.
+  std::function<HResult(const std::uint8_t* bytes, std::uint32_t count)> append;
+};
+
+constexpr std::uint32_t kBodyChunkBytes = 1024;
+// The body declares no length (no Content-Length, or one that does not count).
+constexpr std::uint64_t kNoDeclaredLength = ~std::uint64_t{0};
+
+// Reads chunks until an empty read (S_OK; kE_HTTP_CONNECTION_ABORTED when fewer
+// than `declared_length` bytes came), a failed read (its error), or a total above
+// max_bytes when max_bytes is not 0 (0x8007007A, before the chunk that crossed
+// the limit is appended). Whatever a read reported, after an abort the result is
+// E_ABORT and past the deadline kE_HTTP_TIMEOUT.
+HResult ReadBodyChunks(std::uint32_t max_bytes, std::uint64_t declared_length,
+                       const BodyReadHooks& hooks);
+
+// The length a Content-Length value declares: decimal digits only, around them
+// spaces or tabs; kNoDeclaredLength for anything else (empty, signed, several
+// values, beyond 64 bits).
+std::uint64_t ParseContentLength(const char16_t* text, std::size_t length);
+
+// The three forms a response body is read into (text, bytes, file), over one
+// chunk reader of either HTTP library (Windows). A BodySource is one response's
+// body as the reading loop sees it.
+struct BodySource {
+  std::function<bool()> aborted;
+  std::function<bool()> expired;
+  std::function<HResult(std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t* read)> read;
+  std::uint64_t declared_length;  // kNoDeclaredLength when none counts
+};
+
+HResult ReadBodyAsText(const BodySource& source, std::uint32_t max_bytes, WString* text);
+HResult ReadBodyAsBytes(const BodySource& source, std::uint32_t max_bytes,
+                        std::vector<std::uint8_t>* bytes);
+// Creates (or replaces) the file first; the file is closed on every path and left
+// in place, also when the read fails.
+HResult ReadBodyToNewFile(const BodySource& source, std::uint32_t max_bytes, const WString& path);
 
 }  // namespace ci

@@ -21,20 +21,22 @@
 // text is compared lower-cased; captured text keeps the case of the text.
 //
 // Results are those of a leftmost-first backtracking search (first start
-// position, then alternatives left to right, greedy/lazy priority; a group in
-// a repetition keeps the text of the last iteration that set it; an iteration
-// of * or + beyond the minimum that takes no text fails, while ? takes its
-// operand even when that matches empty text). The search never recurses, and
-// without back-references it never repeats work: each search state
-// (instruction, text position, which enclosing loop iterations took no text
-// yet) is explored at most once per Match, the states inside a "!" included,
-// so time is bounded by text length times pattern size. Text that cannot
-// start a match (it lacks a literal every match contains, or a character a
-// match can begin with) costs no search. Patterns with back-references, and
-// searches whose memory for visited states (2^27 bits) or pending alternatives
-// (2^22) would be exceeded, are backtracked plainly from where they are. Every
-// search counts its steps against the expression's budget and reports no match
-// when that runs out, the one case in which a match can be missed.
+// position, then alternatives left to right, greedy/lazy priority; a group in a
+// repetition keeps the text of the last iteration that set it; an iteration of
+// * or + beyond the minimum (any for *, all but the first for +) that takes no
+// text fails and is backed out with its captures, while the one iteration of ?
+// may take no text: "{a*}?b" on "b" captures empty text where "({a*})*b"
+// captures nothing). The search never recurses, and without back-references it
+// never repeats work: each search state (instruction, text position, which
+// enclosing loop iterations took no text yet) is explored at most once per
+// Match, the states inside a "!" included, so time is bounded by text length
+// times pattern size. Text that cannot start a match (it lacks a literal every
+// match contains, or a character a match can begin with) costs no search.
+// Patterns with back-references, and searches whose memory for visited states
+// (2^27 bits) or pending alternatives (2^22) would be exceeded, are backtracked
+// plainly from where they are. Every search counts its steps against the
+// expression's budget and reports no match when that runs out, the one case in
+// which a match can be missed.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 // The compiled form of a regular expression and the two operations on it:
-// compiling a pattern and searching a text. Internal to ci/net; AtlRE is the
-// public face.
+// compiling a pattern (regex_program.cc) and searching a text (regex.cc).
+// Internal to ci/net (the tests, the fuzz target and the benchmark use it to
+// compare strategies and read the work done); AtlRE is the public face.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "ci/base/string_utils.h"
 #include "ci/base/wide_string.h"
-#include "ci/net/regex_prefilter.h"
 
 namespace ci {
 
@@ -64,6 +65,60 @@ struct RegexCharSet {
     }
     return negated;
   }
+};
+
+// The case folding of the search: a text character c matches pattern
+// character p (already lower case) when RegexLower(c) == p.
+inline WChar RegexLower(WChar c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<WChar>(c + 32) : c;
+  return ToLowerChar(c);
+}
+
+// A set of lower-case characters: exact below 0x80, all or none from there on.
+struct RegexCharClass {
+  std::uint64_t ascii[2] = {0, 0};
+  bool beyond_ascii = false;
+
+  void Add(WChar lowered) {
+    if (lowered < 0x80) {
+      ascii[lowered >> 6] |= std::uint64_t(1) << (lowered & 63);
+    } else {
+      beyond_ascii = true;
+    }
+  }
+  void AddAll() {
+    ascii[0] = ascii[1] = ~std::uint64_t(0);
+    beyond_ascii = true;
+  }
+  void Merge(const RegexCharClass& other) {
+    ascii[0] |= other.ascii[0];
+    ascii[1] |= other.ascii[1];
+    beyond_ascii = beyond_ascii || other.beyond_ascii;
+  }
+  bool Contains(WChar lowered) const {
+    if (lowered < 0x80) return (ascii[lowered >> 6] >> (lowered & 63)) & 1;
+    return beyond_ascii;
+  }
+};
+
+// Where a match can start, known before any search: the characters that can
+// begin a match, and a literal that every match contains together with the
+// characters that can stand before it in a match. Both are found when a
+// pattern is compiled; the search asks for the next position worth trying, so
+// that text which cannot start a match costs no search at all and a text
+// without the literal costs one scan.
+struct RegexPrefilter {
+  // Characters that can begin a match; only valid when `has_first_set`, which
+  // is false when a match can begin with empty text.
+  bool has_first_set = false;
+  RegexCharClass first;
+  std::uint64_t first_any_case[2] = {0, 0};  // `first` below 0x80, tested before lowering
+
+  // Every match contains `literal` (lower case; empty when none is known), and
+  // what the match takes before that occurrence consists of characters of
+  // `lead` only.
+  WString literal;
+  RegexCharClass lead;
 };
 
 struct RegexProgram {

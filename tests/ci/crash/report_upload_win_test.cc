@@ -13,7 +13,7 @@
 
 #include "ci/crash/crash_reporter.h"
 #include "ci/crash/debug_observer.h"
-#include "ci/net/http_client_creators.h"
+#include "ci/net/http_client.h"
 #include "failure_at.h"
 #include "tests/support/allocation_seams.h"
 #include "tests/support/hresult_checks.h"

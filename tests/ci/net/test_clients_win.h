@@ -7,7 +7,6 @@
 #include <string>
 
 #include "ci/net/http_client.h"
-#include "ci/net/probe_host.h"
 
 namespace ci::test {
 

@@ -1,4 +1,6 @@
-#include "ci/net/body_forms_win.h"
+// The Windows side of the HTTP client: the body in its three forms and the
+// factory that picks the first library that can be bound.
+#include "ci/net/http_client.h"
 
 #include <windows.h>
 
@@ -6,7 +8,6 @@
 
 #include "ci/base/utf8.h"
 #include "ci/base/win_handles.h"
-#include "ci/net/body_reader.h"
 
 namespace ci {
 namespace {
@@ -54,6 +55,15 @@ HResult ReadBodyToNewFile(const BodySource& source, std::uint32_t max_bytes, con
         }
         return kS_OK;
       }));
+}
+
+std::unique_ptr<HttpClient> CreateHttpClient() {
+  using Creator = std::unique_ptr<HttpClient> (*)();
+  static constexpr Creator kCreators[] = {&CreateWinHttpClient, &CreateInetHttpClient};
+  for (Creator create : kCreators) {
+    if (std::unique_ptr<HttpClient> client = create()) return client;
+  }
+  return nullptr;
 }
 
 }  // namespace ci

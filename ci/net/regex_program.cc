@@ -1,7 +1,9 @@
-// Pattern to instruction list: a recursive-descent parser (its depth bounded by
-// the pattern's nesting, never by a text) builds a small tree, which is then
-// laid out as instructions for the backtracking search. Every recursion here
-// is bounded: the parser's by kMaxNesting, the emitter's by the tree's height.
+// Pattern to program: a recursive-descent parser (its depth bounded by the
+// pattern's nesting, never by a text) builds a small tree, which is then laid
+// out as instructions for the backtracking search; last, the tree and the
+// instructions tell where a match can start (the prefilter). Every recursion
+// here is bounded: the parser's by kMaxNesting, the emitter's by the tree's
+// height.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -9,9 +11,7 @@
 
 #include "ci/base/string_utils.h"
 #include "ci/net/regex.h"
-#include "ci/net/regex_prefilter.h"
 #include "ci/net/regex_program.h"
-#include "ci/net/regex_tree.h"
 
 namespace ci {
 namespace {
@@ -52,8 +52,34 @@ const WChar* Abbreviation(WChar letter) {
   }
 }
 
+constexpr std::uint32_t kNoCapture = 0xFFFFFFFFu;
+
+// The parse tree of a pattern, read by the instruction emitter and the
+// literal prefilter. A node's children always have smaller indices than the
+// node itself: the parser adds a node only after its children.
+struct RegexNode {
+  enum Kind {
+    kEmpty,
+    kChar,
+    kAny,
+    kSet,
+    kEnd,
+    kBackRef,
+    kConcat,
+    kAlt,
+    kGroup,
+    kRepeat,
+    kNotAhead
+  };
+  Kind kind = kEmpty;
+  std::uint32_t value = 0;  // character, set index, group (kNoCapture: no capture)
+  bool at_least_one = false;
+  bool at_most_one = false;
+  bool greedy = true;
+  std::vector<int> kids;
+};
+
 using Node = RegexNode;
-constexpr std::uint32_t kNoCapture = kRegexNoCapture;
 
 class Parser {
  public:
@@ -456,6 +482,141 @@ int TreeHeight(const std::vector<Node>& nodes) {
     highest = std::max(highest, height[i]);
   }
   return highest;
+}
+
+// Where a match can start. The first characters come from the instructions
+// (every path that takes no text from the first one), the literal from the
+// tree (the longest run of characters in the sequence of items every match
+// goes through).
+
+// A longer run of characters is cut to this many: checking an occurrence
+// costs up to its length at each candidate position.
+constexpr std::size_t kMaxLiteral = 32;
+
+void AddToMask(std::uint64_t mask[2], unsigned c) { mask[c >> 6] |= std::uint64_t(1) << (c & 63); }
+
+void AddSet(const RegexCharSet& set, RegexCharClass* characters) {
+  characters->ascii[0] |= set.ascii[0];
+  characters->ascii[1] |= set.ascii[1];
+  characters->beyond_ascii = characters->beyond_ascii || set.negated || !set.ranges.empty();
+}
+
+// The items every match goes through, in order: the tree's top-level sequence
+// with groups opened (what a group captures does not change what it matches).
+std::vector<int> SequenceItems(const std::vector<RegexNode>& nodes, int root) {
+  std::vector<int> items;
+  std::vector<int> pending = {root};
+  while (!pending.empty()) {
+    const int index = pending.back();
+    pending.pop_back();
+    const RegexNode& node = nodes[index];
+    if (node.kind == RegexNode::kConcat) {
+      for (auto kid = node.kids.rbegin(); kid != node.kids.rend(); ++kid) pending.push_back(*kid);
+    } else if (node.kind == RegexNode::kGroup) {
+      pending.push_back(node.kids[0]);
+    } else {
+      items.push_back(index);
+    }
+  }
+  return items;
+}
+
+// Adds the (lowered) characters the subtree at `index` can take.
+void AddAlphabet(const std::vector<RegexNode>& nodes, int index,
+                 const std::vector<RegexCharSet>& sets, RegexCharClass* alphabet) {
+  std::vector<int> pending = {index};
+  while (!pending.empty()) {
+    const RegexNode& node = nodes[pending.back()];
+    pending.pop_back();
+    switch (node.kind) {
+      case RegexNode::kEmpty:
+      case RegexNode::kEnd:
+      case RegexNode::kNotAhead:  // looks, takes nothing
+        break;
+      case RegexNode::kChar:
+        alphabet->Add(static_cast<WChar>(node.value));
+        break;
+      case RegexNode::kAny:
+      case RegexNode::kBackRef:
+        alphabet->AddAll();
+        break;
+      case RegexNode::kSet:
+        AddSet(sets[node.value], alphabet);
+        break;
+      case RegexNode::kConcat:
+      case RegexNode::kAlt:
+      case RegexNode::kGroup:
+      case RegexNode::kRepeat:
+        pending.insert(pending.end(), node.kids.begin(), node.kids.end());
+        break;
+    }
+  }
+}
+
+void FindFirstCharacters(RegexProgram* program) {
+  RegexPrefilter& prefilter = program->prefilter;
+  std::vector<bool> seen(program->insts.size(), false);
+  std::vector<std::uint32_t> work = {0};
+  RegexCharClass first;
+  while (!work.empty()) {
+    const std::uint32_t pc = work.back();
+    work.pop_back();
+    if (seen[pc]) continue;
+    seen[pc] = true;
+    const RegexInst& inst = program->insts[pc];
+    switch (inst.op) {
+      case RegexOp::kChar:
+        first.Add(static_cast<WChar>(inst.arg));
+        break;
+      case RegexOp::kSet:
+        AddSet(program->sets[inst.arg], &first);
+        break;
+      case RegexOp::kSplit:
+        work.push_back(inst.arg);
+        work.push_back(inst.alt);
+        break;
+      case RegexOp::kJmp:
+        work.push_back(inst.arg);
+        break;
+      case RegexOp::kGroupOpen:
+      case RegexOp::kGroupClose:
+      case RegexOp::kLoopMark:
+      case RegexOp::kLoopCheck:
+        work.push_back(pc + 1);
+        break;
+      default:  // any character, end, back-reference, look-ahead, match
+        prefilter.has_first_set = false;
+        return;
+    }
+  }
+  prefilter.has_first_set = true;
+  prefilter.first = first;
+  for (unsigned c = 0; c < 0x80; ++c) {
+    if (first.Contains(RegexLower(static_cast<WChar>(c)))) AddToMask(prefilter.first_any_case, c);
+  }
+}
+
+void FindRequiredLiteral(const std::vector<RegexNode>& nodes, int root, RegexProgram* program) {
+  RegexPrefilter& prefilter = program->prefilter;
+  const std::vector<int> items = SequenceItems(nodes, root);
+  std::size_t best_begin = 0, best_length = 0;
+  for (std::size_t i = 0; i < items.size();) {
+    std::size_t length = 0;
+    while (i + length < items.size() && nodes[items[i + length]].kind == RegexNode::kChar) ++length;
+    if (length > best_length) {
+      best_begin = i;
+      best_length = length;
+    }
+    i += length > 0 ? length : 1;
+  }
+  if (best_length == 0) return;
+  if (best_length > kMaxLiteral) best_length = kMaxLiteral;
+  for (std::size_t i = 0; i < best_length; ++i) {
+    prefilter.literal += static_cast<WChar>(nodes[items[best_begin + i]].value);
+  }
+  for (std::size_t i = 0; i < best_begin; ++i) {
+    AddAlphabet(nodes, items[i], program->sets, &prefilter.lead);
+  }
 }
 
 }  // namespace

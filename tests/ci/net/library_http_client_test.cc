@@ -9,7 +9,7 @@
 #include <string>
 
 #include "ci/base/secret_wstring.h"
-#include "ci/net/url_crack_win.h"
+#include "ci/net/library_http_client_win.h"
 #include "tests/ci/net/test_clients_win.h"
 #include "tests/support/allocation_seams.h"
 #include "tests/support/hresult_checks.h"

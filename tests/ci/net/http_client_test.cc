@@ -7,12 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ci/net/body_reader.h"
-#include "ci/net/exchange_deadline.h"
 #include "ci/net/http_client.h"
-#include "ci/net/proxy_auth_scheme.h"
-#include "ci/net/recent_answer.h"
-#include "ci/net/send_attempts.h"
 #include "tests/support/hresult_checks.h"
 
 namespace ci {
@@ -599,38 +594,6 @@ TEST(ProxyAuthSchemeTest, TheBestSchemeOfAHeaderBlock) {
     SCOPED_TRACE(testing::Message() << std::u16string(c.headers).size());
     EXPECT_EQ(BestSchemeInHeaders(c.headers), c.scheme);
   }
-}
-
-std::uint64_t fake_now = 0;
-std::uint64_t FakeClock() { return fake_now; }
-
-TEST(RecentAnswerTest, ReusesAnAnswerForItsLifetimeOnly) {
-  RecentAnswer answer(500, &FakeClock);
-  int asked = 0;
-  bool truth = false;
-  auto ask = [&] {
-    ++asked;
-    return truth;
-  };
-  fake_now = 1000;
-  EXPECT_FALSE(answer.Get(ask));
-  truth = true;
-  fake_now = 1499;
-  EXPECT_FALSE(answer.Get(ask));  // still the first answer
-  EXPECT_EQ(asked, 1);
-  fake_now = 1500;
-  EXPECT_TRUE(answer.Get(ask));  // run out: asked again
-  EXPECT_EQ(asked, 2);
-  truth = false;
-  fake_now = 10;  // a clock that went backwards asks again
-  EXPECT_FALSE(answer.Get(ask));
-  EXPECT_EQ(asked, 3);
-  // The very first question is asked even at time 0.
-  RecentAnswer fresh(500, &FakeClock);
-  fake_now = 0;
-  truth = true;
-  EXPECT_TRUE(fresh.Get(ask));
-  EXPECT_EQ(asked, 4);
 }
 
 }  // namespace
