@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-#include "admin_prefs/registration/registration_text.h"
-#include "admin_prefs/registration/replacement_lists.h"
+#include "admin_prefs/registration/registration.h"
 #include "ci/base/string_utils.h"
 #include "ci/base/utf8.h"
 #include "tools/hex.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "admin_prefs/registration/registry_script_parser.h"
+#include "admin_prefs/registration/registry_script.h"
 
 namespace ci {
 

@@ -11,9 +11,8 @@
 #include <optional>
 
 #include "admin_prefs/module/class_factory.h"
-#include "admin_prefs/module/idle_monitor.h"
 #include "admin_prefs/module/module_locks.h"
-#include "admin_prefs/module/module_run.h"
+#include "admin_prefs/module/server_lifetime.h"
 #include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 
@@ -26,7 +25,7 @@ struct ClassEntry {
   DWORD cookie;  // of CoRegisterClassObject; 0 until registered
 };
 
-class AdminPrefsModule : private ModuleLocks::ZeroActions, private ServerSteps, private IdleEvent {
+class AdminPrefsModule : private LifetimeSignals, private ServerSteps, private IdleEvent {
  public:
   // Makes this the process's module and initialises COM for the calling thread,
   // which becomes the main thread. `table` must outlive the module.
@@ -48,7 +47,8 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions, private ServerSteps, 
   // Whether this module joined the main thread to its apartment, and so leaves it
   // at exit.
   bool com_initialised_here() const { return apartment_ && apartment_->joined(); }
-  ModuleLocks& locks() { return locks_; }
+  ModuleLocks& locks() { return lifetime_.locks(); }
+  ServerLifetime& lifetime() { return lifetime_; }
 
   // Serves the class table until idle; the process exit code.
   HResult RunServer();
@@ -60,16 +60,16 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions, private ServerSteps, 
  private:
   static DWORD WINAPI IdleMonitorThread(void* module);
 
-  // ModuleLocks::ZeroActions
-  void SignalIdle() override;
-  void QuitNow() override;
+  // LifetimeSignals
+  void WakeIdleMonitor() override;
+  void EndMessageLoop() override;
   // ServerSteps
   HResult RegisterClassObjects() override;
   HResult StartIdleMonitor() override;
   HResult RunMessageLoop() override;
-  HResult SuspendClassObjects() override;
-  HResult ResumeClassObjects() override;
-  void ServeFor(std::uint32_t ms) override;
+  HResult SuspendAndRevokeClassObjects() override;
+  HResult RegisterAndResumeClassObjects() override;
+  void DispatchCallsFor(std::uint32_t ms) override;
   HResult RevokeClassObjects() override;
   // IdleEvent over the shutdown event
   WaitResult Wait(std::uint32_t timeout_ms) override;
@@ -81,7 +81,7 @@ class AdminPrefsModule : private ModuleLocks::ZeroActions, private ServerSteps, 
   // Joined after the critical section is made; declared first among the owners so
   // that the thread leaves its apartment after everything else is released.
   std::optional<ComApartment> apartment_;
-  ModuleLocks locks_{this};
+  ServerLifetime lifetime_{this};
   DWORD main_thread_id_;
   GetMessageFn get_message_ = &::GetMessageW;
   UniqueHandle shutdown_event_;

@@ -22,14 +22,7 @@ bool DecrementAboveZero(std::atomic<std::int32_t>& value, std::int32_t* now) {
 std::int32_t ModuleLocks::Unlock() {
   std::int32_t count = 0;
   if (!DecrementAboveZero(count_, &count)) return count;
-  if (count == 0) {
-    if (delayed_shutdown_.load()) {
-      activity_.store(true);
-      actions_->SignalIdle();
-    } else {
-      actions_->QuitNow();
-    }
-  }
+  if (count == 0) listener_->OnLastRelease();
   return count;
 }
 
@@ -42,17 +35,6 @@ std::int32_t ModuleLocks::UnlockServer() {
   std::int32_t outstanding = 0;
   if (!DecrementAboveZero(server_locks_, &outstanding)) return Count();
   return Unlock();
-}
-
-void ModuleLocks::ArmIdleCountdown() {
-  activity_.store(true);
-  actions_->SignalIdle();
-}
-
-bool ModuleLocks::SwitchToImmediateShutdown() {
-  delayed_shutdown_.store(false);
-  // A release racing with the switch may also quit; a second quit message is harmless.
-  return count_.load() == 0;
 }
 
 }  // namespace ci

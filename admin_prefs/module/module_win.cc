@@ -41,11 +41,11 @@ AdminPrefsModule::~AdminPrefsModule() {
 
 AdminPrefsModule* AdminPrefsModule::Instance() { return g_module; }
 
-LONG AdminPrefsModule::Lock() { return locks_.Lock(); }
+LONG AdminPrefsModule::Lock() { return locks().Lock(); }
 
-LONG AdminPrefsModule::Unlock() { return locks_.Unlock(); }
+LONG AdminPrefsModule::Unlock() { return locks().Unlock(); }
 
-LONG AdminPrefsModule::GetLockCount() { return locks_.Count(); }
+LONG AdminPrefsModule::GetLockCount() { return locks().Count(); }
 
 HRESULT AdminPrefsModule::GetGITPtr(IGlobalInterfaceTable** table) {
   if (table == nullptr) return kE_POINTER;
@@ -62,7 +62,7 @@ HRESULT AdminPrefsModule::GetGITPtr(IGlobalInterfaceTable** table) {
 }
 
 HResult AdminPrefsModule::RunServer() {
-  const HResult hr = ci::RunServer(*this, locks_);
+  const HResult hr = ci::RunServer(*this, lifetime_);
   FinishIdleMonitor();
   return hr;
 }
@@ -112,17 +112,17 @@ HResult AdminPrefsModule::RunMessageLoop() {
 // this process (they start a new server); revocation also takes the class
 // objects out of services that do not honour suspension. A client that obtained
 // a class object just before still reaches it during the pause that follows.
-HResult AdminPrefsModule::SuspendClassObjects() {
+HResult AdminPrefsModule::SuspendAndRevokeClassObjects() {
   CoSuspendClassObjects();
   return RevokeClassObjects();
 }
 
-HResult AdminPrefsModule::ResumeClassObjects() {
+HResult AdminPrefsModule::RegisterAndResumeClassObjects() {
   VU_RETURN_IF_FAILED(RegisterClassObjects());
   return CoResumeClassObjects();
 }
 
-void AdminPrefsModule::ServeFor(std::uint32_t ms) {
+void AdminPrefsModule::DispatchCallsFor(std::uint32_t ms) {
   const DWORD start = GetTickCount();
   for (;;) {
     MSG message;
@@ -149,11 +149,11 @@ HResult AdminPrefsModule::RevokeClassObjects() {
   return kS_OK;
 }
 
-void AdminPrefsModule::SignalIdle() {
+void AdminPrefsModule::WakeIdleMonitor() {
   if (shutdown_event_) SetEvent(shutdown_event_.get());
 }
 
-void AdminPrefsModule::QuitNow() { PostThreadMessageW(main_thread_id_, WM_QUIT, 0, 0); }
+void AdminPrefsModule::EndMessageLoop() { PostThreadMessageW(main_thread_id_, WM_QUIT, 0, 0); }
 
 IdleEvent::WaitResult AdminPrefsModule::Wait(std::uint32_t timeout_ms) {
   switch (WaitForSingleObject(shutdown_event_.get(), timeout_ms)) {
@@ -168,14 +168,14 @@ IdleEvent::WaitResult AdminPrefsModule::Wait(std::uint32_t timeout_ms) {
 
 DWORD WINAPI AdminPrefsModule::IdleMonitorThread(void* param) {
   auto* module = static_cast<AdminPrefsModule*>(param);
-  RunIdleMonitor(module->locks_, *module, *module);
+  RunIdleMonitor(module->lifetime_, *module);
   return 0;
 }
 
 void AdminPrefsModule::FinishIdleMonitor() {
   if (!monitor_thread_) return;
-  locks_.RequestStop();
-  SignalIdle();
+  lifetime_.RequestStop();
+  WakeIdleMonitor();
   // The event is closed only once the monitor is gone, so that neither a late
   // release nor the monitor itself uses a closed handle.
   if (WaitForSingleObject(monitor_thread_.get(), kMonitorExitWaitMs) == WAIT_OBJECT_0) {

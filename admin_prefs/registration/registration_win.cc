@@ -7,8 +7,6 @@
 
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
-#include "admin_prefs/registration/registration_text.h"
-#include "admin_prefs/registration/replacement_lists.h"
 #include "admin_prefs/resource_ids.h"
 #include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"

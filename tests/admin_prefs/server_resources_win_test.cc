@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "admin_prefs/registration/registrar_win.h"
-#include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/registration/registration.h"
 #include "admin_prefs/resource_ids.h"
 #include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "admin_prefs/registration/replacement_lists.h"
+#include "admin_prefs/registration/registration.h"
 #include "ci/base/utf8.h"
 #include "tests/tools/observed_entries.h"
 #include "tools/doctor_checks.h"

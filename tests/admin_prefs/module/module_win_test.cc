@@ -117,8 +117,8 @@ long long MillisecondsSince(Clock::time_point start) {
 }
 
 TEST_F(ModuleTest, ServerWithoutObjectsEndsAfterTheIdleTimeOut) {
-  module_.locks().set_idle_timeout_ms(300);
-  module_.locks().set_pause_ms(50);
+  module_.lifetime().set_idle_timeout_ms(300);
+  module_.lifetime().set_pause_ms(50);
   const auto start = Clock::now();
   EXPECT_HR_OK(module_.RunServer());
   const long long elapsed = MillisecondsSince(start);
@@ -128,8 +128,8 @@ TEST_F(ModuleTest, ServerWithoutObjectsEndsAfterTheIdleTimeOut) {
 }
 
 TEST_F(ModuleTest, HeldLockKeepsTheServerUntilReleasedPlusTheTimeOut) {
-  module_.locks().set_idle_timeout_ms(300);
-  module_.locks().set_pause_ms(0);
+  module_.lifetime().set_idle_timeout_ms(300);
+  module_.lifetime().set_pause_ms(0);
   module_.Lock();
   std::thread releaser([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
@@ -144,7 +144,7 @@ TEST_F(ModuleTest, HeldLockKeepsTheServerUntilReleasedPlusTheTimeOut) {
 }
 
 TEST_F(ModuleTest, WithoutDelayedShutdownTheLastReleaseQuitsAtOnce) {
-  module_.locks().set_delayed_shutdown(false);
+  module_.lifetime().set_delayed_shutdown(false);
   module_.Lock();
   std::thread releaser([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -172,8 +172,8 @@ void CALLBACK UnlockOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 TEST_F(ModuleTest, LockServerHoldsTheServingModule) {
-  module_.locks().set_idle_timeout_ms(300);
-  module_.locks().set_pause_ms(0);
+  module_.lifetime().set_idle_timeout_ms(300);
+  module_.lifetime().set_pause_ms(0);
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                     reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   // Inside the loop: lock at once, unlock after a second.
@@ -192,8 +192,8 @@ TEST_F(ModuleTest, LockTakenDuringThePauseAfterTheIdleDecisionKeepsServing) {
   // Idle decision at about 300 ms; the pause of 1000 ms still dispatches, so the
   // lock taken at 600 ms (as an activation would) resumes serving until it is
   // released at 1800 ms, and the server ends a time-out and a pause later.
-  module_.locks().set_idle_timeout_ms(300);
-  module_.locks().set_pause_ms(1000);
+  module_.lifetime().set_idle_timeout_ms(300);
+  module_.lifetime().set_pause_ms(1000);
   ASSERT_HR_OK(ClassFactory::Create(&RecordingCreator, IID_IClassFactory,
                                     reinterpret_cast<void**>(g_factory.ReleaseAndGetAddressOf())));
   ASSERT_NE(SetTimer(nullptr, 0, 600, &LockOnTimer), 0u);
@@ -233,8 +233,8 @@ void CALLBACK LookUpClassObjectOnTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 TEST_F(ModuleTest, ClassObjectIsRegisteredWhileServing) {
-  module_.locks().set_idle_timeout_ms(1000);
-  module_.locks().set_pause_ms(0);
+  module_.lifetime().set_idle_timeout_ms(1000);
+  module_.lifetime().set_pause_ms(0);
   g_class_object_lookup = kE_FAIL;
   // Looked up from inside the message loop by a one-shot timer.
   const UINT_PTR timer = SetTimer(nullptr, 0, 50, &LookUpClassObjectOnTimer);

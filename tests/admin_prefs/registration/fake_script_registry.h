@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "admin_prefs/registration/registry_script_walk.h"
+#include "admin_prefs/registration/registry_script.h"
 
 namespace ci {
 

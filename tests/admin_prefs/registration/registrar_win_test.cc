@@ -1,17 +1,12 @@
 // The registrar on the real registry (under a key of this test's own in
-// HKCU\Software), script resources, and the access permission descriptor.
+// HKCU\Software) and script resources.
 #include <windows.h>
-#include <sddl.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
-#include "admin_prefs/registration/registration_text.h"
-#include "admin_prefs/registration/script_registry_win.h"
 #include "ci/base/paths.h"
-#include "tests/admin_prefs/registration/self_relative_descriptor.h"
 #include "tests/support/hresult_checks.h"
 #include "tests/support/processes_win.h"
 #include "tests/support/registry_win.h"
@@ -129,39 +124,6 @@ TEST_F(RegistrarWinTest, MissingResourceOrModuleGivesThePlatformError) {
   EXPECT_TRUE(
       Failed(LoadScriptResource(test::TestDirectory() + u"\\no such module.dll", 301, &text)));
   EXPECT_EQ(text, u"kept");
-}
-
-TEST(AccessPermission, SddlBecomesASelfRelativeDescriptor) {
-  std::vector<BYTE> bytes;
-  ASSERT_HR_OK(DescriptorBytesFromSddl(kAccessPermissionSddl, &bytes));
-  ASSERT_NO_FATAL_FAILURE(test::ExpectSelfRelativeDescriptor(bytes));
-
-  EXPECT_TRUE(Failed(DescriptorBytesFromSddl(u"O:BAG:BAD:(nonsense)", &bytes)));
-}
-
-TEST(AccessPermission, AbsoluteDescriptorIsMadeSelfRelative) {
-  // An absolute descriptor: owner Administrators, an empty access list.
-  SECURITY_DESCRIPTOR absolute;
-  ASSERT_TRUE(::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION));
-  BYTE sid[SECURITY_MAX_SID_SIZE];
-  DWORD sid_size = sizeof(sid);
-  ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &sid_size));
-  ASSERT_TRUE(::SetSecurityDescriptorOwner(&absolute, sid, FALSE));
-  ACL acl;
-  ASSERT_TRUE(::InitializeAcl(&acl, sizeof(acl), ACL_REVISION));
-  ASSERT_TRUE(::SetSecurityDescriptorDacl(&absolute, TRUE, &acl, FALSE));
-
-  std::vector<BYTE> bytes;
-  ASSERT_HR_OK(SelfRelativeDescriptorBytes(&absolute, &bytes));
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(::GetSecurityDescriptorControl(bytes.data(), &control, &revision));
-  EXPECT_TRUE(control & SE_SELF_RELATIVE);
-  EXPECT_EQ(::GetSecurityDescriptorLength(bytes.data()), bytes.size());
-  PSID owner = nullptr;
-  BOOL defaulted = FALSE;
-  ASSERT_TRUE(::GetSecurityDescriptorOwner(bytes.data(), &owner, &defaulted));
-  EXPECT_TRUE(::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
 }
 
 }  // namespace

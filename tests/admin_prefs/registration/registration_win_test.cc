@@ -10,8 +10,7 @@
 #include <algorithm>
 
 #include "admin_prefs/registration/registrar_win.h"
-#include "admin_prefs/registration/registration_text.h"
-#include "admin_prefs/registration/script_registry_win.h"
+#include "admin_prefs/registration/registration.h"
 #include "ci/base/com_win.h"
 #include "ci/base/resource_module.h"
 #include "tests/admin_prefs/registration/self_relative_descriptor.h"

@@ -1,8 +1,81 @@
-#include "admin_prefs/registration/registry_script_parser.h"
+#include "admin_prefs/registration/registry_script.h"
+
+#include <new>
+#include <stdexcept>
 
 #include "ci/base/string_utils.h"
 
 namespace ci {
+
+// --- Replacements ---
+
+void ReplacementMap::Add(WString name, WString value) {
+  pairs_.push_back(Pair{std::move(name), std::move(value)});
+}
+
+const WString* ReplacementMap::Find(const WChar* name, std::size_t length) const {
+  for (const Pair& pair : pairs_) {
+    if (pair.name.size() != length) continue;
+    std::size_t i = 0;
+    while (i < length && ToUpperChar(pair.name[i]) == ToUpperChar(name[i])) ++i;
+    if (i == length) return &pair.value;
+  }
+  return nullptr;
+}
+
+namespace {
+
+HResult Expand(const WString& text, const ReplacementMap& map, WString* out,
+               std::size_t max_length) {
+  out->clear();
+  out->reserve(text.size() < max_length ? text.size() : max_length);
+  const auto append = [&](const WChar* chars, std::size_t count) {
+    if (count > max_length - out->size()) return false;
+    out->append(chars, count);
+    return true;
+  };
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t percent = text.find(u'%', pos);
+    const std::size_t literal_end = percent == WString::npos ? text.size() : percent;
+    if (!append(text.data() + pos, literal_end - pos)) return kE_OUTOFMEMORY;
+    if (percent == WString::npos) break;
+
+    if (percent + 1 < text.size() && text[percent + 1] == u'%') {
+      if (!append(u"%", 1)) return kE_OUTOFMEMORY;
+      pos = percent + 2;
+      continue;
+    }
+    const std::size_t close = text.find(u'%', percent + 1);
+    if (close == WString::npos) return kDISP_E_EXCEPTION;
+    const std::size_t name_length = close - percent - 1;
+    if (name_length > kMaxReplacementNameLength) return kE_FAIL;
+    const WString* value = map.Find(text.data() + percent + 1, name_length);
+    if (value == nullptr) return kDISP_E_EXCEPTION;
+    if (!append(value->data(), value->size())) return kE_OUTOFMEMORY;
+    pos = close + 1;
+  }
+  return kS_OK;
+}
+
+}  // namespace
+
+HResult ExpandReplacements(const WString& text, const ReplacementMap& map, WString* expanded,
+                           std::size_t max_length) {
+  try {
+    WString out;
+    const HResult hr = Expand(text, map, &out, max_length);
+    if (Succeeded(hr)) expanded->swap(out);
+    return hr;
+  } catch (const std::bad_alloc&) {
+    return kE_OUTOFMEMORY;
+  } catch (const std::length_error&) {
+    return kE_OUTOFMEMORY;
+  }
+}
+
+// --- Tokens and syntax ---
+
 namespace {
 
 bool IsScriptSpace(WChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
@@ -200,6 +273,82 @@ HResult ParseScript(const WString& text, ParsedScript* script) {
   Parser parser(tokens);
   VU_RETURN_IF_FAILED(parser.ParseRoots(&parsed));
   *script = std::move(parsed);
+  return kS_OK;
+}
+
+// --- The walks ---
+
+namespace {
+
+WString JoinKeyPath(const WString& parent, const WString& name) {
+  return parent.empty() ? name : parent + u'\\' + name;
+}
+
+HResult RegisterKey(ScriptRoot root, const WString& parent, const ScriptKey& key,
+                    ScriptRegistry& registry) {
+  const WString path = JoinKeyPath(parent, key.name);
+  if (key.mode == ScriptKeyMode::kForceRemove) {
+    VU_RETURN_IF_FAILED(registry.DeleteKeyTree(root, path));
+  }
+  VU_RETURN_IF_FAILED(registry.CreateKey(root, path));
+  if (key.has_default) VU_RETURN_IF_FAILED(registry.SetValue(root, path, key.default_value));
+  for (const ScriptValue& value : key.values) {
+    VU_RETURN_IF_FAILED(registry.SetValue(root, path, value));
+  }
+  for (const ScriptKey& sub_key : key.keys) {
+    VU_RETURN_IF_FAILED(RegisterKey(root, path, sub_key, registry));
+  }
+  return kS_OK;
+}
+
+HResult UnregisterKey(ScriptRoot root, const WString& parent, const ScriptKey& key,
+                      ScriptRegistry& registry) {
+  const WString path = JoinKeyPath(parent, key.name);
+  if (Failed(registry.OpenKey(root, path))) return kS_OK;  // nothing of it to remove
+  for (const ScriptValue& value : key.values) {
+    VU_RETURN_IF_FAILED(registry.DeleteValue(root, path, value.name));
+  }
+  for (const ScriptKey& sub_key : key.keys) {
+    VU_RETURN_IF_FAILED(UnregisterKey(root, path, sub_key, registry));
+  }
+  if (key.mode == ScriptKeyMode::kNoRemove) return kS_OK;
+  std::uint32_t sub_keys = 0;
+  VU_RETURN_IF_FAILED(registry.CountSubKeys(root, path, &sub_keys));
+  if (sub_keys == 0) VU_RETURN_IF_FAILED(registry.DeleteKey(root, path));
+  return kS_OK;
+}
+
+HResult UnregisterBlock(const ScriptRootBlock& block, ScriptRegistry& registry) {
+  for (const ScriptKey& key : block.keys) {
+    VU_RETURN_IF_FAILED(UnregisterKey(block.root, WString(), key, registry));
+  }
+  return kS_OK;
+}
+
+HResult RegisterBlock(const ScriptRootBlock& block, ScriptRegistry& registry) {
+  for (const ScriptKey& key : block.keys) {
+    const HResult hr = RegisterKey(block.root, WString(), key, registry);
+    if (Failed(hr)) {
+      UnregisterBlock(block, registry);  // roll back; the first failure is what counts
+      return hr;
+    }
+  }
+  return kS_OK;
+}
+
+}  // namespace
+
+HResult RegisterScript(const ParsedScript& script, ScriptRegistry& registry) {
+  for (const ScriptRootBlock& block : script.roots) {
+    VU_RETURN_IF_FAILED(RegisterBlock(block, registry));
+  }
+  return kS_OK;
+}
+
+HResult UnregisterScript(const ParsedScript& script, ScriptRegistry& registry) {
+  for (const ScriptRootBlock& block : script.roots) {
+    VU_RETURN_IF_FAILED(UnregisterBlock(block, registry));
+  }
   return kS_OK;
 }
 

@@ -1,6 +1,6 @@
 // Text rules of the registration: module path replacements, the type library's
 // fallback file and help directory.
-#include "admin_prefs/registration/registration_text.h"
+#include "admin_prefs/registration/registration.h"
 
 #include <gtest/gtest.h>
 
