@@ -4,8 +4,8 @@
 
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/replacement_lists.h"
-#include "ci/base/string_utils.h"
 #include "ci/base/utf8.h"
+#include "ci/base/wide_string.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
 #include "tools/json_text.h"

@@ -14,7 +14,6 @@
 #include "admin_prefs/module/idle_monitor.h"
 #include "admin_prefs/module/module_locks.h"
 #include "admin_prefs/module/module_run.h"
-#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 
 namespace ci {

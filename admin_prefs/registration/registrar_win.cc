@@ -4,8 +4,8 @@
 
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/script_registry_win.h"
+#include "ci/base/hresult.h"
 #include "ci/base/win_handles.h"
-#include "ci/base/win_result.h"
 
 namespace ci {
 HResult LoadScriptResource(const WString& module_path, int id, WString* text) {

@@ -10,8 +10,7 @@
 #include "admin_prefs/registration/registration_text.h"
 #include "admin_prefs/registration/replacement_lists.h"
 #include "admin_prefs/resource_ids.h"
-#include "ci/base/com_win.h"
-#include "ci/base/resource_module.h"
+#include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/reg_key.h"
 

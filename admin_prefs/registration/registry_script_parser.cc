@@ -1,6 +1,6 @@
 #include "admin_prefs/registration/registry_script_parser.h"
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 
 namespace ci {
 namespace {

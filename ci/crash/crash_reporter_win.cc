@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "ci/base/no_throw.h"
+#include "ci/base/hresult.h"
 #include "ci/base/win_handles.h"
 #include "ci/crash/dump_file.h"
 #include "ci/crash/minidump_writer.h"

@@ -1,8 +1,8 @@
 #include "ci/crash/dump_file.h"
 
-#include "ci/base/format.h"
-#include "ci/base/no_throw.h"
+#include "ci/base/hresult.h"
 #include "ci/base/paths.h"
+#include "ci/base/wide_string.h"
 #include "ci/crash/admin_only_security_win.h"
 
 namespace ci {

@@ -2,8 +2,7 @@
 
 #include <dbghelp.h>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/system_library_win.h"
+#include "ci/base/runtime_library_win.h"
 
 namespace ci {
 namespace {

@@ -1,6 +1,6 @@
 #include "ci/net/inet_api_win.h"
 
-#include "ci/base/system_library_win.h"
+#include "ci/base/runtime_library_win.h"
 
 namespace ci {
 

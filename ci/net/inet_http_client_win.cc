@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/win_result.h"
+#include "ci/base/hresult.h"
+#include "ci/base/runtime_library_win.h"
 #include "ci/net/network_available_win.h"
 #include "ci/net/proxy_auth_scheme.h"
 #include "ci/net/url_crack_win.h"

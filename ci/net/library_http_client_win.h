@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
+#include "ci/base/runtime_library_win.h"
 #include "ci/net/body_forms_win.h"
 #include "ci/net/client_handles_win.h"
 #include "ci/net/exchange_deadline.h"

@@ -7,8 +7,8 @@
 
 #include <vector>
 
+#include "ci/base/hresult.h"
 #include "ci/base/secret_wstring.h"
-#include "ci/base/win_result.h"
 #include "ci/net/http_client.h"
 
 namespace ci {

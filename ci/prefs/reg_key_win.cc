@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "ci/base/no_throw.h"
+#include "ci/base/hresult.h"
 #include "ci/prefs/multi_string.h"
 #include "ci/prefs/root_name.h"
 
