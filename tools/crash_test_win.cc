@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ci/base/hresult.h"
 #include "ci/base/paths.h"
 #include "ci/base/utf8.h"
 #include "ci/base/win_handles.h"
-#include "ci/base/win_result.h"
 #include "ci/crash/crash_reporter.h"
 #include "ci/crash/debug_observer.h"
 #include "ci/crash/report_upload.h"

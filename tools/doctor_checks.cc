@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "admin_prefs/registration/registration.h"
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 #include "ci/base/utf8.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/win_result.h"
+#include "ci/base/runtime_library_win.h"
+#include "ci/base/hresult.h"
 #include "ci/net/winhttp_client_win.h"
 
 namespace ci {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "admin_prefs/admin_prefs_idl.h"
-#include "ci/base/com_win.h"
 #include "ci/base/utf8.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/reg_key.h"

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "admin_prefs/module/module.h"
-#include "ci/base/com_win.h"
+#include "ci/base/win_handles.h"
 
 namespace ci {
 

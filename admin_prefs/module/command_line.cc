@@ -1,6 +1,6 @@
 #include "admin_prefs/module/command_line.h"
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 
 namespace ci {
 namespace {

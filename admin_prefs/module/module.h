@@ -13,7 +13,6 @@
 #include "admin_prefs/module/class_factory.h"
 #include "admin_prefs/module/module_locks.h"
 #include "admin_prefs/module/server_lifetime.h"
-#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 
 namespace ci {

@@ -1,6 +1,6 @@
 #include "admin_prefs/module/module.h"
 
-#include "ci/base/win_result.h"
+#include "ci/base/hresult.h"
 
 namespace ci {
 namespace {

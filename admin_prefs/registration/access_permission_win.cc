@@ -2,8 +2,8 @@
 
 #include <sddl.h>
 
+#include "ci/base/hresult.h"
 #include "ci/base/win_handles.h"
-#include "ci/base/win_result.h"
 
 namespace ci {
 HResult SelfRelativeDescriptorBytes(PSECURITY_DESCRIPTOR descriptor, std::vector<BYTE>* bytes) {

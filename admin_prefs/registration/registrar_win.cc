@@ -5,7 +5,7 @@
 
 #include "admin_prefs/registration/registration.h"
 #include "ci/base/win_handles.h"
-#include "ci/base/win_result.h"
+#include "ci/base/hresult.h"
 
 namespace ci {
 

@@ -8,8 +8,7 @@
 #include "admin_prefs/registration/access_permission_win.h"
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/resource_ids.h"
-#include "ci/base/com_win.h"
-#include "ci/base/resource_module.h"
+#include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/reg_key.h"
 

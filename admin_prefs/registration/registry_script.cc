@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 
 namespace ci {
 

@@ -4,7 +4,6 @@
 
 #include "admin_prefs/module/module.h"
 #include "admin_prefs/service/eula_acceptance.h"
-#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 #include "ci/prefs/machine_preferences.h"
 #include "ci/prefs/proxy_settings_store.h"

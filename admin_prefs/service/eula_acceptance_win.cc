@@ -3,8 +3,8 @@
 #include <objbase.h>
 
 #include "admin_prefs/service/first_run_path.h"
-#include "ci/base/process.h"
-#include "ci/base/string_utils.h"
+#include "ci/base/paths.h"
+#include "ci/base/wide_string.h"
 #include "ci/base/win_handles.h"
 #include "ci/crash/report_ids.h"
 #include "ci/prefs/key_paths.h"

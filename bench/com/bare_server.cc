@@ -5,8 +5,8 @@
 
 #include "admin_prefs/admin_prefs_idl.h"
 #include "bench/com/bare_class.h"
-#include "ci/base/com_win.h"
 #include "ci/base/hresult.h"
+#include "ci/base/win_handles.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include "admin_prefs/module/module.h"
 #include "admin_prefs/service/admin_prefs_manager.h"
 #include "bench/com/bare_class.h"
-#include "ci/base/com_win.h"
 #include "ci/base/paths.h"
 #include "ci/base/win_handles.h"
 

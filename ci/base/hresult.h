@@ -1,4 +1,6 @@
-// HRESULT values and propagation helpers shared by portable and Windows code.
+// Errors: HRESULT values and their propagation, shared by portable and Windows
+// code; the Win32 last error as an HRESULT; and running code where nothing may be
+// thrown.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +51,28 @@ constexpr HResult HResultFromWin32(std::int32_t code) {
 
 // "0x8007000E": eight upper-case hex digits, as results are written everywhere.
 std::string HResultHex(HResult hr);
+
+#ifdef _WIN32
+// HResultFromWin32 of the calling thread's last-error value.
+HResult HResultFromLastError();
+
+// Like HResultFromLastError, for a call that reported failure: a last-error value
+// of 0 still gives a failure (E_FAIL).
+HResult HResultFromFailedCall();
+#endif
+
+// Runs `body` where nothing may be thrown (the crash path, the registry layer): an
+// exception, in practice std::bad_alloc, becomes a false result the caller checks.
+// What `body` changed before it threw stays changed.
+template <typename Body>
+bool WithoutThrowing(Body&& body) noexcept {
+  try {
+    body();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
 
 }  // namespace ci
 

@@ -68,4 +68,33 @@ bool IsDirectory(const WString& path) {
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// --- The resource module ---------------------------------------------------------
+
+WString ResourceModulePathFor(const WString& module_directory) {
+  if (module_directory.empty()) return WString();
+  WString folder = AppendPath(module_directory, kProgramVersionFolder);
+  if (!IsDirectory(folder)) folder = module_directory;
+  return AppendPath(folder, kResourceModuleName);
+}
+
+const WString& GetResourceModulePath() {
+  static const WString path = ResourceModulePathFor(GetCurrentModuleDirectory());
+  return path;
+}
+
+// --- Starting a program ----------------------------------------------------------
+
+HResult RunProgram(const WString& path, PROCESS_INFORMATION* info) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  *info = PROCESS_INFORMATION{};
+  if (!::CreateProcessW(AsWin(path), nullptr, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, info)) {
+    const HResult hr = HResultFromFailedCall();
+    *info = PROCESS_INFORMATION{};
+    return hr;
+  }
+  return kS_OK;
+}
+
 }  // namespace ci

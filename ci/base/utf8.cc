@@ -116,4 +116,16 @@ std::string PortableUtf16ToUtf8(const WChar* text, std::size_t count) {
   return out;
 }
 
+#ifndef _WIN32
+// Off Windows the platform converters are the portable ones; Windows converts
+// through its code-page calls (utf8_win.cc).
+WString PlatformUtf8ToUtf16(const char* bytes, std::size_t count) {
+  return PortableUtf8ToUtf16(bytes, count);
+}
+
+std::string PlatformUtf16ToUtf8(const WChar* text, std::size_t count) {
+  return PortableUtf16ToUtf8(text, count);
+}
+#endif  // _WIN32
+
 }  // namespace ci

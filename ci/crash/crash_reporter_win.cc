@@ -4,11 +4,10 @@
 
 #include <utility>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/format.h"
-#include "ci/base/no_throw.h"
+#include "ci/base/runtime_library_win.h"
+#include "ci/base/wide_string.h"
+#include "ci/base/hresult.h"
 #include "ci/base/paths.h"
-#include "ci/base/system_library_win.h"
 #include "ci/crash/report_upload.h"
 #include "ci/prefs/key_paths.h"
 #include "ci/prefs/reg_key.h"

@@ -1,6 +1,6 @@
 #include "ci/crash/report_upload.h"
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 
 namespace ci {
 namespace {

@@ -1,6 +1,6 @@
 #include "ci/crash/report_upload.h"
 
-#include "ci/base/no_throw.h"
+#include "ci/base/hresult.h"
 #include "ci/base/paths.h"
 
 namespace ci {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 #include "ci/net/proxy_expressions.h"
 
 #ifndef VU_HTTP_PROBE_HOST

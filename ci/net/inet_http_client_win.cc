@@ -5,9 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/system_library_win.h"
-#include "ci/base/win_result.h"
+#include "ci/base/runtime_library_win.h"
+#include "ci/base/hresult.h"
 #include "ci/net/network_available_win.h"
 
 namespace ci {

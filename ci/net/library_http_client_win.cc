@@ -1,7 +1,7 @@
 #include "ci/net/library_http_client_win.h"
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/win_result.h"
+#include "ci/base/runtime_library_win.h"
+#include "ci/base/hresult.h"
 #include "ci/net/proxy_state.h"
 
 namespace ci {

@@ -13,11 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
+#include "ci/base/runtime_library_win.h"
 #include "ci/base/hresult.h"
 #include "ci/base/secret_wstring.h"
 #include "ci/base/win_handles.h"
-#include "ci/base/win_result.h"
 #include "ci/crash/locks.h"
 #include "ci/net/http_client.h"
 

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/system_library_win.h"
+#include "ci/base/runtime_library_win.h"
 #include "ci/net/recent_answer.h"
 
 namespace ci {

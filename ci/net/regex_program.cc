@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 #include "ci/net/regex.h"
 #include "ci/net/regex_program.h"
 

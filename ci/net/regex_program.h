@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "ci/base/string_utils.h"
 #include "ci/base/wide_string.h"
 
 namespace ci {

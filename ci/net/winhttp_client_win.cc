@@ -2,9 +2,8 @@
 
 #include <vector>
 
-#include "ci/base/fault_guard_win.h"
-#include "ci/base/system_library_win.h"
-#include "ci/base/win_result.h"
+#include "ci/base/runtime_library_win.h"
+#include "ci/base/hresult.h"
 
 namespace ci {
 namespace {

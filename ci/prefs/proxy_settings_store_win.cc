@@ -1,8 +1,8 @@
 #include "ci/prefs/proxy_settings_store.h"
 
 #include "ci/prefs/key_paths.h"
-#include "ci/prefs/proto_registry_writer.h"
 #include "ci/prefs/reg_key.h"
+#include "ci/prefs/stored_value.h"
 
 namespace ci {
 namespace {

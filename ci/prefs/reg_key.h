@@ -87,7 +87,7 @@ class RegKey {
   // True when the key exists and holds the value (with any data, empty included).
   static bool HasValue(const WString& key_path, const WString& value_name);
 
-  // Splits REG_MULTI_SZ data into its strings (see ci/prefs/multi_string.h).
+  // Splits REG_MULTI_SZ data into its strings (see ci/prefs/stored_value.h).
   static HResult SplitMultiString(std::size_t byte_count, const WChar* chars,
                                   std::vector<WString>* list);
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <new>
 
-#include "ci/base/no_throw.h"
-#include "ci/prefs/multi_string.h"
-#include "ci/prefs/root_name.h"
+#include "ci/base/hresult.h"
+#include "ci/prefs/key_paths.h"
+#include "ci/prefs/stored_value.h"
 
 namespace ci {
 namespace {

@@ -1,9 +1,9 @@
 #include "ci/prefs/stored_value.h"
 
 #include <limits>
+#include <utility>
 
 #include "ci/base/crc32.h"
-#include "net/proto/protocol_message.h"
 
 uint32_t MessageChecksum(const uint8_t* bytes, size_t length) {
   const std::unique_ptr<ci::CRC32> crc = ci::NewCrc32(ci::kCrc32Polynomial, 0);
@@ -12,6 +12,14 @@ uint32_t MessageChecksum(const uint8_t* bytes, size_t length) {
   crc->InitialValue(&lo, &hi);
   crc->Update(&lo, &hi, bytes, length);
   return static_cast<uint32_t>(lo);
+}
+
+std::vector<uint8_t> SerializeWrapper(ProtoWrapper* wrapper) {
+  ProtocolMessage* message = wrapper->GetMessage();
+  wrapper->WriteToMessage(message);
+  std::string bytes;
+  AppendEncoded(*message, &bytes);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 namespace ci {
@@ -46,6 +54,21 @@ bool ReadStoredMessage(const uint8_t* data, size_t size, ProtocolMessage* messag
   message->Clear();
   return ParseFromBytes(message, reinterpret_cast<const uint8_t*>(bytes.data()),
                         static_cast<int32_t>(bytes.size()));
+}
+
+HResult SplitMultiString(std::size_t byte_count, const WChar* chars, std::vector<WString>* list) {
+  list->clear();
+  const std::size_t n = byte_count / 2;
+  if (n <= 1) return kS_OK;
+  // Both final characters must be 0; that also bounds every scan below.
+  if (chars[n - 1] != 0 || chars[n - 2] != 0) return kE_INVALIDARG;
+  std::size_t pos = 0;
+  while (chars[pos] != 0) {
+    WString item(chars + pos);
+    pos += item.size() + 1;
+    list->push_back(std::move(item));
+  }
+  return kS_OK;
 }
 
 }  // namespace ci

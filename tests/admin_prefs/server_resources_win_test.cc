@@ -12,8 +12,8 @@
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration.h"
 #include "admin_prefs/resource_ids.h"
-#include "ci/base/com_win.h"
-#include "ci/base/resource_module.h"
+#include "ci/base/paths.h"
+#include "ci/base/win_handles.h"
 #include "tests/support/hresult_checks.h"
 #include "tests/support/processes_win.h"
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "admin_prefs/admin_prefs_idl.h"
-#include "ci/base/com_win.h"
 #include "ci/base/win_handles.h"
 #include "tests/support/bytes.h"
 #include "tests/support/processes_win.h"

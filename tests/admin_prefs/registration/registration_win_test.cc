@@ -11,8 +11,8 @@
 
 #include "admin_prefs/registration/registrar_win.h"
 #include "admin_prefs/registration/registration.h"
-#include "ci/base/com_win.h"
-#include "ci/base/resource_module.h"
+#include "ci/base/win_handles.h"
+#include "ci/base/paths.h"
 #include "tests/admin_prefs/registration/self_relative_descriptor.h"
 #include "tests/support/hresult_checks.h"
 #include "tests/support/processes_win.h"

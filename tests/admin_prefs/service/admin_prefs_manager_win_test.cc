@@ -7,7 +7,7 @@
 
 #include "admin_prefs/module/class_factory.h"
 #include "admin_prefs/module/module.h"
-#include "ci/base/com_win.h"
+#include "ci/base/win_handles.h"
 #include "tests/support/hresult_checks.h"
 
 namespace ci {

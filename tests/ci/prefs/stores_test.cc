@@ -5,7 +5,6 @@
 
 #include "ci/base/win_handles.h"
 #include "ci/prefs/machine_preferences.h"
-#include "ci/prefs/proto_registry_writer.h"
 #include "ci/prefs/proxy_settings_store.h"
 #include "ci/prefs/reg_key.h"
 #include "ci/prefs/stored_value.h"

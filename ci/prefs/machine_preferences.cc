@@ -1,4 +1,4 @@
-#include "ci/prefs/machine_preferences_wrapper.h"
+#include "ci/prefs/machine_preferences.h"
 
 namespace ci {
 

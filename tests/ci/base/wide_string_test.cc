@@ -1,4 +1,4 @@
-#include "ci/base/string_utils.h"
+#include "ci/base/wide_string.h"
 
 #include <gtest/gtest.h>
 

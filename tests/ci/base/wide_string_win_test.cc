@@ -1,4 +1,5 @@
-#include "ci/base/format.h"
+// Bounded formatting with the platform's wvsprintfW rules.
+#include "ci/base/wide_string.h"
 
 #include <gtest/gtest.h>
 

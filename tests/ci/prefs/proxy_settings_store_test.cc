@@ -1,10 +1,10 @@
 // The proxy settings store's copy rules, including the UTF-8 <-> UTF-16 round trip
 // of the host names.
-#include "ci/prefs/proxy_settings_wrapper.h"
+#include "ci/prefs/proxy_settings_store.h"
 
 #include <gtest/gtest.h>
 
-#include "ci/prefs/serialize_wrapper.h"
+#include "ci/prefs/stored_value.h"
 #include "tests/support/bytes.h"
 
 namespace ci {

@@ -1,11 +1,9 @@
-#include "ci/prefs/proto_registry_writer.h"
+#include "ci/prefs/stored_value.h"
 
 #include <cstdint>
 #include <vector>
 
 #include "ci/prefs/reg_key.h"
-#include "ci/prefs/serialize_wrapper.h"
-#include "ci/prefs/stored_value.h"
 
 void ProtoRegistryWriter::Open(const ci::WString& key_path) {
   key_path_ = key_path;

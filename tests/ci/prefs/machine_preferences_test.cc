@@ -1,10 +1,10 @@
 // The machine preferences store's copy rules: what decoding puts in the store and
 // what the store serialises again.
-#include "ci/prefs/machine_preferences_wrapper.h"
+#include "ci/prefs/machine_preferences.h"
 
 #include <gtest/gtest.h>
 
-#include "ci/prefs/serialize_wrapper.h"
+#include "ci/prefs/stored_value.h"
 #include "tests/support/bytes.h"
 
 namespace ci {

@@ -1,4 +1,4 @@
-#include "ci/prefs/proxy_settings_wrapper.h"
+#include "ci/prefs/proxy_settings_store.h"
 
 #include "ci/base/utf8.h"
 

@@ -1,4 +1,4 @@
-#include "ci/prefs/root_name.h"
+#include "ci/prefs/key_paths.h"
 
 #include <cstddef>
 

@@ -1,8 +1,6 @@
-#include "ci/prefs/root_name.h"
+#include "ci/prefs/key_paths.h"
 
 #include <gtest/gtest.h>
-
-#include "ci/prefs/key_paths.h"
 
 namespace ci {
 namespace {
