@@ -830,14 +830,12 @@ def message_source(message, schema_name, eager_statics):
 def generate(messages, schema_name, include, eager_statics):
     banner = '// Generated from %s by protocol/generator/generate_messages.py; do not edit.\n' % schema_name
     header = [banner, '#pragma once', '', '#include <cstdint>', '#include <new>', '#include <string>', '',
-              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"',
-              '#include "net/proto/repeated_group.h"', '']
+              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"', '']
     for msg in messages:
         header.extend(record_header(msg))
         header.append('')
     source = [banner, '#include "%s"' % include, '', '#include <cstdint>', '#include <new>', '',
-              '#include "net/proto/byte_chain.h"', '#include "net/proto/decoder.h"',
-              '#include "net/proto/wire_writer.h"', '']
+              '#include "net/proto/byte_chain.h"', '#include "net/proto/wire_codec.h"', '']
     for msg in messages:
         source.append(message_source(msg, schema_name, eager_statics))
         source.append('')
