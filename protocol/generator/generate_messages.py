@@ -590,7 +590,6 @@ def field_case(f, following, end_tag):
     return lines + indent_lines(body, '  ')
 
 
-
 def record_source(record):
     """Out-of-line members of one record class (a message's or a group's)."""
     m = record.cpp_name
