@@ -2,7 +2,7 @@
 
 #include "net/proto/message_type.h"
 #include "net/proto/protocol_message.h"
-#include "net/proto/wire_format.h"
+#include "net/proto/wire_codec.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 #include "tools/hex.h"

@@ -9,11 +9,9 @@
 #include <memory>
 
 #include "net/proto/byte_chain.h"
-#include "net/proto/decoder.h"
 #include "net/proto/message_type.h"
 #include "net/proto/protocol_message.h"
-#include "net/proto/wire_format.h"
-#include "net/proto/wire_writer.h"
+#include "net/proto/wire_codec.h"
 #include "tools/json_text.h"
 
 namespace ci {

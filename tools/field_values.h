@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "net/proto/field_info.h"
+#include "net/proto/message_type.h"
 
 class MessageType;
 class ProtocolMessage;

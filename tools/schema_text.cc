@@ -6,7 +6,7 @@
 #include "net/proto/message_type.h"
 #include "net/proto/message_type_registry.h"
 #include "net/proto/protocoltype.h"
-#include "net/proto/wire_format.h"
+#include "net/proto/wire_codec.h"
 
 namespace ci {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "ci/base/utf8.h"
 #include "ci/prefs/stored_value.h"
-#include "net/proto/wire_format.h"
+#include "net/proto/wire_codec.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 #include "tools/hex.h"

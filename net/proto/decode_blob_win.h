@@ -8,4 +8,7 @@
 
 #include "net/proto/protocol_message.h"
 
-bool DecodeBlob(BSTR blob, ProtoWrapper* store);
+inline bool DecodeBlob(BSTR blob, ProtoWrapper* store) {
+  if (!blob) return false;
+  return DecodeBlob(blob, ::SysStringByteLen(blob), store);
+}

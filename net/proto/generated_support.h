@@ -1,17 +1,22 @@
-// Helpers shared by the generated message classes.
+// What the generated message classes are built from: the string-member helpers,
+// the has-bit count, RepeatedGroup (the list of a repeated group's records) and
+// the classes' static data.
 #pragma once
 
 #include <cstdint>
 #include <new>
 #include <string>
 
-#include "net/proto/decoder.h"
 #include "net/proto/message_type.h"
 #include "net/proto/message_type_registry.h"
-#include "net/proto/wire_writer.h"
+#include "net/proto/wire_codec.h"
 
-// The empty string returned for an absent string field.
-const std::string& EmptyProtoString();
+// The empty string returned for an absent string field. Never destroyed, so that
+// it stays valid while static data is torn down at exit.
+inline const std::string& EmptyProtoString() {
+  static const std::string* const empty = new std::string;
+  return *empty;
+}
 
 // Number of set bits; plain arithmetic, so no library call on targets without a
 // population-count instruction.
@@ -62,6 +67,85 @@ inline int32_t StringFootprint(const std::string* value) {
   return static_cast<int32_t>(value ? value->capacity() + sizeof(std::string) + sizeof(void*)
                                     : sizeof(void*));
 }
+
+// The list of entries of a repeated group inside a message: references to
+// records of their own, four of them inside the owning object, growing to
+// capacity + capacity/4 + 1 when full. Clearing keeps every record (cleared) for
+// reuse, so decoding again into a cleared message allocates no records.
+template <typename Record>
+class RepeatedGroup {
+ public:
+  static constexpr int32_t kInlineCapacity = 4;
+
+  RepeatedGroup() = default;
+  ~RepeatedGroup() {
+    for (int32_t i = 0; i < allocated_; ++i) delete records_[i];
+    if (records_ != inline_) delete[] records_;
+  }
+  RepeatedGroup(const RepeatedGroup&) = delete;
+  RepeatedGroup& operator=(const RepeatedGroup&) = delete;
+
+  // Entries in use.
+  int32_t size() const { return size_; }
+  // Records allocated, in use or kept for reuse.
+  int32_t allocated() const { return allocated_; }
+  // Room for references before the list must grow.
+  int32_t capacity() const { return capacity_; }
+
+  const Record& Get(int32_t index) const { return *records_[index]; }
+  Record* Mutable(int32_t index) { return records_[index]; }
+
+  // The next kept record, or a new one; null when out of memory.
+  Record* Add() {
+    if (size_ < allocated_) return records_[size_++];
+    return AddNew();
+  }
+
+  // Clears the entries in use and keeps them; records past them are already clear.
+  void Clear() {
+    for (int32_t i = 0; i < size_; ++i) records_[i]->Clear();
+    size_ = 0;
+  }
+
+  // The records and, once the list has left the owning object, its reference array.
+  int32_t MemoryFootprint() const {
+    int32_t size = records_ != inline_ ? capacity_ * static_cast<int32_t>(sizeof(Record*)) : 0;
+    for (int32_t i = 0; i < allocated_; ++i) size += records_[i]->MemoryFootprint();
+    return size;
+  }
+
+ private:
+  // Add's slow path, kept out of line so that taking a kept record stays inline.
+#if defined(__GNUC__) || defined(__clang__)
+  __attribute__((noinline))
+#endif
+  Record*
+  AddNew() {
+    if (allocated_ == capacity_ && !Grow()) return nullptr;
+    Record* record = new (std::nothrow) Record;
+    if (!record) return nullptr;
+    records_[allocated_++] = record;
+    ++size_;
+    return record;
+  }
+
+  bool Grow() {
+    const int32_t grown_capacity = capacity_ + capacity_ / 4 + 1;
+    Record** grown = new (std::nothrow) Record*[grown_capacity];
+    if (!grown) return false;
+    for (int32_t i = 0; i < allocated_; ++i) grown[i] = records_[i];
+    if (records_ != inline_) delete[] records_;
+    records_ = grown;
+    capacity_ = grown_capacity;
+    return true;
+  }
+
+  Record* inline_[kInlineCapacity] = {};
+  Record** records_ = inline_;
+  int32_t size_ = 0;
+  int32_t allocated_ = 0;
+  int32_t capacity_ = kInlineCapacity;
+};
 
 // A class's static data, in the order it is built at start: the type record,
 // its registration, then the default instance. Destroyed in reverse at exit.

@@ -1,9 +1,17 @@
 #include "net/proto/message_type.h"
 
 #include <cstring>
+#include <new>
 
 #include "net/proto/protocol_message.h"
-#include "net/proto/type_descriptor.h"
+#include "net/proto/protocoltype.h"
+
+namespace {
+
+// The schema descriptor each record creates empty; nothing in this system fills it.
+ProtocolMessage* NewEmptyTypeDescriptor() { return new (std::nothrow) ProtocolDescriptor; }
+
+}  // namespace
 
 MessageType::MessageType(const char* name, int32_t numeric_id, const FieldInfo* fields,
                          int32_t entry_count, const FieldInfo* const* by_number,

@@ -1,16 +1,30 @@
-// The static record of one message class: its name, its field tables, its
-// self-description, an empty schema descriptor, and a lock. Built at process
-// start, destroyed at exit.
+// The static record of one message class: its name, its field tables (FieldInfo
+// entries), its self-description, an empty schema descriptor, and a lock. Built
+// at process start, destroyed at exit.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "net/proto/field_info.h"
 #include "net/proto/unnamed_mutex.h"
 
 class ProtocolMessage;
+
+// Static, read-only description of one field of one message class.
+struct FieldInfo {
+  const char* name;        // "Method.deadline" for a field inside a group
+  const char* short_name;  // without the group prefix
+  int32_t number;
+  int32_t wire_type;         // WireType
+  int32_t declared_type;     // DeclaredType
+  int32_t label;             // Label
+  const char* default_text;  // "false", "740", "" for strings
+};
+
+// Every class's table starts with this entry for field number 0.
+constexpr FieldInfo kErrorCodeFieldInfo = {
+    "ErrorCode", "ErrorCode", 0, 0, 3 /* TYPE_INT64 */, 1 /* LABEL_OPTIONAL */, "200"};
 
 // Something a caller may attach to a type record; destroyed with the record.
 class TypeAttachment {

@@ -1,17 +1,25 @@
 // The process-wide registry of message types by name (and by numeric id when it
-// is nonzero), with a reference count per entry.
+// is nonzero), with a reference count per entry, and its name hash: Bob Jenkins'
+// published lookup2 hash.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-#include "net/proto/lookup2_hash.h"
 #include "net/proto/unnamed_mutex.h"
 
 class MessageType;
+
+// lookup2 over `length` bytes with a = b = 0x9e3779b9 and c = `initial`.
+uint32_t Lookup2Hash(const uint8_t* bytes, size_t length, uint32_t initial);
+
+// The registry's name hash: lookup2 over the name's bytes with c = 0x12b9b0a1;
+// 0xFFFFFFFF is mapped to 0xFFFFFFFE.
+uint32_t TypeNameHash(std::string_view name);
 
 class MessageTypeRegistry {
  public:

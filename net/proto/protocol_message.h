@@ -1,11 +1,12 @@
 // The base class of every message class, the store interface that DecodeBlob
-// fills, and the entry points that turn bytes into messages and back.
+// fills, the entry points that turn bytes into messages and back, and
+// OpaqueMessage, the message of no schema.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "net/proto/decoder.h"
+#include "net/proto/wire_codec.h"
 
 class ByteChain;
 class MessageType;
@@ -76,3 +77,30 @@ inline void AppendEncoded(const ProtocolMessage& message, std::string* bytes) {
 // without touching the store. On failure the message is left cleared and
 // possibly partly filled, and the store is not updated.
 bool DecodeBlob(const void* bytes, uint32_t byte_length, ProtoWrapper* store);
+
+// A message with no known fields: every field it decodes is kept as unknown bytes
+// and written back unchanged. No product code uses it; it is the smallest complete
+// ProtocolMessage, through which the codec's tests run the decoder and the
+// unknown-field path without a generated class.
+class OpaqueMessage : public ProtocolMessage {
+ public:
+  OpaqueMessage() = default;
+  ~OpaqueMessage() override;
+  OpaqueMessage(const OpaqueMessage&) = delete;
+  OpaqueMessage& operator=(const OpaqueMessage&) = delete;
+
+  const char* FindMissingField() const override { return nullptr; }
+  void Clear() override;
+  void WriteToChain(ByteChain* chain) const override;
+  uint8_t* WriteToArray(uint8_t* out) const override;
+  bool MergeFromDecoder(Decoder* decoder) override;
+  const MessageType& GetType() const override;
+  ProtocolMessage* NewInstance() const override;
+  int32_t EncodedSize() const override;
+  int32_t MemoryFootprint() const override;
+
+  const ByteChain* unknown_fields() const { return unknown_fields_; }
+
+ private:
+  ByteChain* unknown_fields_ = nullptr;
+};

@@ -531,6 +531,65 @@ def string_value(f):
     return '%s_' % f.name
 
 
+def own_group_field(record):
+    """The group field of the enclosing record that `record` is the entries of."""
+    return next(f for f in record.parent.groups if f.record is record)
+
+
+def expectable(tag):
+    """Whether Decoder::ExpectTag can match `tag`: it compares at most two bytes,
+    so fields with longer tags are only reached through the switch."""
+    return len(varint(tag)) <= 2
+
+
+def value_parse(f):
+    """The statements that read one value of field `f` (one entry of a group)
+    into its member and mark it present; they return null on failure."""
+    if f.is_group:
+        return ['{',
+                '  %s* const entry = %s_.Add();' % (f.record.name, f.accessor),
+                '  if (!entry) return nullptr;',
+                '  const uint8_t* const next = entry->MergeFromRange(decoder->position(), decoder->limit());',
+                '  if (!next) return nullptr;',
+                '  decoder->AdvanceTo(next);',
+                '}']
+    if f.type_name == 'string':
+        # The object is created only once the whole string is there.
+        read = 'ReadStringInto(decoder, &%s_, %s_storage_)' % (f.name, f.name)
+    elif f.kind.reader:
+        read = 'decoder->%s(&%s_)' % (f.kind.reader, f.name)
+    else:
+        raise AssertionError('%s: no reader for %s fields' % (f.full_name, f.type_name))
+    return ['if (!%s) return nullptr;' % read, 'has_bits_ |= 0x%Xu;' % f.bit]
+
+
+def field_case(f, following, end_tag):
+    """The switch case of field `f`, which is also the fast path through it.
+
+    Fields usually arrive in number order, so after its value the case tries the
+    tag of the field that follows in number order (`following`, whose case comes
+    next) and falls through into it when it matches, without a dispatch; a group
+    first takes its further entries. In a group record (`end_tag` given) an entry
+    usually ends right after one of its fields, so its end tag is tried next."""
+    lines = ['case 0x%Xu:' % f.tag]
+    body = value_parse(f)
+    if f.is_group and expectable(f.tag):
+        body = ['do ' + body[0]] + body[1:-1] + ['} while (decoder->ExpectTag(0x%Xu));' % f.tag]
+    close_entry = []
+    if end_tag is not None and expectable(end_tag):
+        close_entry = ['if (decoder->ExpectTag(0x%Xu)) return decoder->position();' % end_tag]
+    if following is not None and expectable(following.tag):
+        if close_entry:
+            body += ['if (!decoder->ExpectTag(0x%Xu)) {' % following.tag]
+            body += indent_lines(close_entry, '  ') + ['  break;', '}']
+        else:
+            body += ['if (!decoder->ExpectTag(0x%Xu)) break;' % following.tag]
+        body += ['[[fallthrough]];']
+    else:
+        body += close_entry + ['break;']
+    return lines + indent_lines(body, '  ')
+
+
 def record_source(record):
     """Out-of-line members of one record class (a message's or a group's)."""
     m = record.cpp_name
@@ -661,10 +720,9 @@ def record_source(record):
         w('}')
         w('')
 
-    # MergeFromRange: a switch on the exact tag; after each field the next
-    # field in number order (or the next entry of the same group) is tried
-    # directly. It works on bare positions and a local Decoder whose address
-    # never escapes, so that the position lives in a register throughout.
+    # MergeFromRange: a switch on the exact tag, whose cases are also the fast
+    # path (see field_case). It works on bare positions and a local Decoder whose
+    # address never escapes, so that the position lives in a register throughout.
     if record.is_message:
         w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
         w('  const uint8_t* const next = MergeFromRange(input->position(), input->limit());')
@@ -676,47 +734,20 @@ def record_source(record):
     w('const uint8_t* %s::MergeFromRange(const uint8_t* pos, const uint8_t* end) {' % m)
     w('  Decoder local = Decoder::Resume(pos, end);')
     w('  Decoder* const decoder = &local;')
+    end_tag = None if record.is_message else own_group_field(record).end_tag
     first = fields[0] if fields else None
-    jump_to_first = not record.is_message and first is not None and first.tag_size <= 2
-    w('  uint32_t tag;')
-    if jump_to_first:
-        # An entry usually starts with its first field in number order.
-        w('  if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (first.tag, first.accessor))
-    w('  for (;;) {')
-    w('    tag = decoder->ReadTag();')
+    if not record.is_message and first is not None and expectable(first.tag):
+        # An entry usually starts with its first field in number order: with the
+        # tag known, the switch below goes straight to that field's case.
+        w('  uint32_t tag = decoder->ExpectTag(0x%Xu) ? 0x%Xu : decoder->ReadTag();' % (first.tag, first.tag))
+        w('  for (;; tag = decoder->ReadTag()) {')
+    else:
+        w('  for (;;) {')
+        w('    const uint32_t tag = decoder->ReadTag();')
     w('    switch (tag) {')
-    end_tag = None if record.is_message else next(f for f in record.parent.groups if f.record is record).end_tag
-    end_tag_size = len(varint(end_tag)) if end_tag is not None else 0
-    # Labels only where a goto jumps to: the fields after the first, and every
-    # group (its next entry).
     for i, f in enumerate(fields):
-        w('      case 0x%Xu:' % f.tag)
-        if f.tag_size <= 2 and (i > 0 or f.is_group or jump_to_first):
-            w('      parse_%s:' % f.accessor)
-        if f.is_group:
-            w('        {')
-            w('          %s* const entry = %s_.Add();' % (f.record.name, f.accessor))
-            w('          if (!entry) return nullptr;')
-            w('          const uint8_t* const next = entry->MergeFromRange(decoder->position(), decoder->limit());')
-            w('          if (!next) return nullptr;')
-            w('          decoder->AdvanceTo(next);')
-            w('        }')
-            if f.tag_size <= 2:
-                w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (f.tag, f.accessor))
-        elif f.type_name == 'string':
-            # The object is created only once the whole string is there.
-            w('        if (!ReadStringInto(decoder, &%s_, %s_storage_)) return nullptr;' % (f.name, f.name))
-            w('        has_bits_ |= 0x%Xu;' % f.bit)
-        else:
-            w('        if (!decoder->%s(&%s_)) return nullptr;' % (f.kind.reader, f.name))
-            w('        has_bits_ |= 0x%Xu;' % f.bit)
-        # ExpectTag compares at most two bytes: longer tags take the switch.
-        if i + 1 < len(fields) and fields[i + 1].tag_size <= 2:
-            w('        if (decoder->ExpectTag(0x%Xu)) goto parse_%s;' % (fields[i + 1].tag, fields[i + 1].accessor))
-        # An entry usually ends right after one of its fields.
-        if end_tag is not None and end_tag_size <= 2:
-            w('        if (decoder->ExpectTag(0x%Xu)) return decoder->position();' % end_tag)
-        w('        break;')
+        following = fields[i + 1] if i + 1 < len(fields) else None
+        lines.extend(indent_lines(field_case(f, following, end_tag), '      '))
     if record.is_message:
         w('      case 0:')
         w('        // End of input, a zero tag or a malformed tag: only the first two,')
@@ -728,8 +759,7 @@ def record_source(record):
             check = ' && (has_bits_ & 0x%Xu) == 0x%Xu' % (mask, mask) if mask else ''
             w('        return decoder->AtEnd()%s ? decoder->position() : nullptr;' % check)
     else:
-        group = next(f for f in record.parent.groups if f.record is record)
-        w('      case 0x%Xu:' % group.end_tag)
+        w('      case 0x%Xu:' % end_tag)
         w('        return decoder->position();')
         w('      case 0:')
         w('        // The input ended (or broke off) before the entry\'s end tag.')
@@ -758,6 +788,30 @@ def record_source(record):
     return lines
 
 
+def number_table_rows(m, names, index, highest):
+    """Rows of the table by number: one per field, with its number and name; a
+    long run of unused numbers is named once and filled eight to a row."""
+    rows = []
+    n = 0
+    while n <= highest:
+        if n in names:
+            rows.append('    &k%sFields[%d],  // %d %s' % (m, index[n], n, names[n]))
+            n += 1
+            continue
+        run_end = n
+        while run_end + 1 <= highest and run_end + 1 not in names:
+            run_end += 1
+        count = run_end - n + 1
+        if count < 8:
+            rows.extend('    nullptr,  // %d' % k for k in range(n, run_end + 1))
+        else:
+            rows.append('    // %d to %d: unused' % (n, run_end))
+            for k in range(0, count, 8):
+                rows.append('    ' + ' '.join(['nullptr,'] * min(8, count - k)))
+        n = run_end + 1
+    return rows
+
+
 def message_source(message, schema_name, eager_statics):
     m = message.name
     lines = []
@@ -775,12 +829,18 @@ def message_source(message, schema_name, eager_statics):
     w('};')
     index = {f.number: i + 1 for i, f in enumerate(decl)}
     highest = max((f.number for f in decl), default=0)
-    refs = ['&k%sFields[0]' % m] + [('&k%sFields[%d]' % (m, index[n])) if n in index else 'nullptr'
-                                   for n in range(1, highest + 1)]
-    w('const FieldInfo* const k%sByNumber[] = {%s};' % (m, ', '.join(refs)))
+    by_number = {0: 'ErrorCode'}
+    by_number.update((f.number, f.full_name) for f in decl)
+    index[0] = 0
+    w('const FieldInfo* const k%sByNumber[] = {' % m)
+    lines.extend(number_table_rows(m, by_number, index, highest))
+    w('};')
     names = sorted([('ErrorCode', 0)] + [(f.full_name, index[f.number]) for f in decl],
                    key=lambda p: p[0].encode('utf-8'))
-    w('const FieldInfo* const k%sByName[] = {%s};' % (m, ', '.join('&k%sFields[%d]' % (m, i) for _, i in names)))
+    w('const FieldInfo* const k%sByName[] = {' % m)
+    for name, i in names:
+        w('    &k%sFields[%d],  // %s' % (m, i, name))
+    w('};')
     desc = self_description(message, schema_name)
     w('const uint8_t k%sSelfDescription[] = {' % m)
     w(byte_rows(desc))
@@ -830,14 +890,12 @@ def message_source(message, schema_name, eager_statics):
 def generate(messages, schema_name, include, eager_statics):
     banner = '// Generated from %s by protocol/generator/generate_messages.py; do not edit.\n' % schema_name
     header = [banner, '#pragma once', '', '#include <cstdint>', '#include <new>', '#include <string>', '',
-              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"',
-              '#include "net/proto/repeated_group.h"', '']
+              '#include "net/proto/generated_support.h"', '#include "net/proto/protocol_message.h"', '']
     for msg in messages:
         header.extend(record_header(msg))
         header.append('')
     source = [banner, '#include "%s"' % include, '', '#include <cstdint>', '#include <new>', '',
-              '#include "net/proto/byte_chain.h"', '#include "net/proto/decoder.h"',
-              '#include "net/proto/wire_writer.h"', '']
+              '#include "net/proto/byte_chain.h"', '#include "net/proto/wire_codec.h"', '']
     for msg in messages:
         source.append(message_source(msg, schema_name, eager_statics))
         source.append('')

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "net/proto/byte_chain.h"
-#include "net/proto/decoder.h"
 #include "net/proto/protocol_message.h"
+#include "net/proto/wire_codec.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 #include "tests/protocol/wire_checks.h"

@@ -11,7 +11,7 @@
 #include "net/proto/message_type.h"
 #include "net/proto/protocol_message.h"
 #include "net/proto/protocoltype.h"
-#include "net/proto/wire_format.h"
+#include "net/proto/wire_codec.h"
 #include "protocol/preferences.h"
 #include "protocol/proxy_settings.h"
 

@@ -5,11 +5,7 @@
 
 #include "ci/base/win_handles.h"
 #include "net/proto/decode_blob_win.h"
-#include "net/proto/unnamed_mutex.h"
 #include "protocol/preferences.h"
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -61,24 +57,6 @@ TEST(DecodeBlobWinTest, OddByteLengthIsHonoured) {
   EXPECT_EQ(store.read_calls, 1);
   EXPECT_TRUE(store.send_stats);
   EXPECT_TRUE(store.notify);
-}
-
-TEST(UnnamedMutexWinTest, SerialisesTwoThreads) {
-  UnnamedMutex mutex;
-  std::atomic<int> inside{0};
-  std::atomic<bool> overlap{false};
-  auto work = [&] {
-    for (int i = 0; i < 2000; ++i) {
-      UnnamedMutexLock lock(mutex);
-      if (inside.fetch_add(1) != 0) overlap = true;
-      ::Sleep(0);
-      inside.fetch_sub(1);
-    }
-  };
-  std::thread a(work), b(work);
-  a.join();
-  b.join();
-  EXPECT_FALSE(overlap);
 }
 
 }  // namespace
