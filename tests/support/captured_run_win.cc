@@ -46,7 +46,10 @@ CapturedRun RunCapturingOutput(const WString& command_line, ErrorOutput error_ou
   handles.output = output.write_end.get();
   handles.error = apart ? error.write_end.get() : output.write_end.get();
   const UniqueHandle process = StartProcess(command_line, &handles);
-  if (!process) return run;
+  if (!process) {
+    (apart ? run.error : run.output) = "(the program could not be started)";
+    return run;
+  }
   output.write_end.reset();  // the program holds its own copies
   error.write_end.reset();
   const ULONGLONG start = ::GetTickCount64();

@@ -1,5 +1,7 @@
 #include "tests/support/processes_win.h"
 
+#include <cstdio>
+
 #include "ci/base/paths.h"
 
 namespace ci {
@@ -26,9 +28,20 @@ UniqueHandle StartProcess(const WString& command_line, const OutputHandles* redi
     startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
   }
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, AsWin(mutable_line), nullptr, nullptr, redirect != nullptr, 0,
-                        nullptr, nullptr, &startup, &info)) {
-    return UniqueHandle();
+  // Under Wine on a loaded machine a start now and then fails at once (seen
+  // with nothing wrong in the command line): try again a little later before
+  // calling it a failure, and say why when it stays one.
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(nullptr, AsWin(mutable_line), nullptr, nullptr, redirect != nullptr, 0,
+                         nullptr, nullptr, &startup, &info)) {
+      break;
+    }
+    const DWORD error = ::GetLastError();
+    std::fprintf(stderr, "starting %ls failed (attempt %d): error %lu\n", AsWin(command_line),
+                 attempt, static_cast<unsigned long>(error));
+    if (attempt == 3) return UniqueHandle();
+    ::Sleep(200);
+    mutable_line = command_line;
   }
   UniqueHandle thread(info.hThread);
   return UniqueHandle(info.hProcess);
