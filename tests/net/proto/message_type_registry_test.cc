@@ -9,20 +9,14 @@
 
 #include "net/proto/message_type.h"
 #include "net/proto/protocol_message.h"
+#include "sample_type.h"
 
 namespace {
 
-const FieldInfo kFields[] = {
-    kErrorCodeFieldInfo,
-    {"zeta", "zeta", 1, 0, 8, 1, "false"},
-    {"Alpha", "Alpha", 3, 2, 9, 1, ""},
-};
-const FieldInfo* const kByNumber[] = {&kFields[0], &kFields[1], nullptr, &kFields[2]};
-const FieldInfo* const kByName[] = {&kFields[2], &kFields[0], &kFields[1]};
-
-MessageType MakeType(const char* name, int32_t id) {
-  return MessageType(name, id, kFields, 3, kByNumber, 3, kByName);
-}
+using sample_type::kByName;
+using sample_type::kByNumber;
+using sample_type::kFields;
+using sample_type::MakeType;
 
 TEST(MessageTypeRegistryTest, SameNameTwiceCountsTwoAndUnwindsInSteps) {
   MessageTypeRegistry registry;
