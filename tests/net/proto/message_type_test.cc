@@ -3,10 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <memory>
-#include <thread>
 
+#include "mutex_overlap.h"
 #include "net/proto/protocol_message.h"
 #include "sample_type.h"
 
@@ -59,20 +58,7 @@ TEST(MessageTypeTest, AttachmentsAreDestroyedWithTheRecord) {
 
 TEST(MessageTypeTest, LockKeepsThreadsOutOfEachOther) {
   const MessageType type = MakeType("locked", 0);
-  std::atomic<int> inside{0};
-  std::atomic<bool> overlap{false};
-  auto work = [&] {
-    for (int i = 0; i < 2000; ++i) {
-      UnnamedMutexLock hold(type.lock());
-      if (inside.fetch_add(1) != 0) overlap = true;
-      std::this_thread::yield();
-      inside.fetch_sub(1);
-    }
-  };
-  std::thread a(work), b(work);
-  a.join();
-  b.join();
-  EXPECT_FALSE(overlap);
+  EXPECT_FALSE(TwoThreadsWereEverInsideAtOnce(type.lock()));
 }
 
 }  // namespace
