@@ -15,12 +15,6 @@ constexpr std::uint32_t kRegQword = 11;
 constexpr std::uint32_t kAccessViolation = 0xC0000005u;
 constexpr char kUploadLinePrefix[] = "upload: ";
 
-std::string Hex32(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof(text), "0x%08X", value);
-  return text;
-}
-
 // The little-endian number of a REG_DWORD or REG_QWORD value; false otherwise.
 bool NumberOf(const RawValue& value, std::uint64_t* number) {
   const std::size_t size = value.type == kRegDword ? 4 : value.type == kRegQword ? 8 : 0;

@@ -1,10 +1,8 @@
 #include "tools/doctor_checks.h"
 
-#include <cstdio>
-
 #include "admin_prefs/registration/registration.h"
-#include "ci/base/wide_string.h"
 #include "ci/base/utf8.h"
+#include "ci/base/wide_string.h"
 #include "tools/hex.h"
 #include "tools/hresult_text.h"
 #include "tools/json_text.h"
@@ -32,12 +30,6 @@ CheckResult Result(std::string name, CheckLevel level, std::string detail,
 
 std::string Narrow(const WString& text) { return WideToUtf8(text); }
 std::string Quoted(const WString& text) { return "\"" + Narrow(text) + "\""; }
-
-std::string Hex32(std::uint32_t value) {
-  char text[11];
-  std::snprintf(text, sizeof(text), "0x%08X", value);
-  return text;
-}
 
 const char* TypeName(std::uint32_t type) {
   switch (type) {

@@ -1,5 +1,7 @@
 #include "tools/hex.h"
 
+#include <cstdio>
+
 namespace ci {
 namespace {
 
@@ -49,6 +51,12 @@ std::string FormatHex(const std::uint8_t* bytes, std::size_t size) {
     text += kDigits[bytes[i] >> 4];
     text += kDigits[bytes[i] & 0x0F];
   }
+  return text;
+}
+
+std::string Hex32(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof(text), "0x%08X", value);
   return text;
 }
 

@@ -18,4 +18,7 @@ inline std::string FormatHex(const std::vector<std::uint8_t>& bytes) {
   return FormatHex(bytes.data(), bytes.size());
 }
 
+// "0x" and eight upper-case digits ("0x00000002").
+std::string Hex32(std::uint32_t value);
+
 }  // namespace ci
