@@ -44,6 +44,15 @@ step() {  # step <name> <command...>: a build step counts as one test
   return 1
 }
 
+# What went wrong, from the output of the failed tests: a run on a machine
+# one cannot log in to must say more than the names of the tests.
+show_failures() {
+  local log=$1
+  grep -q '^The following tests FAILED' "$log" || return 0
+  echo "-- failure output (whole log: $log)"
+  grep -E -A 4 ': Failure$|\*\*\*(Failed|Timeout|Exception)|^(FAIL|not ok|!!) ' "$log" | head -n 120
+}
+
 jobs=$(nproc)
 
 # The i386 root (made once per machine, reused after) is prepared while the
@@ -75,8 +84,10 @@ for flavour in native win64 win32 fuzz; do
     fuzz) echo "== fuzz (bounded runs)" ;;
     *) echo "== test-$flavour" ;;
   esac
-  ctest --preset "$flavour" -j "$jobs" 2>&1 | tee "$logdir/ctest-$flavour.log" | tail -n 5
+  ctest --preset "$flavour" -j "$jobs" --output-on-failure 2>&1 |
+    tee "$logdir/ctest-$flavour.log" | grep -E '% tests passed|^The following tests FAILED|^\s+[0-9]+ - '
   count_ctest "$logdir/ctest-$flavour.log"
+  show_failures "$logdir/ctest-$flavour.log"
   case $flavour in
     win64 | win32) "$VU_BUILD_ROOT/$flavour/wine-run.sh" --stop ;;
   esac

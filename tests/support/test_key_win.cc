@@ -12,13 +12,13 @@ TestKey::TestKey(HKEY root) : root_(root) {
   static std::atomic<int> counter{0};
   const std::string id = std::to_string(::GetCurrentProcessId()) + "-" +
                          std::to_string(::GetTickCount64()) + "-" + std::to_string(++counter);
-  sub_key_ = u"Software\\VuPrefsTest\\" + WString(id.begin(), id.end());
+  // A key of its own right under Software, not below a shared parent: a test
+  // process that deleted an emptied shared parent could do so between another
+  // process creating that parent and creating its own key below it.
+  sub_key_ = u"Software\\VuPrefsTest-" + WString(id.begin(), id.end());
 }
 
-TestKey::~TestKey() {
-  DeleteTree(root_, sub_key_);
-  ::RegDeleteKeyW(root_, L"Software\\VuPrefsTest");  // only succeeds once it is empty
-}
+TestKey::~TestKey() { DeleteTree(root_, sub_key_); }
 
 WString TestKey::path() const {
   return (root_ == HKEY_LOCAL_MACHINE ? u"HKLM\\" : u"HKCU\\") + sub_key_;

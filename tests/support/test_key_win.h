@@ -19,9 +19,9 @@ class TestKey {
   TestKey& operator=(const TestKey&) = delete;
 
   HKEY root() const { return root_; }
-  // The sub-key path below the root, e.g. "Software\VuPrefsTest\1234-1".
+  // The sub-key path below the root, e.g. "Software\VuPrefsTest-1234-5678-1".
   const WString& sub_key() const { return sub_key_; }
-  // The whole key path, e.g. "HKCU\Software\VuPrefsTest\1234-1".
+  // The whole key path, e.g. "HKCU\Software\VuPrefsTest-1234-5678-1".
   WString path() const;
 
  private:
