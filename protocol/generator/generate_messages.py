@@ -563,31 +563,31 @@ def value_parse(f):
     return ['if (!%s) return nullptr;' % read, 'has_bits_ |= 0x%Xu;' % f.bit]
 
 
-def field_case(f, following, end_tag):
-    """The switch case of field `f`, which is also the fast path through it.
-
-    Fields usually arrive in number order, so after its value the case tries the
-    tag of the field that follows in number order (`following`, whose case comes
-    next) and falls through into it when it matches, without a dispatch; a group
-    first takes its further entries. In a group record (`end_tag` given) an entry
-    usually ends right after one of its fields, so its end tag is tried next."""
+def field_case(f, following):
+    """The switch case of field `f`. In a message it is also the fast path
+    through the field: fields usually arrive in number order, so after its value
+    the case tries the tag of the field that follows in number order
+    (`following`, whose case comes next) and falls through into it when it
+    matches, without a dispatch; a group first takes its further entries. With
+    no `following` the case just reads the value."""
     lines = ['case 0x%Xu:' % f.tag]
     body = value_parse(f)
     if f.is_group and expectable(f.tag):
         body = ['do ' + body[0]] + body[1:-1] + ['} while (decoder->ExpectTag(0x%Xu));' % f.tag]
-    close_entry = []
-    if end_tag is not None and expectable(end_tag):
-        close_entry = ['if (decoder->ExpectTag(0x%Xu)) return decoder->position();' % end_tag]
     if following is not None and expectable(following.tag):
-        if close_entry:
-            body += ['if (!decoder->ExpectTag(0x%Xu)) {' % following.tag]
-            body += indent_lines(close_entry, '  ') + ['  break;', '}']
-        else:
-            body += ['if (!decoder->ExpectTag(0x%Xu)) break;' % following.tag]
-        body += ['[[fallthrough]];']
+        body += ['if (!decoder->ExpectTag(0x%Xu)) break;' % following.tag, '[[fallthrough]];']
     else:
-        body += close_entry + ['break;']
+        body += ['break;']
     return lines + indent_lines(body, '  ')
+
+
+def in_order_step(f):
+    """One step of a group entry's in-order pass: the value of field `f` (for a
+    group, each of its entries in a row) when the input continues with its tag."""
+    body = value_parse(f)
+    if f.is_group:
+        return ['while (decoder->ExpectTag(0x%Xu)) ' % f.tag + body[0]] + body[1:]
+    return ['if (decoder->ExpectTag(0x%Xu)) {' % f.tag] + indent_lines(body, '  ') + ['}']
 
 
 def record_source(record):
@@ -720,9 +720,10 @@ def record_source(record):
         w('}')
         w('')
 
-    # MergeFromRange: a switch on the exact tag, whose cases are also the fast
-    # path (see field_case). It works on bare positions and a local Decoder whose
-    # address never escapes, so that the position lives in a register throughout.
+    # MergeFromRange: a switch on the exact tag, whose cases are also a message's
+    # fast path (see field_case); a group entry has an in-order pass before it.
+    # It works on bare positions and a local Decoder whose address never
+    # escapes, so that the position lives in a register throughout.
     if record.is_message:
         w('bool %s::MergeFromDecoder(Decoder* input) {' % m)
         w('  const uint8_t* const next = MergeFromRange(input->position(), input->limit());')
@@ -735,19 +736,25 @@ def record_source(record):
     w('  Decoder local = Decoder::Resume(pos, end);')
     w('  Decoder* const decoder = &local;')
     end_tag = None if record.is_message else own_group_field(record).end_tag
-    first = fields[0] if fields else None
-    if not record.is_message and first is not None and expectable(first.tag):
-        # An entry usually starts with its first field in number order: with the
-        # tag known, the switch below goes straight to that field's case.
-        w('  uint32_t tag = decoder->ExpectTag(0x%Xu) ? 0x%Xu : decoder->ReadTag();' % (first.tag, first.tag))
-        w('  for (;; tag = decoder->ReadTag()) {')
-    else:
-        w('  for (;;) {')
-        w('    const uint32_t tag = decoder->ReadTag();')
+    w('  for (;;) {')
+    if not record.is_message:
+        # A group's parser runs once per entry, so even one dispatch per entry
+        # shows: each turn first takes the fields in number order and the end
+        # tag, one compare of a tag each, and only a field out of order goes
+        # through the switch, whose cases then need no fast path.
+        for f in fields:
+            if expectable(f.tag):
+                lines.extend(indent_lines(in_order_step(f), '    '))
+        if expectable(end_tag):
+            w('    if (decoder->ExpectTag(0x%Xu)) return decoder->position();' % end_tag)
+    w('    const uint32_t tag = decoder->ReadTag();')
     w('    switch (tag) {')
     for i, f in enumerate(fields):
-        following = fields[i + 1] if i + 1 < len(fields) else None
-        lines.extend(indent_lines(field_case(f, following, end_tag), '      '))
+        if record.is_message:
+            following = fields[i + 1] if i + 1 < len(fields) else None
+            lines.extend(indent_lines(field_case(f, following), '      '))
+        else:
+            lines.extend(indent_lines(field_case(f, None), '      '))
     if record.is_message:
         w('      case 0:')
         w('        // End of input, a zero tag or a malformed tag: only the first two,')

@@ -107,6 +107,39 @@ TEST(DescriptorMessagesTest, GroupsEndOnlyAtTheirOwnEndTag) {
   EXPECT_FALSE(Parse(&d, Concat({kHead, {0x73, 0x7A, 0x01, 'E', 0x8C, 0x01, 0x74}})));
 }
 
+// A group entry is parsed first in number order and then field by field; any
+// arrival order gives the same entry, the last of a repeated field winning.
+TEST(DescriptorMessagesTest, EntryFieldsDecodeInAnyOrder) {
+  const Bytes name = {0x1A, 0x01, 'n'}, number = {0x20, 0x07}, wire = {0x28, 0x02},
+              declared = {0x30, 0x09}, label = {0x38, 0x01}, parent = {0x60, 0x03};
+  const struct {
+    const char* what;
+    Bytes fields;
+  } cases[] = {
+      {"in number order", Concat({name, number, wire, declared, label, parent})},
+      {"reversed", Concat({parent, label, declared, wire, number, name})},
+      {"first field last", Concat({number, wire, declared, label, parent, name})},
+      {"a field twice, the last one counting",
+       Concat({name, number, {0x28, 0x05}, declared, label, wire, parent})},
+      {"an unknown field between", Concat({name, number, {0x98, 0x06, 0x05}, wire, declared,
+                                           label, parent})},
+  };
+  for (const auto& c : cases) {
+    ProtocolDescriptor d;
+    ASSERT_TRUE(Parse(&d, Concat({kHead, {0x13}, c.fields, {0x14}, TagEntry('z', 2)}))) << c.what;
+    ASSERT_EQ(d.tag_size(), 2) << c.what;
+    const ProtocolDescriptor::Tag& t = d.tag(0);
+    EXPECT_EQ(t.name(), "n") << c.what;
+    EXPECT_EQ(t.number(), 7) << c.what;
+    EXPECT_EQ(t.wire_type(), 2) << c.what;
+    EXPECT_EQ(t.declared_type(), 9) << c.what;
+    EXPECT_EQ(t.label(), 1) << c.what;
+    EXPECT_EQ(t.parent(), 3) << c.what;
+    EXPECT_FALSE(t.has_default_value()) << c.what;
+    EXPECT_EQ(d.tag(1).name(), "z") << c.what;
+  }
+}
+
 TEST(DescriptorMessagesTest, UnknownFieldsStayInTheirEntry) {
   const Bytes service_head = {0x0A, 0x01, 'f', 0x12, 0x01, 'S'};
   const Bytes method_fields = {0x22, 0x01, 'm', 0x2A, 0x01, 'a', 0x32, 0x01, 'r'};
